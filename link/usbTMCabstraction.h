@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+class usbConnection;
+
+// The one object through which the application talks to kits over USB. Every exchange is a
+// bracket: openConnection(target), sends and reads, closeConnection().
+class usbTMCabstraction : public QObject
+{
+    Q_OBJECT
+public:
+    explicit usbTMCabstraction(QObject *parent = nullptr);
+    ~usbTMCabstraction() override;
+
+signals:
+    void connectionClosed();
+    void connectionOpened(qint32 val);
+    void error(qint32 val, QString err);
+    void retVal(qint32 val);
+
+public slots:
+    QPair<int, QStringList> getDeviceList();
+    qint32 openConnection(QString target);
+    qint32 closeConnection();
+    int sendVISACommand(QString command);
+    QPair<int, QByteArray> readVISAResponseByte();
+    QPair<int, QString> readVISAResponseString();
+    QString getProductName();
+    QString getVersion();
+    QString getSerial();
+    QString getInstDesc();
+    QString getMan();
+    void getDescriptions();
+    int setPower(bool pow);
+    QList<int> getAttens();
+    QList<float> getTemps();
+    QList<int> getCurrents();
+    QList<int> getStatus();
+    float getTime();
+    QString getFirmVer();
+    int setAtten(int channel, int value);
+    int biasGateVoltageIndex(int index);
+    int biasGateVoltage(int channel, int device);
+
+private:
+    usbConnection *connection = nullptr;
+    bool isConnected = false;
+    QMutex openLock;
+};

@@ -1,42 +1,219 @@
 #include "link/usbTMCabstraction.h"
 
-// Placeholder until the device connection lands: no backend, so no kit is ever listed.
-usbTMCabstraction::usbTMCabstraction(QObject *parent) : QObject(parent) {}
-usbTMCabstraction::~usbTMCabstraction() = default;
+#include "link/LinkLogging.h"
+#include "link/usbConnection.h"
 
-QPair<int, QStringList> usbTMCabstraction::getDeviceList() { return {0, {}}; }
-qint32 usbTMCabstraction::openConnection(QString)
+namespace {
+constexpr int kBiasGates = 22;
+}
+
+usbTMCabstraction::usbTMCabstraction(QObject *parent) : QObject(parent) {}
+
+// Deletes the connection (and its backend) without closing anything.
+usbTMCabstraction::~usbTMCabstraction() { delete connection; }
+
+QPair<int, QStringList> usbTMCabstraction::getDeviceList()
+{
+    if (!connection)
+        connection = new usbConnection;
+    if (connection->initLink() != 0)
+        return {-1, {}};
+    const QPair<int, QStringList> listed = connection->listDevices();
+    if (listed.first < 0) {
+        connection->releaseLink();
+        isConnected = false;
+        return {-4, {}};
+    }
+    QStringList targets;
+    for (const QString &target : listed.second) {
+        if (connection->openKit(target) < 0) {
+            qCDebug(lcUsb) << "Could not detect USB devices";
+            continue;
+        }
+        connection->describe();
+        connection->describe();
+        targets.append(connection->identity.instDesc);
+        connection->closeKit();
+    }
+    connection->releaseLink();
+    isConnected = false;
+    return {0, targets};
+}
+
+qint32 usbTMCabstraction::openConnection(QString target)
 {
     isConnected = false;
-    emit connectionOpened(-10);
-    return -10;
+    if (!connection) {
+        emit connectionOpened(-10);
+        return -10;
+    }
+    if (!openLock.tryLock()) {
+        emit connectionOpened(-99);
+        return -99;
+    }
+    if (connection->initLink() != 0) {
+        openLock.unlock();
+        emit connectionOpened(-1);
+        return -1;
+    }
+    if (connection->openKit(target) < 0) {
+        connection->releaseLink();
+        openLock.unlock();
+        emit connectionOpened(-2);
+        return -2;
+    }
+    holdsOpen = true;
+    isConnected = true;
+    emit connectionOpened(0);
+    return 0;
 }
+
 qint32 usbTMCabstraction::closeConnection()
 {
     isConnected = false;
+    // Unlocking what a failed open never took would free a lock someone else holds.
+    if (holdsOpen) {
+        connection->closeKit();
+        connection->releaseLink();
+        holdsOpen = false;
+        openLock.unlock();
+    }
     emit connectionClosed();
     return 0;
 }
-int usbTMCabstraction::sendVISACommand(QString)
+
+int usbTMCabstraction::sendVISACommand(QString command)
 {
-    emit retVal(-1);
-    return -1;
+    const int result = connection ? connection->sendString(command) : -1;
+    emit retVal(result);
+    return result;
 }
-QPair<int, QByteArray> usbTMCabstraction::readVISAResponseByte() { return {-1, {}}; }
-QPair<int, QString> usbTMCabstraction::readVISAResponseString() { return {-1, {}}; }
-QString usbTMCabstraction::getProductName() { return QStringLiteral("Unknown"); }
-QString usbTMCabstraction::getVersion() { return QStringLiteral("Unknown"); }
-QString usbTMCabstraction::getSerial() { return QStringLiteral("Unknown"); }
-QString usbTMCabstraction::getInstDesc() { return QStringLiteral("-1"); }
-QString usbTMCabstraction::getMan() { return QStringLiteral("Unknown"); }
-void usbTMCabstraction::getDescriptions() {}
-int usbTMCabstraction::setPower(bool) { return -1; }
-QList<int> usbTMCabstraction::getAttens() { return {}; }
-QList<float> usbTMCabstraction::getTemps() { return {}; }
-QList<int> usbTMCabstraction::getCurrents() { return {}; }
-QList<int> usbTMCabstraction::getStatus() { return {}; }
-float usbTMCabstraction::getTime() { return -1.0f; }
-QString usbTMCabstraction::getFirmVer() { return QString(); }
-int usbTMCabstraction::setAtten(int, int) { return -1; }
-int usbTMCabstraction::biasGateVoltageIndex(int) { return -1; }
-int usbTMCabstraction::biasGateVoltage(int, int) { return -1; }
+
+QPair<int, QByteArray> usbTMCabstraction::readVISAResponseByte()
+{
+    return connection ? connection->readBytes() : QPair<int, QByteArray>(-1, QByteArray());
+}
+
+QPair<int, QString> usbTMCabstraction::readVISAResponseString()
+{
+    return connection ? connection->readString() : QPair<int, QString>(-1, QString());
+}
+
+QString usbTMCabstraction::getProductName()
+{
+    return connection ? connection->identity.productName : DeviceDescription().productName;
+}
+
+QString usbTMCabstraction::getVersion() { return connection ? connection->identity.version : DeviceDescription().version; }
+
+QString usbTMCabstraction::getSerial() { return connection ? connection->identity.serial : DeviceDescription().serial; }
+
+QString usbTMCabstraction::getInstDesc()
+{
+    return connection ? connection->identity.instDesc : DeviceDescription().instDesc;
+}
+
+QString usbTMCabstraction::getMan()
+{
+    return connection ? connection->identity.manufacturer : DeviceDescription().manufacturer;
+}
+
+void usbTMCabstraction::getDescriptions()
+{
+    if (connection)
+        connection->describe();
+}
+
+int usbTMCabstraction::setPower(bool pow)
+{
+    if (!isConnected)
+        return -1;
+    connection->sendString(QStringLiteral("SYST:POWE %1").arg(pow ? 1 : 0));
+    return 0;
+}
+
+template<typename T, typename Convert>
+QList<T> usbTMCabstraction::queryList(const char *command, Convert convert)
+{
+    if (!isConnected)
+        return {};
+    connection->sendString(QString::fromLatin1(command));
+    const QPair<int, QString> reply = connection->readString();
+    if (reply.first < 0)
+        return {};
+    QList<T> values;
+    for (const QString &part : reply.second.split(QLatin1Char(','), Qt::KeepEmptyParts)) {
+        bool ok = false;
+        const T value = convert(part.trimmed(), &ok);
+        values.append(ok ? value : T(0));
+    }
+    return values;
+}
+
+QList<int> usbTMCabstraction::getAttens()
+{
+    return queryList<int>("SYST:ATTN?", [](const QString &s, bool *ok) { return s.toInt(ok, 10); });
+}
+
+QList<float> usbTMCabstraction::getTemps()
+{
+    return queryList<float>("SYST:TEMP?", [](const QString &s, bool *ok) { return s.toFloat(ok); });
+}
+
+QList<int> usbTMCabstraction::getCurrents()
+{
+    return queryList<int>("SYST:CURR?", [](const QString &s, bool *ok) { return s.toInt(ok, 10); });
+}
+
+QList<int> usbTMCabstraction::getStatus()
+{
+    return queryList<int>("SYST:MODULESTATUS?", [](const QString &s, bool *ok) { return s.toInt(ok, 10); });
+}
+
+float usbTMCabstraction::getTime()
+{
+    if (!isConnected)
+        return -1.0f;
+    connection->sendString(QStringLiteral("SYST:TIME?"));
+    const QPair<int, QString> reply = connection->readString();
+    if (reply.first < 0)
+        return -1.0f;
+    bool ok = false;
+    const float value = reply.second.trimmed().toFloat(&ok);
+    return ok ? value : -1.0f;
+}
+
+QString usbTMCabstraction::getFirmVer()
+{
+    if (!isConnected)
+        return QString();
+    connection->sendString(QStringLiteral("SYST:FIRM?"));
+    const QPair<int, QString> reply = connection->readString();
+    return reply.first < 0 ? QString() : reply.second;
+}
+
+int usbTMCabstraction::setAtten(int channel, int value)
+{
+    if (!isConnected)
+        return -1;
+    connection->sendString(QStringLiteral("SYST:ATTN %1,%2").arg(channel).arg(value));
+    return 0;
+}
+
+int usbTMCabstraction::biasGateVoltageIndex(int index)
+{
+    if (!isConnected)
+        return -1;
+    // Truncating division: every negative index lands outside the gates.
+    return biasGateVoltage(index / 5 + 1, index % 5);
+}
+
+int usbTMCabstraction::biasGateVoltage(int channel, int device)
+{
+    if (!isConnected)
+        return -1;
+    if (channel < 1 || channel > 5 || device < 0 || device > 4 || (channel - 1) * 5 + device >= kBiasGates)
+        return -2;
+    connection->sendString(QStringLiteral("FACT:BIASGATE %1,%2").arg(channel).arg(device));
+    return 0;
+}

@@ -49,7 +49,12 @@ public slots:
     int biasGateVoltage(int channel, int device);
 
 private:
+    template<typename T, typename Convert>
+    QList<T> queryList(const char *command, Convert convert);
+
     usbConnection *connection = nullptr;
     bool isConnected = false;
     QMutex openLock;
+    // A kit opened here and not yet closed; closeConnection undoes only what is held.
+    bool holdsOpen = false;
 };

@@ -1,0 +1,3 @@
+#include "dsp/Logging.h"
+
+Q_LOGGING_CATEGORY(lcDsp, "kvvlx.dsp")

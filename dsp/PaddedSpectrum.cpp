@@ -1,0 +1,20 @@
+#include "dsp/PaddedSpectrum.h"
+
+#include "dsp/SpectrumKernels.h"
+
+QVector<double> paddedSpectrum(const QVector<double> &w)
+{
+    if (w.isEmpty())
+        return {};
+    QVector<double> p(7 * w.size() / 2);
+    kvvlx::kernels::paddedSpectrumDb(w.constData(), int(w.size()), p.data());
+    return p;
+}
+
+void finishLinePlot(QVector<double> &p)
+{
+    for (double &v : p)
+        v += 3.0;
+    if (p.size() >= 2)
+        p[0] = p[1];
+}

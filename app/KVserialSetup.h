@@ -1,1 +1,34 @@
 #pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QSerialPort;
+
+namespace Ui {
+class KVserialSetup;
+}
+
+// Lists the machine's serial ports and hands the chosen one, configured but not open, over.
+class KVserialSetup : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit KVserialSetup(QWidget *parent = nullptr);
+    ~KVserialSetup() override;
+
+    // The port name Connect will use: a listed entry's port, or whatever the user typed.
+    QString chosenPortName() const;
+
+signals:
+    void portReady(QSerialPort *p);
+
+private slots:
+    void on_connect_btn_clicked();
+
+private:
+    bool createPort();
+
+    Ui::KVserialSetup *ui;
+    QSerialPort *port = nullptr;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Demo mode: virtual kits stand in for hardware, over the same code paths a real kit uses.
+
+struct VirtualSerialPort
+{
+    QString path;  // what QSerialPort opens
+    QString label; // what the serial set-up shows
+};
+
+// Serial ports of virtual kits, listed first by the serial set-up.
+QList<VirtualSerialPort> virtualSerialPorts();
+void addVirtualSerialPort(const VirtualSerialPort &port);
+
+struct SimulationOptions
+{
+    bool enabled = false;
+    int usbKits = 1;
+};
+
+// Starts a Bluetooth virtual kit on a pseudo-terminal and usbKits virtual kits on the USB bus.
+// Returns false with a reason when the virtual kits cannot be started.
+bool startSimulation(const SimulationOptions &options, QString *error = nullptr);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+// Cuts the Bluetooth byte stream into messages that end in ":END\r\n".
+namespace BtFraming {
+
+inline constexpr char kTerminator[] = ":END\r\n";
+inline constexpr int kTerminatorLength = 6;
+// A noisy or wrong device that never sends a terminator must not exhaust memory.
+inline constexpr qsizetype kMaxPending = 1024 * 1024;
+
+int countTerminators(const QByteArray &buffer);
+
+// Removes every complete message from the front of buffer, terminator included, in arrival
+// order; bytes after the last terminator stay and begin the next message.
+QList<QByteArray> takeMessages(QByteArray &buffer);
+
+// Drops what the buffer holds when it exceeds kMaxPending without a terminator.
+// Returns the number of bytes dropped (0 when within the bound).
+qsizetype enforceBound(QByteArray &buffer);
+
+} // namespace BtFraming

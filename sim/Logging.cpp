@@ -1,0 +1,3 @@
+#include "sim/Logging.h"
+
+Q_LOGGING_CATEGORY(lcSim, "kvvlx.sim")

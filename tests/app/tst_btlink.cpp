@@ -45,7 +45,8 @@ class BtLinkTest : public QObject
         QSerialPort *handed = nullptr;
         auto c = connect(setup, &KVserialSetup::portReady, [&](QSerialPort *p) { handed = p; });
         setup->findChild<QComboBox *>(QStringLiteral("availPorts_cmb"))->setEditText(path);
-        QTest::mouseClick(setup->findChild<QPushButton *>(QStringLiteral("connect_btn")), Qt::LeftButton);
+        QTest::mouseClick(setup->findChild<QPushButton *>(QStringLiteral("connect_btn")),
+                          Qt::LeftButton);
         disconnect(c);
         return handed;
     }

@@ -90,7 +90,8 @@ private slots:
         QCOMPARE(usbSpy.count(), 1);
 
         selector.setMessage(QStringLiteral("hello"));
-        QCOMPARE(selector.findChild<QLabel *>(QStringLiteral("msg_lbl"))->text(), QStringLiteral("hello"));
+        QCOMPARE(selector.findChild<QLabel *>(QStringLiteral("msg_lbl"))->text(),
+                 QStringLiteral("hello"));
     }
 
     void consoleSendsAsTypedAndAppendsReplies()
@@ -104,7 +105,8 @@ private slots:
         QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("SWEEP:TYPE?$"));
         QCOMPARE(line->text(), QStringLiteral("SWEEP:TYPE?$"));
         line->clear();
-        QTest::mouseClick(console.findChild<QPushButton *>(QStringLiteral("send_btn")), Qt::LeftButton);
+        QTest::mouseClick(console.findChild<QPushButton *>(QStringLiteral("send_btn")),
+                          Qt::LeftButton);
         QCOMPARE(spy.at(1).at(0).toString(), QString());
 
         auto *received = console.findChild<QTextEdit *>(QStringLiteral("receive_txt"));
@@ -121,9 +123,11 @@ private slots:
         parameterDialog dialog;
         QCOMPARE(dialog.windowTitle(), QStringLiteral("!!"));
         QVERIFY(dialog.isModal());
-        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label"))->text(), QStringLiteral("Text Here"));
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label"))->text(),
+                 QStringLiteral("Text Here"));
         dialog.setMessage(QStringLiteral("Bad value"));
-        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label"))->text(), QStringLiteral("Bad value"));
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label"))->text(),
+                 QStringLiteral("Bad value"));
         auto *box = dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
         QCOMPARE(box->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     }

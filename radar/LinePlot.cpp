@@ -1,0 +1,44 @@
+#include "radar/LinePlot.h"
+
+#include <qcustomplot.h>
+
+namespace LinePlot {
+
+QCPTextElement *setUp(QCustomPlot *plot, const QString &title, const QString &xLabel,
+                      const QString &yLabel)
+{
+    plot->clearGraphs();
+    QCPGraph *graph = plot->addGraph();
+    graph->setPen(QPen(QColor(0, 0, 255), 1));
+    graph->setAntialiased(false);
+    graph->setAdaptiveSampling(true);
+    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+
+    plot->plotLayout()->insertRow(0);
+    auto *titleElement = new QCPTextElement(plot, title, QFont(QString(), 10, QFont::Bold));
+    plot->plotLayout()->addElement(0, 0, titleElement);
+
+    if (!xLabel.isEmpty())
+        plot->xAxis->setLabel(xLabel);
+    if (!yLabel.isEmpty())
+        plot->yAxis->setLabel(yLabel);
+    return titleElement;
+}
+
+void show(QCustomPlot *plot, const QVector<double> &keys, const QVector<double> &values)
+{
+    QCPGraph *graph = plot->graph(0);
+    if (!graph)
+        return;
+    const int n = qMin(keys.size(), values.size());
+    QSharedPointer<QCPGraphDataContainer> data = graph->data();
+    QVector<QCPGraphData> points(n);
+    for (int i = 0; i < n; ++i) {
+        points[i].key = keys[i];
+        points[i].value = values[i];
+    }
+    data->set(points, true);
+    plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+} // namespace LinePlot

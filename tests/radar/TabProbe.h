@@ -1,0 +1,59 @@
+#pragma once
+// White-box access to the radar tab's state for the tests (the tab names this struct its friend).
+
+#include "radar/TR7310_tab.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <qcustomplot.h>
+
+struct TR7310_tabProbe
+{
+    explicit TR7310_tabProbe(TR7310_tab &tab) : t(tab) {}
+
+    QVector<double> &samples() { return t.samples; }
+    QVector<double> &previousSamples() { return t.previousSamples; }
+    QList<QVector<double>> &history() { return t.captureHistory; }
+    QString &saveLoc() { return t.saveLoc; }
+    QString &collectionFolder() { return t.collectionFolder; }
+    int &captureCount() { return t.captureCount; }
+    bool continuousCapture() const { return t.continuousCapture; }
+    bool collectionRunning() const { return t.collectionRunning; }
+    bool rfOn() const { return t.rfOn; }
+    double samplePeriod() const { return t.samplePeriod; }
+    double sampleRate() const { return t.sampleRate; }
+    double maxRange() const { return t.maxRange; }
+    double lastRawTime() const { return t.lastRawTime; }
+    int rawTimeColumn() const { return t.rawTimeColumn; }
+    int vsTimeColumn() const { return t.vsTimeColumn; }
+    QCPColorMap *rawTimeMap() const { return t.rawTimeMap; }
+    QCPColorMap *vsTimeMap() const { return t.vsTimeMap; }
+    QCPColorScale *vsTimeScale() const { return t.vsTimeScale; }
+    QCPTextElement *vsTimeTitle() const { return t.vsTimeTitle; }
+    QStringList loadFiles() const { return t.loadFiles; }
+    void plot() { t.plot(); }
+    void applyAxisMode() { t.applyAxisMode(); }
+    void mousePress(QMouseEvent *e) { t.mousePress(e); }
+    QRubberBand *rubberBand() const { return t.rubberBand; }
+
+    template <typename W = QWidget>
+    W *w(const char *name)
+    {
+        W *found = t.findChild<W *>(QLatin1String(name));
+        if (!found)
+            qFatal("no widget %s", name);
+        return found;
+    }
+    QCustomPlot *plotWidget(const char *name) { return w<QCustomPlot>(name); }
+    QString text(const char *name) { return w<QLineEdit>(name)->text(); }
+    void setText(const char *name, const QString &text) { w<QLineEdit>(name)->setText(text); }
+    void click(const char *name) { w<QAbstractButton>(name)->click(); }
+    void showPage(int index) { w<QTabWidget>("plot_tab")->setCurrentIndex(index); }
+
+    TR7310_tab &t;
+};

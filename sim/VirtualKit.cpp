@@ -523,24 +523,28 @@ QByteArray VirtualKit::btQuery(const QString &header, const QString &args)
         const int n = args.toInt(&ok);
         if (!ok)
             return {};
-        const QVector<quint16> frame = captureFrameLocked(n);
-        QByteArray msg = "DATA" + QByteArray::number(m_btFrameCounter++, 16).rightJustified(2, '0').toUpper() + ':';
-        const int headerSize = msg.size();
-        msg.reserve(headerSize + 2 * frame.size() + 6);
-        for (quint16 s : frame) {
-            msg += char(s >> 8);
-            msg += char(s & 0xff);
-        }
-        // The host cuts messages at the first ":END\r\n"; should the samples spell it, nudge the
-        // word that holds it by one count (76 uV, far below the noise) so the frame arrives whole.
-        for (int i = msg.indexOf(":END\r\n"); i >= 0; i = msg.indexOf(":END\r\n")) {
-            const int j = std::max(i, headerSize) - headerSize;
-            const int low = headerSize + (j | 1);
-            msg[low] = char(msg[low] ^ 1);
-        }
-        return msg + ":END\r\n";
+        return encodeBtFrame(captureFrameLocked(n), m_btFrameCounter++);
     }
     return {};
+}
+
+QByteArray VirtualKit::encodeBtFrame(const QVector<quint16> &frame, quint8 counter)
+{
+    QByteArray msg = "DATA" + QByteArray::number(counter, 16).rightJustified(2, '0').toUpper() + ':';
+    const int headerSize = int(msg.size());
+    msg.reserve(headerSize + 2 * frame.size() + 6);
+    for (quint16 s : frame) {
+        msg += char(s >> 8);
+        msg += char(s & 0xff);
+    }
+    // The host cuts messages at the first ":END\r\n"; should the samples spell it, nudge the
+    // word that holds it by one count (76 uV, far below the noise) so the frame arrives whole.
+    for (int i = int(msg.indexOf(":END\r\n")); i >= 0; i = int(msg.indexOf(":END\r\n", std::max(0, i - 5)))) {
+        const int j = std::max(i, headerSize) - headerSize;
+        const int low = headerSize + (j | 1);
+        msg[low] = char(msg[low] ^ 1);
+    }
+    return msg + ":END\r\n";
 }
 
 SimBtReply VirtualKit::handleBtCommand(const QByteArray &command)

@@ -138,6 +138,8 @@ public:
     // Command languages. The USB reply is empty when there is nothing to read.
     QByteArray handleUsbCommand(const QByteArray &message);
     SimBtReply handleBtCommand(const QByteArray &command);
+    // The data reply to "CAPT:STRE": "DATAnn:", the samples big-endian, ":END\r\n".
+    static QByteArray encodeBtFrame(const QVector<quint16> &frame, quint8 counter);
 
     // Faults and connection
     SimFaults faults() const;

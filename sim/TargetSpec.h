@@ -1,0 +1,17 @@
+#pragma once
+// The scene and identity options that kvvlx-sim and kvvlx-cli share.
+
+#include "sim/VirtualKit.h"
+
+#include <QString>
+
+class QCommandLineParser;
+
+// "RANGE_M[,VELOCITY_MPS[,AMPLITUDE_V]]": range 0 m or more, amplitude above 0 V (0.5 V if left
+// out), velocity 0 m/s if left out. Sets *error and returns false on anything else.
+bool parseTargetSpec(const QString &text, SimTarget *target, QString *error = nullptr);
+
+// --target (repeatable; replaces the default scene), --noise, --version, --serial, --seed.
+void addKitOptions(QCommandLineParser &parser);
+// Applies the options given; false with *error set when one of them does not parse.
+bool applyKitOptions(const QCommandLineParser &parser, VirtualKit &kit, QString *error = nullptr);

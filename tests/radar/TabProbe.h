@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QLoggingCategory>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -56,4 +57,27 @@ struct TR7310_tabProbe
     void showPage(int index) { w<QTabWidget>("plot_tab")->setCurrentIndex(index); }
 
     TR7310_tab &t;
+};
+
+// Turns the kvvlx.radar debug lines on while it lives, whatever QT_LOGGING_RULES says, so that
+// tests can expect them with QTest::ignoreMessage.
+class RadarLogOn
+{
+public:
+    RadarLogOn() { previous = QLoggingCategory::installFilter(&RadarLogOn::filter); }
+    ~RadarLogOn()
+    {
+        QLoggingCategory::installFilter(previous);
+        previous = nullptr;
+    }
+
+private:
+    static void filter(QLoggingCategory *category)
+    {
+        if (previous)
+            previous(category);
+        if (qstrcmp(category->categoryName(), "kvvlx.radar") == 0)
+            category->setEnabled(QtDebugMsg, true);
+    }
+    static inline QLoggingCategory::CategoryFilter previous = nullptr;
 };

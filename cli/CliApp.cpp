@@ -1,0 +1,241 @@
+#include "cli/CliApp.h"
+
+#include "link/usbConnection.h"
+#include "link/usbTMCabstraction.h"
+#include "sim/SimUsbBus.h"
+#include "sim/SimUsbDevice.h"
+#include "sim/VirtualKit.h"
+
+#include <QLoggingCategory>
+
+namespace {
+
+constexpr int kMaxSimulatedKits = 99;
+
+QString usageText()
+{
+    QString text = QStringLiteral("usage: kvvlx-cli [--simulate[=K]] [--verbose] COMMAND [ARGS]\n\n"
+                                  "  --simulate[=K]  use K virtual kits (default 1), serials SIM0001, SIM0002, ...\n"
+                                  "  --verbose       write the USB debug log to standard error\n\n"
+                                  "commands:\n");
+    for (const CliCommand &command : cliCommands())
+        text += QStringLiteral("  %1 %2\n      %3\n").arg(command.name, command.synopsis, command.summary);
+    text += QStringLiteral("\nexit status: 0 success, 1 device error, 2 usage error\n");
+    return text;
+}
+
+// Splits "[--kit T] TEXT..." of query and send.
+bool kitAndText(CliSession &session, const QStringList &arguments, QString &kit, QString &text, int &status)
+{
+    QStringList rest = arguments;
+    if (!rest.isEmpty() && rest.first() == QLatin1String("--kit")) {
+        if (rest.size() < 2) {
+            status = session.usageError(QStringLiteral("--kit needs a target or serial"));
+            return false;
+        }
+        kit = rest.at(1);
+        rest = rest.mid(2);
+    } else if (!rest.isEmpty() && rest.first().startsWith(QLatin1String("--kit="))) {
+        kit = rest.first().mid(6);
+        rest.removeFirst();
+    }
+    if (rest.isEmpty() || rest.join(QLatin1Char(' ')).isEmpty()) {
+        status = session.usageError(QStringLiteral("no command text given"));
+        return false;
+    }
+    text = rest.join(QLatin1Char(' '));
+    return true;
+}
+
+int runList(CliSession &session, const QStringList &arguments)
+{
+    if (!arguments.isEmpty())
+        return session.usageError(QStringLiteral("list takes no arguments"));
+    QStringList targets;
+    if (!session.listKits(targets))
+        return CliDeviceError;
+    if (targets.isEmpty())
+        session.err << "No kit found\n";
+    int status = CliOk;
+    usbTMCabstraction &usb = session.usb();
+    for (const QString &target : targets) {
+        const int opened = usb.openConnection(target);
+        if (opened < 0) {
+            status = session.deviceError(QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened));
+            continue;
+        }
+        usb.getDescriptions();
+        session.out << QStringList{target, usb.getMan(), usb.getProductName(), usb.getSerial(), usb.getVersion()}.join(
+                           QLatin1Char('\t'))
+                    << '\n';
+        usb.closeConnection();
+    }
+    return status;
+}
+
+int exchange(CliSession &session, const QStringList &arguments, bool readReply)
+{
+    QString kit, text;
+    int status = CliOk;
+    if (!kitAndText(session, arguments, kit, text, status))
+        return status;
+    QString target;
+    if (!session.pickKit(kit, target))
+        return CliDeviceError;
+    usbTMCabstraction &usb = session.usb();
+    const int opened = usb.openConnection(target);
+    if (opened < 0)
+        return session.deviceError(QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened));
+    status = CliOk;
+    if (usb.sendVISACommand(text) < 0) {
+        status = session.deviceError(QStringLiteral("sending to %1 failed").arg(target));
+    } else if (readReply) {
+        const QPair<int, QString> reply = usb.readVISAResponseString();
+        if (reply.first < 0) {
+            status = session.deviceError(QStringLiteral("no reply from %1").arg(target));
+        } else {
+            session.out << reply.second;
+            if (!reply.second.endsWith(QLatin1Char('\n')))
+                session.out << '\n';
+        }
+    }
+    usb.closeConnection();
+    return status;
+}
+
+int runQuery(CliSession &session, const QStringList &arguments) { return exchange(session, arguments, true); }
+
+int runSend(CliSession &session, const QStringList &arguments) { return exchange(session, arguments, false); }
+
+void attachVirtualKits(int count)
+{
+    for (int i = 1; i <= count; ++i)
+        SimUsbBus::global().attach(
+            std::make_shared<VirtualKit>(QStringLiteral("SIM%1").arg(i, 4, 10, QLatin1Char('0'))));
+    setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
+}
+
+} // namespace
+
+const QList<CliCommand> &cliCommands()
+{
+    static const QList<CliCommand> commands{
+        {QStringLiteral("list"), QString(), QStringLiteral("one line per kit: target, manufacturer, product, serial, version"),
+         &runList},
+        {QStringLiteral("query"), QStringLiteral("[--kit T] TEXT"),
+         QStringLiteral("send TEXT to the first kit (or the kit whose target or serial is T) and print the reply"),
+         &runQuery},
+        {QStringLiteral("send"), QStringLiteral("[--kit T] TEXT"), QStringLiteral("send TEXT without reading a reply"),
+         &runSend},
+    };
+    return commands;
+}
+
+CliSession::CliSession(QTextStream &o, QTextStream &e) : out(o), err(e) {}
+
+CliSession::~CliSession() = default;
+
+usbTMCabstraction &CliSession::usb()
+{
+    if (!commandLayer)
+        commandLayer = std::make_unique<usbTMCabstraction>();
+    return *commandLayer;
+}
+
+bool CliSession::listKits(QStringList &targets)
+{
+    const QPair<int, QStringList> list = usb().getDeviceList();
+    if (list.first < 0) {
+        deviceError(QStringLiteral("cannot list kits (error %1)").arg(list.first));
+        return false;
+    }
+    targets = list.second;
+    return true;
+}
+
+bool CliSession::pickKit(const QString &wanted, QString &target)
+{
+    QStringList targets;
+    if (!listKits(targets))
+        return false;
+    if (targets.isEmpty()) {
+        deviceError(QStringLiteral("no kit found"));
+        return false;
+    }
+    if (wanted.isEmpty() || targets.contains(wanted)) {
+        target = wanted.isEmpty() ? targets.first() : wanted;
+        return true;
+    }
+    for (const QString &candidate : targets) {
+        if (usb().openConnection(candidate) < 0)
+            continue;
+        usb().getDescriptions();
+        const bool match = usb().getSerial() == wanted;
+        usb().closeConnection();
+        if (match) {
+            target = candidate;
+            return true;
+        }
+    }
+    deviceError(QStringLiteral("no kit with target or serial %1").arg(wanted));
+    return false;
+}
+
+int CliSession::usageError(const QString &message)
+{
+    err << "kvvlx-cli: " << message << "\n" << "Try 'kvvlx-cli --help'.\n";
+    err.flush();
+    return CliUsageError;
+}
+
+int CliSession::deviceError(const QString &message)
+{
+    err << "kvvlx-cli: " << message << "\n";
+    err.flush();
+    return CliDeviceError;
+}
+
+int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    CliSession session(out, err);
+    bool verbose = false;
+    int simulated = 0;
+    int i = 0;
+    for (; i < arguments.size() && arguments.at(i).startsWith(QLatin1String("-")); ++i) {
+        const QString &option = arguments.at(i);
+        if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
+            out << usageText();
+            return CliOk;
+        }
+        if (option == QLatin1String("--verbose") || option == QLatin1String("-v")) {
+            verbose = true;
+        } else if (option == QLatin1String("--simulate")) {
+            simulated = 1;
+        } else if (option.startsWith(QLatin1String("--simulate="))) {
+            bool ok = false;
+            simulated = option.mid(11).toInt(&ok);
+            if (!ok || simulated < 1 || simulated > kMaxSimulatedKits)
+                return session.usageError(
+                    QStringLiteral("--simulate wants a number of kits from 1 to %1").arg(kMaxSimulatedKits));
+        } else {
+            return session.usageError(QStringLiteral("unknown option %1").arg(option));
+        }
+    }
+    // The link's debug log is for developers; QT_LOGGING_RULES still overrides this.
+    QLoggingCategory::setFilterRules(verbose ? QStringLiteral("kvvlx.usb.debug=true")
+                                             : QStringLiteral("kvvlx.usb.debug=false\nkvvlx.sim.debug=false"));
+    if (i == arguments.size())
+        return session.usageError(QStringLiteral("no command given"));
+    const QString name = arguments.at(i);
+    for (const CliCommand &command : cliCommands()) {
+        if (command.name == name) {
+            if (simulated > 0)
+                attachVirtualKits(simulated);
+            const int status = command.run(session, arguments.mid(i + 1));
+            out.flush();
+            err.flush();
+            return status;
+        }
+    }
+    return session.usageError(QStringLiteral("unknown command %1").arg(name));
+}

@@ -47,7 +47,8 @@ QByteArray btReply(const char *tag, const QString &value)
 void splitCommand(const QByteArray &raw, QString &header, QString &args)
 {
     const QString text = QString::fromLatin1(raw).trimmed();
-    const int blank = text.indexOf(QRegularExpression(QStringLiteral("\\s")));
+    static const QRegularExpression space(QStringLiteral("\\s"));
+    const int blank = int(text.indexOf(space));
     header = (blank < 0 ? text : text.left(blank)).toUpper();
     args = blank < 0 ? QString() : text.mid(blank + 1).trimmed();
 }

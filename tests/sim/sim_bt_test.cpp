@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSerialPort>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -213,6 +214,31 @@ private slots:
         QThread::msleep(150);
         QCOMPARE(line->receive(1, -1, 10), QByteArray("RFPOW:1:END\r\n"));
         QCOMPARE(server->bytesSent(), qint64(13));
+    }
+
+    void applicationsSerialPortOpensTheLine()
+    {
+        // As the main window opens the Bluetooth port: 9600 8N1, hardware flow control.
+        QSerialPort port(server->slavePath());
+        port.setBaudRate(9600);
+        port.setDataBits(QSerialPort::Data8);
+        port.setParity(QSerialPort::NoParity);
+        port.setStopBits(QSerialPort::OneStop);
+        port.setFlowControl(QSerialPort::HardwareControl);
+        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+        port.write("SWEEP:RAMPTIME?$");
+        QThread::msleep(100); // the application's pause after each write
+        QByteArray got;
+        for (int i = 0; i < 100 && !got.endsWith(kEnd); ++i)
+            if (port.waitForReadyRead(30))
+                got += port.readAll();
+        QCOMPARE(got, QByteArray("RAMP:1:END\r\n"));
+        port.write("CAPT:STRE 1024$");
+        got.clear();
+        for (int i = 0; i < 200 && got.size() < 2061; ++i)
+            if (port.waitForReadyRead(30))
+                got += port.readAll();
+        QCOMPARE(got.size(), 2061);
     }
 
     void pacedRepliesKeepTheLineSpeed()

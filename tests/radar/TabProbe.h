@@ -1,10 +1,12 @@
 #pragma once
 // White-box access to the radar tab's state for the tests (the tab names this struct its friend).
 
+#include "app/parameterDialog.h"
 #include "radar/TR7310_tab.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,6 +43,19 @@ struct TR7310_tabProbe
     void applyAxisMode() { t.applyAxisMode(); }
     void mousePress(QMouseEvent *e) { t.mousePress(e); }
     QRubberBand *rubberBand() const { return t.rubberBand; }
+    // The message dialog: its text, whether it is up, and dismissing it.
+    QString message() const { return t.msgDialog->findChild<QLabel *>(QStringLiteral("label"))->text(); }
+    bool messageShown() const { return t.msgDialog->isVisible(); }
+    void dismissMessage()
+    {
+        t.msgDialog->hide();
+        t.msgDialog->setMessage(QString());
+    }
+    void finishEditing(const char *name, const QString &text)
+    {
+        setText(name, text);
+        emit w<QLineEdit>(name)->editingFinished();
+    }
 
     template <typename W = QWidget>
     W *w(const char *name)

@@ -1,0 +1,443 @@
+// Capture through the radar tab: Collect and Plot, history and average, continuous capture,
+// timed collections and the data files, against a virtual kit through the command layer.
+#include "RadarTestSupport.h"
+#include "TabProbe.h"
+
+#include "radar/DataFile.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+bool startUpDone(SimKits &sim)
+{
+    int ramps = 0;
+    for (const QString &c : sim.received())
+        ramps += c.startsWith(QLatin1String("SWEEP:RAMPTIME ")) ? 1 : 0;
+    return ramps >= 17;
+}
+
+QVector<double> readFile(const QString &path)
+{
+    QVector<double> data;
+    DataFile::read(path, &data);
+    return data;
+}
+
+} // namespace
+
+class TabCaptureTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void collectAndPlot_data();
+    void collectAndPlot();
+    void historyAndAverage();
+    void continuousCaptureRunsAndStops();
+    void continuousCaptureStopsVisiblyWhenTheKitGoesAway();
+    void collectionWritesNumberedFiles();
+    void secondPressDuringACollectionIsIgnored();
+    void collectionStopsWhenTheKitGoesAway();
+    void sampleCountField_data();
+    void sampleCountField();
+    void saveCreatesTheFolderAndTellsOnFailure();
+    void cancelledDialogsKeepTheFolders();
+    void loadPlaysFilesInTurn();
+
+private:
+    TR7310_tabProbe probe() { return TR7310_tabProbe(*tab); }
+    bool bracketClosed() { return sim->usb.openConnection(sim->target()) == 0 && sim->usb.closeConnection() == 0; }
+    void setCollection(const QString &folder, const QString &name, int count, const QString &interval);
+
+    QTemporaryDir work;
+    QString previousDir;
+    std::unique_ptr<SimKits> sim;
+    std::unique_ptr<TR7310_tab> tab;
+    QString chosenFolder;
+    QStringList chosenFiles;
+};
+
+void TabCaptureTest::initTestCase()
+{
+    QVERIFY(work.isValid());
+    previousDir = QDir::currentPath();
+    QDir::setCurrent(work.path()); // the default folder "Data" is relative to the working directory
+    sim = std::make_unique<SimKits>();
+    sim->kit().clearReceived();
+    tab = std::make_unique<TR7310_tab>(&sim->usb, sim->target(), QStringLiteral("1.0.0"),
+                                       QStringLiteral("KV7310"), QStringLiteral("SIM0001"));
+    tab->setTunePause([](int) {});
+    tab->setDirectoryChooser([this](QWidget *, const QString &caption) {
+        return caption == QLatin1String("Save in...") ? chosenFolder : QString();
+    });
+    tab->setFilesChooser([this](QWidget *, const QString &caption) {
+        return caption == QLatin1String("Load Data...") ? chosenFiles : QStringList();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(startUpDone(*sim), 5000);
+}
+
+void TabCaptureTest::cleanupTestCase()
+{
+    tab.reset();
+    sim.reset();
+    QDir::setCurrent(previousDir);
+}
+
+void TabCaptureTest::init()
+{
+    sim->kit().clearReceived();
+    probe().dismissMessage();
+}
+
+void TabCaptureTest::collectAndPlot_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("sent");
+    QTest::addColumn<int>("queries");
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<QString>("fieldAfter");
+    QTest::newRow("1024") << "1024" << 1024 << 34 << 1024 << "1024";
+    QTest::newRow("31") << "31" << 31 << 2 << 31 << "31";
+    QTest::newRow("5000 is cut to 4096") << "5000" << 4096 << 133 << 4096 << "4096";
+    QTest::newRow("0") << "0" << 0 << 1 << 0 << "0";
+    QTest::newRow("-40") << "-40" << -40 << 0 << 0 << "-40";
+    QTest::newRow("text reads as 0") << "abc" << 0 << 1 << 0 << "abc";
+}
+
+void TabCaptureTest::collectAndPlot()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, sent);
+    QFETCH(int, queries);
+    QFETCH(int, samples);
+    QFETCH(QString, fieldAfter);
+    TR7310_tabProbe p = probe();
+    p.setText("numSamples_txt", typed);
+    QTest::keyClick(p.w<QLineEdit>("numSamples_txt"), Qt::Key_Return); // Return collects
+    QCOMPARE(sim->received().value(0), QStringLiteral("CAPT:FRAM %1").arg(sent));
+    QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM?")), queries);
+    QCOMPARE(sim->received().size(), queries + 1);
+    QCOMPARE(p.samples().size(), samples);
+    QCOMPARE(p.text("numSamples_txt"), fieldAfter);
+    for (double v : std::as_const(p.samples()))
+        QVERIFY(v >= -2.5 && v <= 2.5);
+    QVERIFY(bracketClosed());
+    p.setText("numSamples_txt", QStringLiteral("1024"));
+}
+
+void TabCaptureTest::historyAndAverage()
+{
+    TR7310_tabProbe p = probe();
+    p.history() = QList<QVector<double>>(10, QVector<double>(1024, 0.0)); // as right after start
+    p.w<QCheckBox>("capAverage_btn")->click();
+
+    // The first frame shows at a tenth: nine zero frames share the average.
+    p.setText("numSamples_txt", QStringLiteral("1024"));
+    p.click("collect_btn");
+    QCOMPARE(p.history().size(), 10);
+    const QVector<double> first = p.history().first();
+    QCOMPARE(first.size(), 1024);
+    for (int i = 0; i < 1024; ++i)
+        QVERIFY(qAbs(p.samples()[i] - first[i] / 10.0) < 1e-12);
+    QVERIFY(p.history().at(1) == QVector<double>(1024, 0.0));
+
+    // The second frame averages with the first.
+    p.click("collect_btn");
+    const QVector<double> second = p.history().first();
+    QVERIFY(p.history().at(1) == first);
+    QVERIFY(qAbs(p.samples()[7] - (first[7] + second[7]) / 10.0) < 1e-12);
+
+    // A new length starts the history again from zeros.
+    p.setText("numSamples_txt", QStringLiteral("512"));
+    p.click("collect_btn");
+    QCOMPARE(p.history().size(), 10);
+    QCOMPARE(p.history().first().size(), 512);
+    QVERIFY(p.history().at(1) == QVector<double>(512, 0.0));
+    QVERIFY(qAbs(p.samples()[3] - p.history().first()[3] / 10.0) < 1e-12);
+
+    // Subtract Average: the frame minus the mean of the last ten.
+    QMetaObject::invokeMethod(tab.get(), "on_subtractAverage_ckbx_clicked", Q_ARG(bool, true));
+    p.click("collect_btn");
+    const QVector<double> newest = p.history().first();
+    const QVector<double> older = p.history().at(1);
+    QVERIFY(qAbs(p.samples()[5] - (newest[5] - (newest[5] + older[5]) / 10.0)) < 1e-12);
+
+    QMetaObject::invokeMethod(tab.get(), "on_subtractAverage_ckbx_clicked", Q_ARG(bool, false));
+    p.w<QCheckBox>("capAverage_btn")->click();
+    p.setText("numSamples_txt", QStringLiteral("1024"));
+    QVERIFY(bracketClosed());
+}
+
+void TabCaptureTest::continuousCaptureRunsAndStops()
+{
+    TR7310_tabProbe p = probe();
+    p.setText("numSamples_txt", QStringLiteral("62"));
+    QPushButton *button = p.w<QPushButton>("continuousCapture_btn");
+    button->click();
+    QVERIFY(button->isChecked());
+    QCOMPARE(button->text(), QStringLiteral("Stop Capture"));
+    QVERIFY(p.continuousCapture());
+    QTRY_VERIFY(sim->count(QStringLiteral("CAPT:FRAM 62")) >= 5);
+
+    button->click();
+    QCOMPARE(button->text(), QStringLiteral("Start Continuous Capture"));
+    QVERIFY(!p.continuousCapture());
+    QTest::qWait(20); // a timer armed before the click may still fire once
+    const int frames = sim->count(QStringLiteral("CAPT:FRAM 62"));
+    QTest::qWait(50);
+    QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM 62")), frames);
+    QVERIFY(!p.messageShown());
+    QVERIFY(bracketClosed());
+    p.setText("numSamples_txt", QStringLiteral("1024"));
+}
+
+void TabCaptureTest::continuousCaptureStopsVisiblyWhenTheKitGoesAway()
+{
+    TR7310_tabProbe p = probe();
+    p.setText("numSamples_txt", QStringLiteral("62"));
+    QPushButton *button = p.w<QPushButton>("continuousCapture_btn");
+    button->click();
+    QTRY_VERIFY(sim->count(QStringLiteral("CAPT:FRAM 62")) >= 3);
+    sim->kit().disconnect();
+    QTRY_VERIFY(!button->isChecked());
+    QCOMPARE(button->text(), QStringLiteral("Start Continuous Capture"));
+    QVERIFY(!p.continuousCapture());
+    QVERIFY(p.messageShown());
+    QVERIFY(p.message().contains(QStringLiteral("Continuous capture stopped")));
+    sim->kit().reconnect();
+
+    // An empty frame stops it the same way.
+    p.dismissMessage();
+    p.setText("numSamples_txt", QStringLiteral("-40"));
+    button->click();
+    QVERIFY(!button->isChecked());
+    QVERIFY(p.messageShown());
+    QVERIFY(p.message().contains(QStringLiteral("empty frame")));
+    p.setText("numSamples_txt", QStringLiteral("1024"));
+    QVERIFY(bracketClosed());
+}
+
+void TabCaptureTest::setCollection(const QString &folder, const QString &name, int count, const QString &interval)
+{
+    TR7310_tabProbe p = probe();
+    chosenFolder = folder;
+    p.click("browsCollection_btn");
+    QCOMPARE(p.text("saveFolderCapture_txt"), folder);
+    p.finishEditing("saveNameCapture_txt", name);
+    p.finishEditing("numCaptures_txt", QString::number(count));
+    p.finishEditing("captureInterval_txt", interval);
+    p.finishEditing("numSampleCapture_txt", QStringLiteral("1024"));
+}
+
+void TabCaptureTest::collectionWritesNumberedFiles()
+{
+    TR7310_tabProbe p = probe();
+    const QString folder = work.filePath(QStringLiteral("runs"));
+    setCollection(folder, QStringLiteral("run.dat"), 3, QStringLiteral("0"));
+    p.click("startCapture_btn");
+    QTRY_VERIFY(!p.collectionRunning());
+    QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"run0.dat", "run1.dat", "run2.dat"}));
+    for (const QString &f : QDir(folder).entryList(QDir::Files))
+        QCOMPARE(readFile(folder + QLatin1Char('/') + f).size(), 1024);
+    // The last file holds the frame the tab shows, to the file's six digits.
+    const QVector<double> last = readFile(folder + QStringLiteral("/run2.dat"));
+    QVERIFY(qAbs(last[10] - p.samples()[10]) < 1e-5);
+    QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM 1024")), 3);
+    QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM?")), 3 * 34);
+    QCOMPARE(p.captureCount(), 0);
+    QVERIFY(!p.messageShown());
+    QVERIFY(bracketClosed());
+
+    // Without "Save Data" the captures run and nothing is written.
+    p.w<QCheckBox>("saveData_ckbx")->click();
+    setCollection(work.filePath(QStringLiteral("nosave")), QStringLiteral("x.dat"), 2, QStringLiteral("0"));
+    p.click("startCapture_btn");
+    QTRY_VERIFY(!p.collectionRunning());
+    QVERIFY(!QDir(work.filePath(QStringLiteral("nosave"))).exists());
+    p.w<QCheckBox>("saveData_ckbx")->click();
+}
+
+void TabCaptureTest::secondPressDuringACollectionIsIgnored()
+{
+    TR7310_tabProbe p = probe();
+    const QString folder = work.filePath(QStringLiteral("twice"));
+    setCollection(folder, QStringLiteral("data.txt"), 3, QStringLiteral("0.1"));
+    p.click("startCapture_btn");
+    p.click("startCapture_btn");
+    QTest::qWait(20);
+    p.click("startCapture_btn");
+    QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM 1024")), 1); // the next step waits for its interval
+    QTRY_VERIFY(!p.collectionRunning());
+    QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM 1024")), 3);
+    QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"data0.txt", "data1.txt", "data2.txt"}));
+}
+
+void TabCaptureTest::collectionStopsWhenTheKitGoesAway()
+{
+    TR7310_tabProbe p = probe();
+    const QString folder = work.filePath(QStringLiteral("lost"));
+    setCollection(folder, QStringLiteral("data.txt"), 5, QStringLiteral("0.05"));
+    p.click("startCapture_btn");
+    QTRY_VERIFY(QDir(folder).entryList(QDir::Files).size() >= 2);
+    sim->kit().disconnect();
+    QTRY_VERIFY(!p.collectionRunning());
+    const int done = p.captureCount();
+    QVERIFY(done >= 2 && done < 5);
+    // No file for the capture that did not happen, and the user is told.
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), done);
+    QVERIFY(p.messageShown());
+    QVERIFY(p.message().contains(QStringLiteral("stopped after %1 of 5").arg(done)));
+
+    // A kit that opens but stops answering mid-frame stops it as well, without a file.
+    sim->kit().reconnect();
+    SimFaults silent;
+    silent.noReply = true;
+    sim->kit().setFaults(silent);
+    p.dismissMessage();
+    p.click("startCapture_btn");
+    QVERIFY(!p.collectionRunning());
+    QCOMPARE(p.captureCount(), done);
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), done);
+    QVERIFY(p.message().contains(QStringLiteral("stopped answering")));
+
+    // Once the kit is back, Start Collection goes on with the next number.
+    sim->kit().setFaults(SimFaults());
+    p.click("startCapture_btn");
+    QTRY_VERIFY(!p.collectionRunning());
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 5);
+    QVERIFY(QFileInfo::exists(folder + QStringLiteral("/data4.txt")));
+    QVERIFY(bracketClosed());
+}
+
+void TabCaptureTest::sampleCountField_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("message");
+    QTest::newRow("4096") << "4096" << "4096" << false;
+    QTest::newRow("1") << "1" << "1" << false;
+    QTest::newRow("12.5") << "12.5" << "13" << true;
+    QTest::newRow("-2.5") << "-2.5" << "-2" << true;
+    QTest::newRow("5000") << "5000" << "5000" << true;
+    QTest::newRow("0") << "0" << "0" << true;
+}
+
+void TabCaptureTest::sampleCountField()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(bool, message);
+    TR7310_tabProbe p = probe();
+    p.finishEditing("numSampleCapture_txt", typed);
+    QCOMPARE(p.text("numSampleCapture_txt"), shown);
+    QCOMPARE(p.messageShown(), message);
+    if (message)
+        QCOMPARE(p.message(), QStringLiteral("Number of samples must be an integer greater than zero and less than 4097"));
+    p.finishEditing("numSampleCapture_txt", QStringLiteral("1024"));
+}
+
+void TabCaptureTest::saveCreatesTheFolderAndTellsOnFailure()
+{
+    TR7310_tabProbe p = probe();
+    QVERIFY(!QDir(QStringLiteral("Data")).exists()); // a fresh start has no save folder
+    p.samples() = {-2.5, 0, 2.5};
+    p.click("save_btn");
+    QFile f(QStringLiteral("Data/data.txt"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("-2.5\n0\n2.5\n"));
+    QVERIFY(!p.messageShown());
+
+    // A folder that cannot be made (below a regular file): the user hears of it.
+    QFile plain(work.filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    chosenFolder = work.filePath(QStringLiteral("plain/sub"));
+    p.click("browse_btn");
+    QCOMPARE(p.text("saveLoc_txt"), chosenFolder);
+    p.click("save_btn");
+    QVERIFY(p.messageShown());
+    QVERIFY(p.message().contains(QStringLiteral("data.txt")));
+
+    // A collection into it tells once, not once per file.
+    p.dismissMessage();
+    int shown = 0;
+    setCollection(chosenFolder, QStringLiteral("data.txt"), 3, QStringLiteral("0"));
+    // Each failed file would bring its own text; watch the dialog between the steps.
+    QString lastMessage;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (p.messageShown() && p.message() != lastMessage) {
+            ++shown;
+            lastMessage = p.message();
+        }
+    });
+    watch.start(0);
+    p.click("startCapture_btn");
+    QTRY_VERIFY(!p.collectionRunning());
+    watch.stop();
+    QCOMPARE(shown, 1);
+    QVERIFY(p.message().contains(QStringLiteral("data0.txt")));
+
+    chosenFolder = work.filePath(QStringLiteral("Data"));
+    p.click("browse_btn");
+}
+
+void TabCaptureTest::cancelledDialogsKeepTheFolders()
+{
+    TR7310_tabProbe p = probe();
+    chosenFolder = work.filePath(QStringLiteral("kept"));
+    p.click("browse_btn");
+    p.click("browsCollection_btn");
+    chosenFolder.clear(); // the user cancels both dialogs
+    p.click("browse_btn");
+    p.click("browsCollection_btn");
+    QCOMPARE(p.saveLoc(), work.filePath(QStringLiteral("kept")));
+    QCOMPARE(p.collectionFolder(), work.filePath(QStringLiteral("kept")));
+    QCOMPARE(p.text("saveLoc_txt"), work.filePath(QStringLiteral("kept")));
+    p.samples() = {1.0};
+    p.click("save_btn");
+    QVERIFY(QFileInfo::exists(work.filePath(QStringLiteral("kept/data.txt"))));
+}
+
+void TabCaptureTest::loadPlaysFilesInTurn()
+{
+    TR7310_tabProbe p = probe();
+    const QString a = work.filePath(QStringLiteral("load/a0.txt"));
+    const QString b = work.filePath(QStringLiteral("load/a1.txt"));
+    const QString c = work.filePath(QStringLiteral("load/a2.txt"));
+    QVERIFY(DataFile::write({0.1, 0.2, 0.3}, a));
+    QVERIFY(DataFile::write({1.1, 1.2, 1.3}, b));
+    QFile crlf(c); // written on Windows
+    QVERIFY(crlf.open(QIODevice::WriteOnly));
+    crlf.write("2.1\r\n2.2\r\n2.3\r\n");
+    crlf.close();
+
+    p.showPage(0);
+    chosenFiles = {a, b, c};
+    p.click("load_btn");
+    QCOMPARE(p.loadFiles(), chosenFiles);
+    QCOMPARE(p.samples(), (QVector<double>{2.1, 2.2, 2.3}));
+    QCOMPARE(p.previousSamples(), (QVector<double>{1.1, 1.2, 1.3}));
+    QCOMPARE(p.plotWidget("rawPlot_wdgt")->graph(0)->data()->size(), 3);
+
+    // A file that vanished leaves an empty frame; the plot keeps its last picture.
+    chosenFiles = {work.filePath(QStringLiteral("load/gone.txt"))};
+    p.click("load_btn");
+    QVERIFY(p.samples().isEmpty());
+    QCOMPARE(p.plotWidget("rawPlot_wdgt")->graph(0)->data()->size(), 3);
+
+    chosenFiles.clear(); // cancelled
+    p.click("load_btn");
+    QVERIFY(p.samples().isEmpty());
+}
+
+QTEST_MAIN(TabCaptureTest)
+#include "tst_tabcapture.moc"

@@ -2,7 +2,7 @@
 // What the application's demo mode needs: virtual kits on the simulated USB bus and one on a
 // pseudo-terminal for the Bluetooth path.
 
-#include "sim/TargetSpec.h"
+#include "sim/KitOptions.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // kvvlx-sim: one virtual KV7310 on a pseudo-terminal, for the Bluetooth path of the application
 // or any terminal program. The slave path is the first line of standard output.
 #include "sim/BtPtyServer.h"
-#include "sim/TargetSpec.h"
+#include "sim/KitOptions.h"
 #include "sim/VirtualKit.h"
 
 #include <QCommandLineParser>

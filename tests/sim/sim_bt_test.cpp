@@ -276,9 +276,9 @@ private slots:
         QVERIFY(!virtualBtKit(path));
     }
 
-    void targetSpecs_data()
+    void targetOptions_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
         QTest::addColumn<double>("range");
         QTest::addColumn<double>("velocity");
@@ -294,16 +294,16 @@ private slots:
         QTest::newRow("zero amplitude") << "1,0,0" << false << 0.0 << 0.0 << 0.0;
         QTest::newRow("infinite") << "inf" << false << 0.0 << 0.0 << 0.0;
     }
-    void targetSpecs()
+    void targetOptions()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, text);
         QFETCH(bool, valid);
         QFETCH(double, range);
         QFETCH(double, velocity);
         QFETCH(double, amplitude);
         SimTarget t;
         QString error;
-        QCOMPARE(parseTargetSpec(spec, &t, &error), valid);
+        QCOMPARE(parseTargetOption(text, &t, &error), valid);
         QCOMPARE(error.isEmpty(), valid);
         if (valid) {
             QCOMPARE(t.rangeM, range);

@@ -9,7 +9,7 @@ class QCommandLineParser;
 
 // "RANGE_M[,VELOCITY_MPS[,AMPLITUDE_V]]": range 0 m or more, amplitude above 0 V (0.5 V if left
 // out), velocity 0 m/s if left out. Sets *error and returns false on anything else.
-bool parseTargetSpec(const QString &text, SimTarget *target, QString *error = nullptr);
+bool parseTargetOption(const QString &text, SimTarget *target, QString *error = nullptr);
 
 // --target (repeatable; replaces the default scene), --noise, --version, --serial, --seed.
 void addKitOptions(QCommandLineParser &parser);

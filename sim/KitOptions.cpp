@@ -1,4 +1,4 @@
-#include "sim/TargetSpec.h"
+#include "sim/KitOptions.h"
 
 #include <QCommandLineParser>
 #include <QStringList>
@@ -16,7 +16,7 @@ bool fail(QString *error, const QString &text)
 
 } // namespace
 
-bool parseTargetSpec(const QString &text, SimTarget *target, QString *error)
+bool parseTargetOption(const QString &text, SimTarget *target, QString *error)
 {
     const QStringList parts = text.split(',');
     if (text.trimmed().isEmpty() || parts.size() > 3)
@@ -64,9 +64,9 @@ bool applyKitOptions(const QCommandLineParser &parser, VirtualKit &kit, QString 
 {
     if (parser.isSet(QStringLiteral("target"))) {
         QVector<SimTarget> scene;
-        for (const QString &spec : parser.values(QStringLiteral("target"))) {
+        for (const QString &text : parser.values(QStringLiteral("target"))) {
             SimTarget t;
-            if (!parseTargetSpec(spec, &t, error))
+            if (!parseTargetOption(text, &t, error))
                 return false;
             scene << t;
         }

@@ -10,6 +10,7 @@
 #include <QLoggingCategory>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRubberBand>
 #include <QTabWidget>
 #include <QTest>
 

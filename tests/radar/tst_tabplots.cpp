@@ -1,0 +1,472 @@
+// The radar tab's plot pages: the line views, the colour maps over time, the axis modes and the
+// zoom and reset controls; with frames from a virtual kit and with frames set directly.
+#include "RadarTestSupport.h"
+#include "TabProbe.h"
+
+#include <QRadioButton>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+bool startUpDone(SimKits &sim)
+{
+    int ramps = 0;
+    for (const QString &c : sim.received())
+        ramps += c.startsWith(QLatin1String("SWEEP:RAMPTIME ")) ? 1 : 0;
+    return ramps >= 17;
+}
+
+// Key of the highest point of graph 0.
+double peakKey(QCustomPlot *plot)
+{
+    double best = -std::numeric_limits<double>::infinity();
+    double key = qQNaN();
+    for (const QCPGraphData &d : *plot->graph(0)->data()) {
+        if (d.value > best) {
+            best = d.value;
+            key = d.key;
+        }
+    }
+    return key;
+}
+
+// Value coordinate of the highest cell of one column of a colour map.
+double peakRow(QCPColorMap *map, int column, int *rowOut = nullptr)
+{
+    QCPColorMapData *data = map->data();
+    int best = 0;
+    for (int r = 1; r < data->valueSize(); ++r)
+        if (data->cell(column, r) > data->cell(column, best))
+            best = r;
+    double key = 0, value = 0;
+    data->cellToCoord(column, best, &key, &value);
+    if (rowOut)
+        *rowOut = best;
+    return value;
+}
+
+QVector<double> tone(int n, double cyclesPerSample, double amplitude = 1.0)
+{
+    QVector<double> v(n);
+    for (int k = 0; k < n; ++k)
+        v[k] = amplitude * std::cos(2 * M_PI * cyclesPerSample * k);
+    return v;
+}
+
+void expectRange(const QCPRange &r, double lower, double upper)
+{
+    QVERIFY2(qFuzzyCompare(r.lower + 1, lower + 1) && qFuzzyCompare(r.upper, upper),
+             qPrintable(QStringLiteral("%1 .. %2, expected %3 .. %4").arg(r.lower).arg(r.upper).arg(lower).arg(upper)));
+}
+
+} // namespace
+
+class TabPlotsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void rangeAndSpectrumPeaksAtTheTarget();
+    void continuousWaveTargetShowsItsVelocity();
+    void twoPulseCancellation();
+    void rawViewAxes();
+    void smallFramesAndTheRangeAxis();
+    void colourMapsWrapAndReLayOut();
+    void rawMapUsesTheSamplePeriod();
+    void axisModes();
+    void zoomCheckBoxes();
+    void resetButtons();
+    void mousePress();
+
+private:
+    std::unique_ptr<SimKits> sim;
+    std::unique_ptr<TR7310_tab> kitTab;
+    usbTMCabstraction noLink;
+};
+
+void TabPlotsTest::initTestCase()
+{
+    sim = std::make_unique<SimKits>();
+    sim->kit().clearReceived();
+    kitTab = std::make_unique<TR7310_tab>(&sim->usb, sim->target(), QStringLiteral("1.0.0"),
+                                          QStringLiteral("KV7310"), QStringLiteral("SIM0001"));
+    kitTab->setTunePause([](int) {});
+    kitTab->resize(1000, 700);
+    QTRY_VERIFY_WITH_TIMEOUT(startUpDone(*sim), 5000);
+    TR7310_tabProbe p(*kitTab);
+    QCOMPARE(p.text("startFreq_txt"), QStringLiteral("24"));
+    QCOMPARE(p.text("stopFreq_txt"), QStringLiteral("24.25"));
+    QCOMPARE(p.text("ramptime_txt"), QStringLiteral("1"));
+}
+
+void TabPlotsTest::cleanupTestCase()
+{
+    kitTab.reset();
+    sim.reset();
+}
+
+void TabPlotsTest::rangeAndSpectrumPeaksAtTheTarget()
+{
+    TR7310_tabProbe p(*kitTab);
+    sim->singleTarget(2.0);
+    const int n = 1024;
+    const double fs = 20000.0;
+    const double binHz = fs / (7 * n);
+    const double k = 2 * 0.25e9 / 1e-3;
+    const double binM = binHz * 3e8 / k;
+
+    p.showPage(2);
+    p.setText("numSamples_txt", QString::number(n));
+    p.click("collect_btn");
+    QCustomPlot *range = p.plotWidget("rangeSpectrum_wdgt");
+    QCOMPARE(range->graph(0)->data()->size(), 7 * n / 2);
+    QVERIFY2(qAbs(peakKey(range) - 2.0) <= binM, qPrintable(QString::number(peakKey(range))));
+    // The first range plot resets the axes to the whole profile.
+    QCOMPARE(p.maxRange(), (7 * n / 2 - 1) * binHz * 3e8 / k);
+    expectRange(range->xAxis->range(), 0, p.maxRange());
+    expectRange(range->yAxis->range(), -120, 0);
+
+    // The zero bin takes its neighbour's value.
+    auto it = range->graph(0)->data()->constBegin();
+    QCOMPARE(it->value, (it + 1)->value);
+
+    // Switching the page draws the same frame as a spectrum, without a capture.
+    sim->kit().clearReceived();
+    p.showPage(1);
+    QVERIFY(sim->received().isEmpty());
+    QCustomPlot *spectrum = p.plotWidget("spectrum_wdgt");
+    const double beat = 2 * (0.25e9 / 1e-3) * 2.0 / 3e8;
+    QVERIFY2(qAbs(peakKey(spectrum) - beat) <= binHz, qPrintable(QString::number(peakKey(spectrum))));
+    QCOMPARE(spectrum->xAxis->label(), QStringLiteral("Frequency (Hz)"));
+    QCOMPARE(spectrum->yAxis->label(), QStringLiteral("Power (dBm)"));
+
+    // The vs-time page in range mode puts the target at 2 m as well.
+    p.showPage(5);
+    QCOMPARE(p.vsTimeMap()->data()->valueSize(), 7 * n / 2);
+    QVERIFY(qAbs(peakRow(p.vsTimeMap(), 0) - 2.0) <= 2 * binM);
+    // Its colour span covers the spectrum it shows.
+    const QCPRange colours = p.vsTimeScale()->dataRange();
+    QVERIFY(colours.upper > -10 && colours.lower < -60);
+    p.showPage(0);
+}
+
+void TabPlotsTest::continuousWaveTargetShowsItsVelocity()
+{
+    TR7310_tabProbe p(*kitTab);
+    sim->singleTarget(3.0, 1.0);
+    p.click("continuousWave_rdbtn");
+    QCOMPARE(sim->kit().sweep().type, 3);
+    p.click("setVelocityAxis_rdbn");
+    // v = f_d c / (2 f0): 10 kHz at 24 GHz is 62.5 m/s.
+    expectRange(p.vsTimeMap()->data()->valueRange(), 0, 62.5);
+    QCOMPARE(p.vsTimeTitle()->text(), QStringLiteral("Velocity Vs Time"));
+    p.showPage(5);
+    p.setText("numSamples_txt", QStringLiteral("2048"));
+    p.click("collect_btn");
+    const int column = p.vsTimeColumn() == 0 ? 149 : p.vsTimeColumn() - 1;
+    const double binMps = 20000.0 / (7 * 2048) * 3e8 / (2 * 24e9);
+    const double v = peakRow(p.vsTimeMap(), column);
+    QVERIFY2(qAbs(v - 1.0) <= 1.5 * binMps, qPrintable(QString::number(v)));
+
+    // The Doppler page shows the shift itself: 2 v f0 / c = 160 Hz.
+    p.showPage(3);
+    const double fd = peakKey(p.plotWidget("dopplerPlot_wdgt"));
+    QVERIFY2(qAbs(fd - 160.0) <= 20000.0 / (7 * 2048), qPrintable(QString::number(fd)));
+
+    p.click("setRangeAxis_rdbn");
+    p.click("twoWayCont_rdbtn");
+    p.setText("numSamples_txt", QStringLiteral("1024"));
+    p.showPage(0);
+}
+
+void TabPlotsTest::twoPulseCancellation()
+{
+    TR7310_tab tab(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
+    TR7310_tabProbe p(tab);
+    p.w<QCheckBox>("twoPulseCancellation_btn")->click();
+
+    // No previous frame of the same length: the frame is drawn unchanged.
+    p.previousSamples() = QVector<double>(10, 1.0);
+    p.samples() = tone(64, 0.1);
+    p.plot();
+    QCPGraphDataContainer::const_iterator it = p.plotWidget("rawPlot_wdgt")->graph(0)->data()->constBegin();
+    QCOMPARE(it->value, 1.0);
+
+    // Equal frames cancel: zeros, and minus infinity on the spectrum pages.
+    p.previousSamples() = p.samples();
+    p.plot();
+    for (const QCPGraphData &d : *p.plotWidget("rawPlot_wdgt")->graph(0)->data())
+        QCOMPARE(d.value, 0.0);
+    p.showPage(1);
+    for (const QCPGraphData &d : *p.plotWidget("spectrum_wdgt")->graph(0)->data())
+        QVERIFY(std::isinf(d.value) && d.value < 0);
+
+    // Off again: the frame itself.
+    p.w<QCheckBox>("twoPulseCancellation_btn")->click();
+    p.plot();
+    QVERIFY(!std::isinf(p.plotWidget("spectrum_wdgt")->graph(0)->data()->at(20)->value));
+}
+
+void TabPlotsTest::rawViewAxes()
+{
+    TR7310_tab tab(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
+    TR7310_tabProbe p(tab);
+    QCustomPlot *raw = p.plotWidget("rawPlot_wdgt");
+    expectRange(raw->yAxis->range(), -2.5, 2.5);
+
+    // One sample at t = 0 leaves the time axis alone.
+    const QCPRange before = raw->xAxis->range();
+    p.samples() = {0.5};
+    p.plot();
+    QCOMPARE(raw->graph(0)->data()->size(), 1);
+    QCOMPARE(raw->xAxis->range(), before);
+
+    p.samples() = tone(1000, 0.01);
+    p.plot();
+    QCOMPARE(raw->xAxis->label(), QStringLiteral("Time (s)"));
+    QCOMPARE(raw->yAxis->label(), QStringLiteral("Amplitude (V)"));
+    expectRange(raw->xAxis->range(), 0, 0.04995);
+    raw->xAxis->setRange(0.01, 0.02);
+    raw->yAxis->setRange(-1, 1);
+    p.click("zoomRaw2Fit_btn");
+    expectRange(raw->xAxis->range(), 0, 0.04995);
+    expectRange(raw->yAxis->range(), -2.5, 2.5);
+
+    // Empty frames draw nothing.
+    p.samples().clear();
+    p.plot();
+    QCOMPARE(raw->graph(0)->data()->size(), 1000);
+}
+
+void TabPlotsTest::smallFramesAndTheRangeAxis()
+{
+    TR7310_tab tab(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
+    TR7310_tabProbe p(tab);
+    p.setText("startFreq_txt", QStringLiteral("24.0"));
+    p.setText("stopFreq_txt", QStringLiteral("24.25"));
+    p.setText("ramptime_txt", QStringLiteral("1"));
+
+    p.samples() = {0.3};
+    p.showPage(1);
+    QCOMPARE(p.plotWidget("spectrum_wdgt")->graph(0)->data()->size(), 3);
+
+    p.samples() = tone(1000, 0.05);
+    p.showPage(2);
+    QCOMPARE(p.maxRange(), 3499 * (20000.0 / 7000) * 3e8 / 5e11);
+    // A pure tone at a bin frequency peaks there: 0.05 cycles/sample is 1000 Hz, bin 350.
+    p.showPage(1);
+    QCOMPARE(peakKey(p.plotWidget("spectrum_wdgt")), 350 * 20000.0 / 7000);
+}
+
+void TabPlotsTest::colourMapsWrapAndReLayOut()
+{
+    TR7310_tab tab(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
+    TR7310_tabProbe p(tab);
+    p.showPage(4);
+    QCPColorMapData *raw = p.rawTimeMap()->data();
+    for (int i = 0; i < 150; ++i) {
+        p.samples() = QVector<double>(64, i / 150.0);
+        p.plot();
+    }
+    QCOMPARE(raw->keySize(), 150);
+    QCOMPARE(raw->valueSize(), 64);
+    QCOMPARE(p.rawTimeColumn(), 0);
+    QCOMPARE(raw->cell(149, 10), 149 / 150.0);
+    p.samples() = QVector<double>(64, -1.0);
+    p.plot();
+    QCOMPARE(raw->cell(0, 10), -1.0); // the 151st frame overwrites the oldest column
+    QCOMPARE(raw->cell(1, 10), 1 / 150.0);
+    QCOMPARE(p.rawTimeColumn(), 1);
+    // Colours span the whole map.
+    expectRange(p.rawTimeMap()->dataRange(), -1.0, 149 / 150.0);
+
+    // A frame of another length starts over.
+    {
+        RadarLogOn log;
+        QTest::ignoreMessage(QtDebugMsg, "startingOver");
+        p.samples() = QVector<double>(32, 0.5);
+        p.plot();
+    }
+    QCOMPARE(raw->valueSize(), 32);
+    QCOMPARE(raw->cell(0, 5), 0.5);
+    QCOMPARE(raw->cell(1, 5), 0.0);
+    QCOMPARE(p.rawTimeColumn(), 1);
+
+    // A 100-sample frame fills a full 150 x 100 layout.
+    p.samples() = QVector<double>(100, 0.25);
+    p.plot();
+    QCOMPARE(raw->keySize(), 150);
+    QCOMPARE(raw->valueSize(), 100);
+    QCOMPARE(raw->cell(0, 99), 0.25);
+
+    // The spectrum map: floor(3.5 N) rows, the same wrap, and no line-plot finish.
+    p.showPage(5);
+    QCPColorMapData *vs = p.vsTimeMap()->data();
+    for (int i = 0; i < 151; ++i) {
+        p.samples() = tone(31, 0.2);
+        p.plot();
+    }
+    QCOMPARE(vs->valueSize(), 108);
+    QCOMPARE(p.vsTimeColumn(), 1);
+    QVERIFY(vs->cell(0, 0) != vs->cell(0, 1));
+    p.samples() = tone(40, 0.2);
+    p.plot();
+    QCOMPARE(vs->valueSize(), 140);
+    QCOMPARE(p.vsTimeColumn(), 1);
+}
+
+void TabPlotsTest::rawMapUsesTheSamplePeriod()
+{
+    for (const QString &version : {QStringLiteral("1.0.0"), QStringLiteral("1.1.0")}) {
+        TR7310_tab tab(&noLink, QString(), version, QString(), QString());
+        TR7310_tabProbe p(tab);
+        p.showPage(4);
+        p.samples() = QVector<double>(1000, 0.0);
+        p.plot();
+        expectRange(p.rawTimeMap()->data()->valueRange(), 0, 1000 * p.samplePeriod());
+        expectRange(p.rawTimeMap()->data()->keyRange(), 0, 149);
+    }
+}
+
+void TabPlotsTest::axisModes()
+{
+    TR7310_tab tab(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
+    TR7310_tabProbe p(tab);
+    p.setText("startFreq_txt", QStringLiteral("24.0"));
+    p.setText("stopFreq_txt", QStringLiteral("24.25"));
+    p.setText("ramptime_txt", QStringLiteral("1"));
+    QCustomPlot *plot = p.plotWidget("FrequencyVsTimePlot_wdgt");
+    QVERIFY(p.w<QRadioButton>("setRangeAxis_rdbn")->isChecked());
+
+    p.click("setFreqAxis_rdbn");
+    expectRange(p.vsTimeMap()->data()->valueRange(), 0, 10000);
+    QCOMPARE(plot->yAxis->label(), QStringLiteral("Frequency (Hz)"));
+    QCOMPARE(p.vsTimeTitle()->text(), QStringLiteral("Frequency Vs Time"));
+
+    p.click("setVelocityAxis_rdbn");
+    expectRange(p.vsTimeMap()->data()->valueRange(), 0, 62.5);
+    QCOMPARE(plot->yAxis->label(), QStringLiteral("Velocity (m/s)"));
+
+    p.click("setRangeAxis_rdbn");
+    expectRange(p.vsTimeMap()->data()->valueRange(), 0, 6);
+    expectRange(p.vsTimeMap()->data()->keyRange(), 0, 149);
+    QCOMPARE(plot->yAxis->label(), QStringLiteral("Range (m)"));
+    QCOMPARE(p.vsTimeTitle()->text(), QStringLiteral("Range Vs Time"));
+
+    // No mode checked: nothing is relabelled.
+    for (const char *name : {"setRangeAxis_rdbn", "setVelocityAxis_rdbn", "setFreqAxis_rdbn"}) {
+        p.w<QRadioButton>(name)->setAutoExclusive(false);
+        p.w<QRadioButton>(name)->setChecked(false);
+    }
+    p.setText("startFreq_txt", QStringLiteral("12"));
+    p.applyAxisMode();
+    expectRange(p.vsTimeMap()->data()->valueRange(), 0, 6);
+    QCOMPARE(plot->yAxis->label(), QStringLiteral("Range (m)"));
+
+    // Firmware 1.1.0 samples faster: the rows reach half its sample rate.
+    TR7310_tab fast(&noLink, QString(), QStringLiteral("1.1.0"), QString(), QString());
+    TR7310_tabProbe q(fast);
+    q.click("setFreqAxis_rdbn");
+    expectRange(q.vsTimeMap()->data()->valueRange(), 0, 0.5 / 4.505e-05);
+}
+
+void TabPlotsTest::zoomCheckBoxes()
+{
+    TR7310_tab tab(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
+    TR7310_tabProbe p(tab);
+    QCustomPlot *spec = p.plotWidget("spectrum_wdgt");
+    QCOMPARE(spec->axisRect()->rangeZoom(), Qt::Horizontal | Qt::Vertical);
+    QVERIFY(spec->interactions().testFlag(QCP::iRangeZoom));
+
+    p.click("specPlot_zoomY");
+    QCOMPARE(spec->axisRect()->rangeZoom(), Qt::Orientations(Qt::Horizontal));
+    QVERIFY(spec->interactions().testFlag(QCP::iRangeZoom));
+    p.click("specPlot_zoomX");
+    QVERIFY(!spec->interactions().testFlag(QCP::iRangeZoom));
+    p.click("specPlot_zoomY");
+    QCOMPARE(spec->axisRect()->rangeZoom(), Qt::Orientations(Qt::Vertical));
+    QVERIFY(spec->interactions().testFlag(QCP::iRangeZoom));
+    QVERIFY(spec->interactions().testFlag(QCP::iRangeDrag)); // dragging is never switched off
+
+    const QList<QPair<const char *, const char *>> pairs{{"rawPlot_zoomX", "rawPlot_wdgt"},
+                                                         {"rangePlot_zoomX", "rangeSpectrum_wdgt"},
+                                                         {"doppler_zoomX", "dopplerPlot_wdgt"},
+                                                         {"rawTime_zoomX", "rawTime_wdgt"},
+                                                         {"freqVtime_zoomX", "FrequencyVsTimePlot_wdgt"}};
+    for (const auto &pair : pairs) {
+        p.click(pair.first); // only the y box stays checked
+        QCOMPARE(p.plotWidget(pair.second)->axisRect()->rangeZoom(), Qt::Orientations(Qt::Vertical));
+    }
+    QCOMPARE(p.w<QCheckBox>("doppler_zoomX")->text(), QStringLiteral("x-Axis"));
+}
+
+void TabPlotsTest::resetButtons()
+{
+    TR7310_tab tab(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
+    TR7310_tabProbe p(tab);
+    for (const char *name : {"spectrum_wdgt", "dopplerPlot_wdgt"}) {
+        QCustomPlot *plot = p.plotWidget(name);
+        plot->xAxis->setRange(100, 200);
+        plot->yAxis->setRange(-50, -40);
+    }
+    p.click("specPlot_axesReset_btn");
+    p.click("resetDopplerAxes_btn");
+    for (const char *name : {"spectrum_wdgt", "dopplerPlot_wdgt"}) {
+        expectRange(p.plotWidget(name)->xAxis->range(), 0, 10000);
+        expectRange(p.plotWidget(name)->yAxis->range(), -120, 0);
+    }
+
+    p.setText("startFreq_txt", QStringLiteral("24.0"));
+    p.setText("stopFreq_txt", QStringLiteral("24.25"));
+    p.setText("ramptime_txt", QStringLiteral("1"));
+    p.samples() = tone(512, 0.1);
+    p.showPage(2);
+    QCustomPlot *range = p.plotWidget("rangeSpectrum_wdgt");
+    range->xAxis->setRange(1, 2);
+    p.samples() = tone(512, 0.2);
+    p.plot();
+    expectRange(range->xAxis->range(), 1, 2); // reset automatically only once
+    p.click("resetRangeAxes_btn");
+    expectRange(range->xAxis->range(), 0, p.maxRange());
+
+    p.showPage(4);
+    QCustomPlot *rawTime = p.plotWidget("rawTime_wdgt");
+    rawTime->xAxis->setRange(40, 50);
+    p.click("resetRawTimeAxes_btn");
+    QVERIFY(rawTime->xAxis->range().lower <= 0 && rawTime->xAxis->range().upper >= 149);
+
+    p.showPage(5);
+    QCustomPlot *vs = p.plotWidget("FrequencyVsTimePlot_wdgt");
+    vs->yAxis->setRange(1, 2);
+    p.vsTimeScale()->setDataRange(QCPRange(-1, 1));
+    p.click("resetFreqVTimeAxes_btn");
+    QVERIFY(vs->yAxis->range().upper > 5);
+    QVERIFY(p.vsTimeScale()->dataRange().lower < -1);
+}
+
+void TabPlotsTest::mousePress()
+{
+    TR7310_tab tab(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
+    TR7310_tabProbe p(tab);
+    tab.show();
+    RadarLogOn log;
+    QMouseEvent left(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QTest::ignoreMessage(QtDebugMsg, "mouse event");
+    p.mousePress(&left);
+    QVERIFY(!p.rubberBand() || !p.rubberBand()->isVisible());
+
+    QMouseEvent right(QEvent::MouseButtonPress, QPointF(20, 30), QPointF(20, 30), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QTest::ignoreMessage(QtDebugMsg, "mouse event");
+    QTest::ignoreMessage(QtDebugMsg, "right click");
+    p.mousePress(&right);
+    QVERIFY(p.rubberBand() && p.rubberBand()->isVisible());
+    QCOMPARE(p.rubberBand()->pos(), QPoint(20, 30));
+}
+
+QTEST_MAIN(TabPlotsTest)
+#include "tst_tabplots.moc"

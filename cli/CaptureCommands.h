@@ -1,0 +1,12 @@
+#pragma once
+// kvvlx-cli capture and collect: frames taken exactly as the USB radar tab takes them, written
+// in its data file format.
+
+#include <QStringList>
+
+class CliSession;
+
+// capture [-n N] [-o FILE] [--kit T] [--target SPEC]...
+int runCapture(CliSession &session, const QStringList &arguments);
+// collect -n N -c COUNT -i SECONDS [-d DIR] [--name NAME] [--kit T] [--target SPEC]...
+int runCollect(CliSession &session, const QStringList &arguments);

@@ -1,12 +1,13 @@
 #include "dsp/PaddedSpectrum.h"
 
 #include "dsp/SpectrumKernels.h"
+#include "dsp/VectorAlloc.h"
 
 QVector<double> paddedSpectrum(const QVector<double> &w)
 {
     if (w.isEmpty())
         return {};
-    QVector<double> p(7 * w.size() / 2);
+    QVector<double> p = kvvlx::uninitializedVector(7 * w.size() / 2);
     kvvlx::kernels::paddedSpectrumDb(w.constData(), int(w.size()), p.data());
     return p;
 }

@@ -13,7 +13,7 @@
 // sqrt). On x86-64 Linux they are also built for AVX2 and picked at load time; the AVX2 code
 // uses the same IEEE operations (no FMA), so both give identical results.
 #if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
-#define KVVLX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define KVVLX_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define KVVLX_VECTOR_CLONES
 #endif

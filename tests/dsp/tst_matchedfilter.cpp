@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QtTest>
 
 namespace {
@@ -103,14 +104,29 @@ void TestMatchedFilter::diagnosticFilesHoldEveryLine()
     pulse[0] = 0.5;
     pulse[1] = 1e-7;
     p.mf(pulse, pulse);
-    const QList<int> expected = {64, 64, 64, 64, 32, 32, 32};
+    const QList<int> lines = {64, 64, 64, 64, 32, 32, 32};
     for (int i = 0; i < diagnosticFiles.size(); ++i)
-        QCOMPARE(lineCount(diagnosticFiles[i]), expected[i]);
+        QCOMPARE(lineCount(diagnosticFiles[i]), lines[i]);
     QFile rx("RX.txt");
     QVERIFY(rx.open(QIODevice::ReadOnly));
     QCOMPARE(rx.readLine(), QByteArray("0.5,0\n"));
     QCOMPARE(rx.readLine(), QByteArray("1e-07,0\n"));
     QCOMPARE(rx.readLine(), QByteArray("0,0\n"));
+
+    // Numbers read exactly as QTextStream writes a float, ties and extremes included.
+    const QVector<double> awkward = {699802.5, -1132645, 48462.25, 1.0 / 1024, -0.0, 1e-5, 123456,
+                                     999999.5, 3e38, 1e-40, -2.5e-7, 1, 0.1, -123456.5};
+    p.mf(awkward, awkward);
+    QByteArray expected;
+    QTextStream stream(&expected);
+    for (double v : awkward)
+        stream << float(v) << ',' << 0.0f << '\n';
+    stream.flush();
+    for (int i = int(awkward.size()); i < 4 * awkward.size(); ++i)
+        expected += "0,0\n";
+    QFile awkwardRx("RX.txt");
+    QVERIFY(awkwardRx.open(QIODevice::ReadOnly));
+    QCOMPARE(awkwardRx.readAll(), expected);
 
     // More than 65,535 lines are all written, not a 16-bit count of them.
     p.mf(randomPulse(16400, 2), randomPulse(16400, 3));

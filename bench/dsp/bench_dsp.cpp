@@ -1,0 +1,131 @@
+// Cost of the spectrum path against FFTW alone, and of a range-Doppler dwell with its files.
+
+#include "bench/BenchMain.h"
+#include "dsp/ADCdataProcessing.h"
+#include "dsp/PaddedSpectrum.h"
+
+#include <QDir>
+#include <QLoggingCategory>
+#include <QTemporaryDir>
+
+#include <fftw3.h>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// A beat tone with a little noise, in volts, like a captured frame.
+QVector<double> frame(int n, unsigned seed = 1)
+{
+    QVector<double> w(n);
+    unsigned state = seed;
+    for (int k = 0; k < n; ++k) {
+        state = state * 1664525u + 1013904223u;
+        w[k] = 0.8 * std::sin(0.37 * k + 0.001 * k * k / n) + 1e-3 * (double(state >> 8) / (1 << 24) - 0.5);
+    }
+    return w;
+}
+
+ADCdataProcessing &processor()
+{
+    static ADCdataProcessing p(QStringLiteral("none"));
+    return p;
+}
+
+void BM_FftwExecute(benchmark::State &state)
+{
+    const int n = int(state.range(0));
+    auto *in = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * size_t(n)));
+    auto *out = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * size_t(n)));
+    fftw_plan plan = fftw_plan_dft_1d(n, in, out, FFTW_FORWARD, FFTW_ESTIMATE);
+    const QVector<double> w = frame(n);
+    for (int k = 0; k < n; ++k) {
+        in[k][0] = w[k];
+        in[k][1] = 0.0;
+    }
+    for (auto _ : state) {
+        fftw_execute(plan);
+        benchmark::ClobberMemory();
+    }
+    fftw_destroy_plan(plan);
+    fftw_free(in);
+    fftw_free(out);
+}
+
+void BM_FftData(benchmark::State &state)
+{
+    const QVector<double> w = frame(int(state.range(0)));
+    processor().FFT_data(w); // plans once, as the first frame of a run does
+    for (auto _ : state) {
+        auto spectrum = processor().FFT_data(w);
+        benchmark::DoNotOptimize(spectrum.first.data());
+        benchmark::DoNotOptimize(spectrum.second.data());
+    }
+}
+
+void BM_PaddedSpectrum(benchmark::State &state)
+{
+    const QVector<double> w = frame(int(state.range(0)));
+    paddedSpectrum(w);
+    for (auto _ : state) {
+        QVector<double> p = paddedSpectrum(w);
+        benchmark::DoNotOptimize(p.data());
+    }
+}
+
+const char *const diagnosticFiles[] = {"RX.txt",      "CAL.txt",         "RX_fft.txt",
+                                       "CAL_fft.txt", "Z_beforeIFFT.txt", "Z_afterIFFT.txt",
+                                       "Z_AfterReOrder.txt"};
+
+// Argument 1: the seven diagnostic files are written into a temporary directory. Argument 0: the
+// same dwell where every file name is taken by a directory, so nothing can be written; the
+// difference is what the files cost.
+void BM_RangeDoppler(benchmark::State &state)
+{
+    const bool files = state.range(0) != 0;
+    const QString previous = QDir::currentPath();
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    if (!files)
+        for (const char *name : diagnosticFiles)
+            QDir().mkdir(QString::fromLatin1(name));
+
+    QList<QVector<double> > pulses;
+    for (int i = 0; i < 64; ++i)
+        pulses.append(frame(1024, unsigned(i + 2)));
+    ADCdataProcessing p(QStringLiteral("none"));
+    p.reference = frame(1024);
+    for (auto _ : state) {
+        auto map = p.range_doppler(pulses);
+        benchmark::DoNotOptimize(map.size());
+    }
+    QDir::setCurrent(previous);
+}
+
+} // namespace
+
+BENCHMARK(BM_FftwExecute)->Arg(7168)->Arg(28672)->Repetitions(5)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FftData)->Arg(7168)->Arg(28672)->Repetitions(5)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PaddedSpectrum)->Arg(1024)->Arg(4096)->Repetitions(5)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RangeDoppler)->Arg(1)->Arg(0)->Repetitions(3)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    // The dsp debug lines (a file name per dump) would be timed along with the work.
+    QLoggingCategory::setFilterRules(QStringLiteral("kvvlx.*.debug=false"));
+    return kvvlx::bench::runWithRatios(
+        argc, argv,
+        {{"FFT_data / fftw_execute, 7168 points", "BM_FftData/7168", "BM_FftwExecute/7168", 1.3},
+         {"FFT_data / fftw_execute, 28672 points", "BM_FftData/28672", "BM_FftwExecute/28672", 1.3},
+         {"paddedSpectrum N=1024 / fftw_execute 7168 points", "BM_PaddedSpectrum/1024", "BM_FftwExecute/7168", 1.6},
+         {"paddedSpectrum N=4096 / fftw_execute 28672 points", "BM_PaddedSpectrum/4096", "BM_FftwExecute/28672", 1.6}},
+        [](const kvvlx::bench::RatioReporter &r) {
+            const double with = r.seconds("BM_RangeDoppler/1/iterations:2");
+            const double without = r.seconds("BM_RangeDoppler/0/iterations:2");
+            if (with > 0 && without > 0)
+                std::printf("range_doppler 64 pulses x 1024 samples: %.1f ms with the diagnostic files, "
+                            "%.1f ms without (files %.0f%%)\n",
+                            with * 1e3, without * 1e3, 100.0 * (with - without) / with);
+        });
+}

@@ -17,14 +17,12 @@ private slots:
     }
 
     void linkLockIsTryLockedAcrossConnections();
-    void sendsAndReadsNeedAnOpenKit();
     void describeKitAndModules();
     void portMasks_data();
     void portMasks();
     void identificationWithWrongFieldCount_data();
     void identificationWithWrongFieldCount();
     void zeroByteInReply();
-    void openFailureKeepsDefaults();
 };
 
 void ConnectionTest::linkLockIsTryLockedAcrossConnections()
@@ -41,18 +39,6 @@ void ConnectionTest::linkLockIsTryLockedAcrossConnections()
     second.releaseLink();
     QVERIFY(linkLock.tryLock());
     linkLock.unlock();
-}
-
-void ConnectionTest::sendsAndReadsNeedAnOpenKit()
-{
-    auto wire = std::make_shared<FakeWire>();
-    useFakeWire(wire);
-    usbConnection c;
-    QCOMPARE(c.sendString("*IDN?"), -1);
-    QCOMPARE(c.sendBytes("*IDN?"), -1);
-    QCOMPARE(c.readString(), (QPair<int, QString>(-1, QString())));
-    QCOMPARE(c.readBytes(), (QPair<int, QByteArray>(-1, QByteArray())));
-    QVERIFY(wire->events.isEmpty());
 }
 
 void ConnectionTest::describeKitAndModules()
@@ -190,22 +176,6 @@ void ConnectionTest::zeroByteInReply()
     QCOMPARE(c.identity.serial, QStringLiteral("S 1"));
     c.closeKit();
     c.releaseLink();
-}
-
-void ConnectionTest::openFailureKeepsDefaults()
-{
-    useVirtualKits();
-    attachKit("SIM0001")->setFaults([] {
-        SimFaults f;
-        f.refuseOpen = true;
-        return f;
-    }());
-    usbConnection c;
-    QCOMPARE(c.initLink(), 0);
-    QCOMPARE(c.openKit("sim:SIM0001"), -1);
-    QCOMPARE(c.identity, DeviceDescription());
-    c.releaseLink();
-    QCOMPARE(c.listDevices(), (QPair<int, QStringList>(0, {})));
 }
 
 QTEST_GUILESS_MAIN(ConnectionTest)

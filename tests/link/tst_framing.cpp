@@ -58,7 +58,6 @@ void FramingTest::commandMessage_data()
     QTest::newRow("5 bytes, 3 padding") << QByteArray("ABCDE") << 20;
     QTest::newRow("empty") << QByteArray() << 12;
     QTest::newRow("*IDN?\\n") << QByteArray("*IDN?\n") << 20;
-    QTest::newRow("8 bytes") << QByteArray("SYST:TI?") << 20;
 }
 
 void FramingTest::commandMessage()

@@ -141,8 +141,12 @@ void MainWindow::portError(QSerialPort::SerialPortError error)
 
 void MainWindow::sendMsg(QString msg)
 {
-    if (port && port->isOpen())
+    if (port && port->isOpen()) {
         port->write(msg.toUtf8());
+        // The port buffers writes until the event loop runs; push the bytes out now so the
+        // pause below really lies between this command and the next on the line.
+        port->flush();
+    }
     // Paces commands for the kit's serial link.
     QThread::msleep(100);
 }

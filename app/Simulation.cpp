@@ -1,5 +1,11 @@
 #include "app/Simulation.h"
 
+#include "link/usbConnection.h"
+#include "sim/Demo.h"
+#include "sim/SimUsbDevice.h"
+
+#include <memory>
+
 static QList<VirtualSerialPort> &registry()
 {
     static QList<VirtualSerialPort> ports;
@@ -10,9 +16,16 @@ QList<VirtualSerialPort> virtualSerialPorts() { return registry(); }
 
 void addVirtualSerialPort(const VirtualSerialPort &port) { registry().append(port); }
 
-bool startSimulation(const SimulationOptions &, QString *error)
+bool startSimulation(const SimulationOptions &options, QString *error)
 {
-    if (error)
-        *error = QStringLiteral("this build has no virtual kit");
-    return false;
+    // The native backend runs over the simulated device, so framing, tags and pauses are the
+    // ones a real kit sees.
+    attachVirtualUsbKits(options.usbKits);
+    setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
+
+    const QString path = startVirtualBtKit(false, error);
+    if (path.isEmpty())
+        return false;
+    addVirtualSerialPort({path, QStringLiteral("Virtual kit (%1)").arg(path)});
+    return true;
 }

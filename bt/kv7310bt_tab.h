@@ -1,20 +1,116 @@
 #pragma once
 
+#include "radar/DataFile.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QTimer>
+#include <QVector>
 #include <QWidget>
 
-// The Bluetooth radar tab. Placeholder until the Bluetooth tab lands: it keeps the signal and
-// slot the main window connects and does nothing with them.
+class QAbstractButton;
+class QButtonGroup;
+class QCustomPlot;
+class parameterDialog;
+
+namespace Ui {
+class kv7310bt_tab;
+}
+
+// The "VLX BT" tab: sets up the radar and captures frames over the Bluetooth link. It talks to
+// the kit only through sendBTmsg and hears it only through parseBTmsg.
 class kv7310bt_tab : public QWidget
 {
     Q_OBJECT
 public:
     explicit kv7310bt_tab(QWidget *parent = nullptr);
+    ~kv7310bt_tab() override;
 
 signals:
     void sendBTmsg(QString msg);
+    void rf_on(bool p);
 
 public slots:
     void parseBTmsg(QByteArray msg);
+
+private slots:
+    void on_setFreqs_btn_clicked();
+    void readFreqs();
+    void setSweepType(int type);
+    void setRamptime(int type);
+    void startSweep();
+    void stopSweep();
+    void on_stop_btn_clicked();
+    void on_start_btn_clicked();
+    void on_numSamples_txt_editingFinished();
+    void on_collect_btn_clicked();
+    void tabChanged(int t);
+    void on_browsCollection_btn_clicked();
+    void on_numCaptures_txt_editingFinished();
+    void on_numSampleCapture_txt_editingFinished();
+    void on_captureInterval_txt_cursorPositionChanged(int, int);
+    void on_saveData_ckbx_clicked(bool checked);
+    void update_RFPower();
+    void tune();
+    void set_RFPowerBtn_state(bool s);
+    void on_rf_power_btn_clicked();
+    void readSweepType();
+    void sweepBtnClicked(QAbstractButton *btn);
+    void startVLX();
+    void on_browse_btn_clicked();
+    void saveData(QVector<double> data, QString save_loc);
+    void on_startCapture_btn_clicked();
+    void on_save_fileName_txt_editingFinished();
+    void on_captureInterval_txt_editingFinished();
+    void on_save_btn_clicked();
+    void on_setRamp_btn_clicked();
+    void readRamptime();
+    void on_continuousCapture_btn_clicked(bool checked);
+
+    void seriesStep();
+    void frameOverdue();
+    void continueCapture();
+
+private:
+    void delay();
+    void plotData();
+    void send(const QString &command);
+    void endSeries();
+    void stopContinuousCapture(const QString &why);
+    void tellUser(const QString &message);
+
+    Ui::kv7310bt_tab *ui;
+    QButtonGroup *sweepGroup;
+    QVector<double> samples;
+    bool continuousCapture = false;
+    bool rfOn = false;
+    double samplePeriod = 5e-05;
+    double sampleRate = 20000;
+    QString saveLoc;
+    QString saveFileName;
+    QString collectionFolder;
+    QString collectionName;
+    qint32 numCaptures = 0;
+    qint32 captureCount = 0;
+    qint32 numSampleCapture = 0;
+    double captureInterval = 0;
+    bool saveCaptureData = true;
+    parameterDialog *msgDialog;
+
+    // A running series remembers the command whose reply it still waits for, so that each
+    // reply is saved under the number of the command it answers.
+    QTimer seriesTimer;
+    bool seriesRunning = false;
+    int seriesAwaiting = -1;
+    DataFile::Saver saver;
+
+    // Continuous capture gives up when the kit stops sending frames.
+    QTimer frameWatchdog;
+    // A frame that arrives inside delay() must not start the next capture there: on a fast link
+    // every capture would nest one level deeper until the stack runs out.
+    int delayDepth = 0;
+    bool captureAfterDelay = false;
+
+    QCustomPlot *plots[4] = {};
+    int plottedLength[4] = {-1, -1, -1, -1};
 };

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+// The kit's replies on the Bluetooth link: "<tag>:<value>:END\r\n", or a data reply whose
+// 7-byte header holds "DATA" before its first ":" followed by big-endian 16-bit samples.
+namespace BtProtocol {
+
+// In the order the tags are tested; the first tag the reply's tag contains wins.
+enum class Tag {
+    None,
+    StartFreq, // "STARTF"
+    StopFreq,  // "STOPF"
+    Ramp,      // "RAMP"
+    Type,      // "TYPE"
+    Lock,      // "LOCK"
+    Pllm,      // "PLLM"
+    RfPower,   // "RFPOW"
+    Retact,    // "RETACT"
+    Freq,      // "FREQ"
+    Div,       // "DIV"
+    RefExt,    // "REFEXT"
+    Fram,      // "FRAM"
+    Data,      // "DATA"
+};
+
+struct Reply
+{
+    Tag tag = Tag::None;
+    QByteArray tagText; // the bytes before the first ":"
+    QString value;      // the second field up to its first zero byte, one character per byte
+};
+
+// Splits a framed reply; a message with fewer than two fields gives Tag::None.
+Reply parseReply(const QByteArray &message);
+
+// The integer of a "TYPE" or "RFPOW" value; anything that is not a number counts as 0.
+int intValue(const QString &value);
+
+constexpr int kHeaderBytes = 7;
+constexpr int kTerminatorBytes = 6;
+
+// The samples of a data reply in volts: floor((length - 13) / 2) big-endian words from offset 7;
+// an odd byte before the terminator is ignored.
+QVector<double> decodeSamples(const QByteArray &message);
+
+// Seconds the serial link (9600 baud, 10 bits a byte) needs to carry the data reply of n samples.
+double replySeconds(int samples);
+
+} // namespace BtProtocol

@@ -1,0 +1,334 @@
+#include "app/FolderChooser.h"
+#include "app/Logging.h"
+#include "app/KVserialSetup.h"
+#include "app/MainWindow.h"
+#include "bt/BtProtocol.h"
+#include "bt/kv7310bt_tab.h"
+#include "radar/DataFile.h"
+#include "sim/BtPtyServer.h"
+#include "sim/VirtualKit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <qcustomplot.h>
+
+#include <memory>
+
+// The Bluetooth tab through the main window, a real pseudo-terminal and a virtual kit.
+class BtTabTest : public QObject
+{
+    Q_OBJECT
+
+    std::shared_ptr<VirtualKit> kit;
+    std::unique_ptr<BtPtyServer> server;
+    std::unique_ptr<MainWindow> window;
+    kv7310bt_tab *tab = nullptr;
+    QTemporaryDir workDir;
+
+    template <typename T> T *w(const char *name) { return tab->findChild<T *>(QLatin1String(name)); }
+
+    QStringList commands() const
+    {
+        QStringList out;
+        for (const SimCommandRecord &r : kit->receivedLog())
+            if (r.channel == SimChannel::Bluetooth)
+                out << r.text;
+        return out;
+    }
+
+    QStringList capturesSent() const { return commands().filter(QStringLiteral("CAPT:STRE")); }
+
+    bool connectKit()
+    {
+        window = std::make_unique<MainWindow>();
+        window->configureBT();
+        KVserialSetup *setup = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *s = qobject_cast<KVserialSetup *>(top); s && s->isVisible())
+                setup = s;
+        if (!setup)
+            return false;
+        setup->findChild<QComboBox *>(QStringLiteral("availPorts_cmb"))->setEditText(server->slavePath());
+        setup->findChild<QPushButton *>(QStringLiteral("connect_btn"))->click();
+        tab = window->findChild<kv7310bt_tab *>();
+        return tab != nullptr;
+    }
+
+    // The start-up queries are over once both frequencies have been asked for and answered.
+    void waitForStartUp()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(commands().contains(QStringLiteral("SWEEP:FREQSTAR?$")), 3000);
+        QTRY_VERIFY(!w<QLineEdit>("startFreq_txt")->text().isEmpty());
+        kit->clearReceived();
+    }
+
+    static QVector<double> readFile(const QString &path)
+    {
+        QVector<double> data;
+        return DataFile::read(path, &data) ? data : QVector<double>();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(workDir.isValid());
+        QDir::setCurrent(workDir.path());
+    }
+
+    void init()
+    {
+        kit = std::make_shared<VirtualKit>();
+        server = std::make_unique<BtPtyServer>(kit);
+        QVERIFY(server->start());
+        QVERIFY(connectKit());
+    }
+
+    void cleanup()
+    {
+        FolderChooser::setDialog({});
+        window.reset();
+        server.reset();
+        kit.reset();
+        tab = nullptr;
+    }
+
+    void startUpAsksInOrderAndFillsTheFields()
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(commands().size(), 5, 3000);
+        QCOMPARE(commands(), (QStringList{"POWE:RF?$", "SWEEP:RAMPTIME?$", "SWEEP:TYPE?$",
+                                          "SWEEP:FREQSTOP?$", "SWEEP:FREQSTAR?$"}));
+        QTRY_COMPARE(w<QLineEdit>("startFreq_txt")->text().toDouble(), 24.0);
+        QCOMPARE(w<QLineEdit>("stopFreq_txt")->text().toDouble(), 24.25);
+        QCOMPARE(w<QLineEdit>("ramptime_txt")->text().toDouble(), 1.0);
+        QVERIFY(w<QRadioButton>("twoWayCont_rdbtn")->isChecked());
+        QCOMPARE(w<QPushButton>("rf_power_btn")->styleSheet(), QStringLiteral("*{background-color:green}"));
+        // tune() sends nothing.
+        QTest::qWait(700);
+        QCOMPARE(commands().size(), 5);
+    }
+
+    void sweepTypeClickSetsTypeThenStarts()
+    {
+        waitForStartUp();
+        w<QRadioButton>("twoWaySingle_rdbtn")->click();
+        QTRY_COMPARE(commands(), (QStringList{"SWEEP:TYPE 1$", "SWEEP:START$"}));
+        QCOMPARE(kit->sweep().type, 1);
+
+        // A "TYPE" reply checks its button and sends nothing.
+        tab->parseBTmsg("TYPE:3:END\r\n");
+        QVERIFY(w<QRadioButton>("continuousWave_rdbtn")->isChecked());
+        tab->parseBTmsg("TYPE:x:END\r\n");
+        QVERIFY(w<QRadioButton>("oneWaySingle_rdbtn")->isChecked());
+        QTest::qWait(150);
+        QCOMPARE(commands().size(), 2);
+    }
+
+    void rfPowerFollowsTheKit()
+    {
+        waitForStartUp();
+        auto *rf = w<QPushButton>("rf_power_btn");
+        tab->parseBTmsg("RFPOW:0:END\r\n");
+        QCOMPARE(rf->styleSheet(), QStringLiteral("*{background-color:red}"));
+        const_cast<QLoggingCategory &>(lcBt()).setEnabled(QtDebugMsg, true);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^received: ")));
+        QTest::ignoreMessage(QtDebugMsg, "rfPowerCheck: bad return value");
+        tab->parseBTmsg("RFPOW:7:END\r\n");
+        const_cast<QLoggingCategory &>(lcBt()).setEnabled(QtDebugMsg, false);
+        QCOMPARE(rf->styleSheet(), QStringLiteral("*{background-color:red}"));
+
+        rf->click(); // rfOn is false: switch on, then ask
+        QTRY_COMPARE(commands(), (QStringList{"POWE:RF 1$", "POWE:RF?$"}));
+        QTRY_COMPARE(rf->styleSheet(), QStringLiteral("*{background-color:green}"));
+        rf->click();
+        QTRY_COMPARE(commands().mid(2), (QStringList{"POWE:RF 0$", "POWE:RF?$"}));
+        QTRY_COMPARE(rf->styleSheet(), QStringLiteral("*{background-color:red}"));
+    }
+
+    void setFrequenciesAndRampThenReadBack()
+    {
+        waitForStartUp();
+        w<QLineEdit>("startFreq_txt")->setText(QStringLiteral("24.05"));
+        w<QLineEdit>("stopFreq_txt")->setText(QStringLiteral("24.2"));
+        w<QPushButton>("setFreqs_btn")->click();
+        QTRY_COMPARE(commands(), (QStringList{"SWEEP:FREQSTAR 24.05$", "SWEEP:FREQSTOP 24.2$",
+                                              "SWEEP:FREQSTOP?$", "SWEEP:FREQSTAR?$"}));
+        QTRY_COMPARE(w<QLineEdit>("startFreq_txt")->text().toDouble(), 24.05);
+        w<QLineEdit>("ramptime_txt")->setText(QStringLiteral("2"));
+        w<QPushButton>("setRamp_btn")->click();
+        QTRY_COMPARE(commands().mid(4), (QStringList{"SWEEP:RAMPTIME 2$", "SWEEP:RAMPTIME?$"}));
+        QCOMPARE(kit->sweep().rampMs, 2.0);
+    }
+
+    void sampleCountCheck()
+    {
+        waitForStartUp();
+        auto *field = w<QLineEdit>("numSampleCapture_txt");
+        field->setText(QStringLiteral("12.5"));
+        QMetaObject::invokeMethod(tab, "on_numSampleCapture_txt_editingFinished");
+        auto *dialog = tab->findChild<QDialog *>();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("label"))->text(),
+                 QStringLiteral("Number of samples must be an integer greater than zero"));
+        QCOMPARE(field->text(), QStringLiteral("13"));
+        dialog->hide();
+        field->setText(QStringLiteral("-3"));
+        QMetaObject::invokeMethod(tab, "on_numSampleCapture_txt_editingFinished");
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(field->text(), QStringLiteral("-3"));
+
+        // The member keeps the integer the text gave, which a series then asks for.
+        w<QLineEdit>("numCaptures_txt")->setText(QStringLiteral("1"));
+        QMetaObject::invokeMethod(tab, "on_numCaptures_txt_editingFinished");
+        w<QCheckBox>("saveData_ckbx")->click();
+        w<QPushButton>("startCapture_btn")->click();
+        QTRY_COMPARE(capturesSent(), QStringList{"CAPT:STRE -3$"});
+    }
+
+    void seriesSavesEachReplyUnderItsCommand()
+    {
+        waitForStartUp();
+        QTemporaryDir out;
+        FolderChooser::setDialog([&](QWidget *, const QString &) { return out.path(); });
+        w<QPushButton>("browsCollection_btn")->click();
+        QCOMPARE(w<QLineEdit>("saveFolderCapture_txt")->text(), out.path());
+        w<QLineEdit>("numCaptures_txt")->setText(QStringLiteral("3"));
+        QMetaObject::invokeMethod(tab, "on_numCaptures_txt_editingFinished");
+        w<QLineEdit>("numSampleCapture_txt")->setText(QStringLiteral("64"));
+        QMetaObject::invokeMethod(tab, "on_numSampleCapture_txt_editingFinished");
+        w<QLineEdit>("captureInterval_txt")->setText(QStringLiteral("0.3"));
+
+        QList<QVector<double>> frames;
+        connect(window.get(), &MainWindow::msgReceived, this, [&](const QByteArray &m) {
+            if (BtProtocol::parseReply(m).tag == BtProtocol::Tag::Data)
+                frames << BtProtocol::decodeSamples(m);
+        });
+        w<QPushButton>("startCapture_btn")->click();
+        w<QPushButton>("startCapture_btn")->click(); // ignored while the series runs
+        QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 3, 5000);
+        QTest::qWait(500);
+        QCOMPARE(capturesSent().size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const QString path = out.filePath(QStringLiteral("data%1.txt").arg(i));
+            QVERIFY2(QFile::exists(path), qPrintable(path));
+            QCOMPARE(DataFile::format(readFile(path)), DataFile::format(frames[i]));
+        }
+        QVERIFY(frames[0] != frames[1]);
+        QVERIFY(!QFile::exists(out.filePath(QStringLiteral("data3.txt"))));
+    }
+
+    void seriesWritesNoFileForALostReply()
+    {
+        waitForStartUp();
+        QTemporaryDir out;
+        FolderChooser::setDialog([&](QWidget *, const QString &) { return out.path(); });
+        w<QPushButton>("browsCollection_btn")->click();
+        w<QLineEdit>("numCaptures_txt")->setText(QStringLiteral("3"));
+        QMetaObject::invokeMethod(tab, "on_numCaptures_txt_editingFinished");
+        w<QLineEdit>("numSampleCapture_txt")->setText(QStringLiteral("32"));
+        QMetaObject::invokeMethod(tab, "on_numSampleCapture_txt_editingFinished");
+        w<QLineEdit>("captureInterval_txt")->setText(QStringLiteral("0.3"));
+
+        // The kit goes silent for the second command only.
+        QList<QVector<double>> frames;
+        connect(window.get(), &MainWindow::msgReceived, this, [&](const QByteArray &m) {
+            if (BtProtocol::parseReply(m).tag != BtProtocol::Tag::Data)
+                return;
+            frames << BtProtocol::decodeSamples(m);
+            if (frames.size() == 1) {
+                SimFaults f;
+                f.noReply = true;
+                kit->setFaults(f);
+            }
+        });
+        int sent = 0;
+        connect(tab, &kv7310bt_tab::sendBTmsg, this, [&](const QString &c) {
+            if (c.startsWith(QStringLiteral("CAPT:STRE")) && ++sent == 2) {
+                kit->setFaults(SimFaults());
+            }
+        });
+        w<QPushButton>("startCapture_btn")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 2, 5000);
+        QTest::qWait(500);
+        QCOMPARE(capturesSent().size(), 3);
+        QCOMPARE(DataFile::format(readFile(out.filePath("data0.txt"))), DataFile::format(frames[0]));
+        QVERIFY(!QFile::exists(out.filePath(QStringLiteral("data1.txt"))));
+        QCOMPARE(DataFile::format(readFile(out.filePath("data2.txt"))), DataFile::format(frames[1]));
+    }
+
+    void saveDataCreatesTheFolderAndKeepsItOnCancel()
+    {
+        waitForStartUp();
+        w<QPushButton>("collect_btn")->click();
+        QTRY_VERIFY(!tab->findChild<QCustomPlot *>(QStringLiteral("rawPlot_wdgt"))->graph(0)->data()->isEmpty());
+        // The default folder "Data" does not exist in the fresh working directory.
+        QVERIFY(!QDir(QStringLiteral("Data")).exists());
+        w<QPushButton>("save_btn")->click();
+        QCOMPARE(readFile(QStringLiteral("Data/data.txt")).size(), 1024);
+
+        FolderChooser::setDialog([](QWidget *, const QString &) { return QString(); });
+        w<QPushButton>("browse_btn")->click();
+        QCOMPARE(w<QLineEdit>("saveLoc_txt")->text(), QStringLiteral("Data"));
+
+        // A folder that cannot be made tells the user once.
+        QFile blocker(QStringLiteral("blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        FolderChooser::setDialog([](QWidget *, const QString &) { return QStringLiteral("blocker/sub"); });
+        w<QPushButton>("browse_btn")->click();
+        w<QPushButton>("save_btn")->click();
+        auto *dialog = tab->findChild<QDialog *>();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!QFile::exists(QStringLiteral("blocker/sub/data.txt")));
+    }
+
+    void continuousCaptureStopsVisiblyWhenTheKitGoesQuiet()
+    {
+        waitForStartUp();
+        w<QLineEdit>("numSamples_txt")->setText(QStringLiteral("16"));
+        auto *button = w<QPushButton>("continuousCapture_btn");
+        button->click();
+        QCOMPARE(button->text(), QStringLiteral("Stop Capture"));
+        w<QPushButton>("collect_btn")->click();
+        QTRY_VERIFY(capturesSent().size() >= 3); // the loop runs through the kit
+        SimFaults quiet;
+        quiet.noReply = true;
+        kit->setFaults(quiet);
+        QTRY_VERIFY_WITH_TIMEOUT(!button->isChecked(), 4000);
+        QCOMPARE(button->text(), QStringLiteral("Start Continuous Capture"));
+        QVERIFY(tab->findChild<QDialog *>()->isVisible());
+        const int sent = capturesSent().size();
+        QTest::qWait(300);
+        QCOMPARE(capturesSent().size(), sent);
+    }
+
+    void rangePageShowsATargetWhereItIs()
+    {
+        kit->setTargets({SimTarget{2.0, 0.0, 0.8, 0.0}});
+        kit->setNoiseVrms(0.001);
+        waitForStartUp();
+        w<QTabWidget>("plot_tab")->setCurrentIndex(2);
+        w<QPushButton>("collect_btn")->click();
+        auto *plot = tab->findChild<QCustomPlot *>(QStringLiteral("rangeSpectrum_wdgt"));
+        QTRY_VERIFY(!plot->graph(0)->data()->isEmpty());
+        const auto data = plot->graph(0)->data();
+        double bestKey = 0, bestValue = -1e300;
+        for (auto it = data->constBegin(); it != data->constEnd(); ++it)
+            if (it->value > bestValue)
+                bestValue = it->value, bestKey = it->key;
+        const double binMetres = (data->constBegin() + 1)->key - data->constBegin()->key;
+        QVERIFY2(qAbs(bestKey - 2.0) <= binMetres, qPrintable(QString::number(bestKey)));
+        QCOMPARE(plot->xAxis->label(), QStringLiteral("Range (m)"));
+    }
+};
+
+QTEST_MAIN(BtTabTest)
+#include "tst_bttab.moc"

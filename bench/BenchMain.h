@@ -2,8 +2,10 @@
 
 // A main() for benchmark programs that, after the usual report, prints ratios between benchmarks
 // of the same run. Each figure is the CPU time per iteration of the fastest repetition, the one
-// least disturbed by other work on the machine (wall time on a busy machine counts the others). Use:
+// least disturbed by other work on the machine (wall time on a busy machine counts the others);
+// benchmarks registered with UseRealTime() give their wall time instead. Use:
 //   KVVLX_BENCH_MAIN({{"label", "BM_Numerator/arg", "BM_Denominator/arg", 1.3}, ...})
+// Names are given without run settings such as repeats: or min_time:.
 // where the last value is the goal (0 for none). runWithRatios also takes a function that prints
 // further figures from the reporter's timings.
 
@@ -38,11 +40,11 @@ public:
             }
             if (run.error_occurred)
                 continue;
-            std::string name = run.benchmark_name();
-            const auto cut = name.find("/repeats:");
-            if (cut != std::string::npos)
-                name.erase(cut);
-            const double seconds = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const std::string name = plainName(run.benchmark_name());
+            // Benchmarks that ask for wall time (UseRealTime) are waits, not work: their wall time.
+            const bool wall = run.benchmark_name().find("/real_time") != std::string::npos;
+            const double seconds = (wall ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime())
+                                   / benchmark::GetTimeUnitMultiplier(run.time_unit);
             auto it = fastest.find(name);
             if (it == fastest.end() || seconds < it->second)
                 fastest[name] = seconds;
@@ -52,11 +54,31 @@ public:
             ConsoleReporter::ReportRuns(aggregates.empty() ? runs : aggregates);
     }
 
-    // CPU seconds per iteration of the fastest repetition, or a negative value if it did not run.
+    // Seconds per iteration of the fastest repetition, or a negative value if it did not run. The
+    // name may carry run settings or not.
     double seconds(const std::string &name) const
     {
-        const auto it = fastest.find(name);
+        const auto it = fastest.find(plainName(name));
         return it == fastest.end() ? -1.0 : it->second;
+    }
+
+    // The name without the run settings: "BM_X/7168/min_time:0.100/repeats:5" is "BM_X/7168".
+    static std::string plainName(const std::string &full)
+    {
+        std::string name;
+        size_t begin = 0;
+        while (begin <= full.size()) {
+            size_t end = full.find('/', begin);
+            if (end == std::string::npos)
+                end = full.size();
+            const std::string part = full.substr(begin, end - begin);
+            const bool setting = part.rfind("min_time:", 0) == 0 || part.rfind("repeats:", 0) == 0
+                                 || part.rfind("iterations:", 0) == 0 || part == "real_time";
+            if (!setting)
+                name += (name.empty() ? "" : "/") + part;
+            begin = end + 1;
+        }
+        return name;
     }
 
 private:

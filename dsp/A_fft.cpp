@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -36,6 +37,9 @@ PlanSlot planTable[kvvlx::fft::planSlots] = {
 
 fftw_complex *inBuffer = nullptr;
 fftw_complex *outBuffer = nullptr;
+// Input values zeroBegin ... zeroEnd-1 are known to be zero (an empty range when begin >= end).
+int zeroBegin = 0;
+int zeroEnd = 0;
 
 void ensureBuffers()
 {
@@ -120,6 +124,23 @@ void execute(int size, int direction)
         fftw_execute(plan);
 }
 
+void inputWritten(int count)
+{
+    zeroBegin = std::max(zeroBegin, count);
+}
+
+void zeroInput(int from, int to)
+{
+    ensureBuffers();
+    if (from >= to || (zeroBegin <= from && zeroEnd >= to && zeroBegin < zeroEnd))
+        return;
+    std::memset(static_cast<void *>(inBuffer + from), 0, size_t(to - from) * sizeof(fftw_complex));
+    // Keep a known-zero stretch that the new one touches.
+    const bool joins = zeroBegin < zeroEnd && zeroBegin <= to && zeroEnd >= from;
+    zeroEnd = joins ? std::max(zeroEnd, to) : to;
+    zeroBegin = joins ? std::min(zeroBegin, from) : from;
+}
+
 QVector<int> trackedSizes()
 {
     QVector<int> sizes;
@@ -143,6 +164,7 @@ void A_fft(ComplexSample *data, int size, int direction)
         inBuffer[k][0] = data[k].re;
         inBuffer[k][1] = data[k].im;
     }
+    kvvlx::fft::inputWritten(size);
     kvvlx::fft::execute(size, direction);
 
     if (direction == 1) {

@@ -20,6 +20,14 @@ fftw_complex *outputBuffer();
 // on a plan made for this call only.
 void execute(int size, int direction);
 
+// Whoever writes the first count values of the input buffer reports it here, so that the engine
+// knows which part of the buffer still holds zeros (the transforms never change their input).
+void inputWritten(int count);
+
+// Makes input values from ... to-1 zero, skipping the work when they are known to be zero still:
+// a stream of padded spectra of one size clears its padding once, not on every frame.
+void zeroInput(int from, int to);
+
 // Sizes held by the occupied slots of the tracked plan table, in slot order.
 QVector<int> trackedSizes();
 

@@ -14,8 +14,10 @@
 // uses the same IEEE operations (no FMA), so both give identical results.
 #if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
 #define KVVLX_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#define KVVLX_COPY_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KVVLX_VECTOR_CLONES
+#define KVVLX_COPY_CLONES
 #endif
 
 namespace {
@@ -95,7 +97,7 @@ inline double single(double v)
 
 namespace kvvlx::kernels {
 
-KVVLX_VECTOR_CLONES
+KVVLX_COPY_CLONES
 void centredSpectrum(const double *__restrict samples, int n, double *__restrict re,
                      double *__restrict im)
 {
@@ -116,6 +118,7 @@ void centredSpectrum(const double *__restrict samples, int n, double *__restrict
         in[k][0] = single(samples[k]);
         in[k][1] = 0.0;
     }
+    kvvlx::fft::inputWritten(n);
     kvvlx::fft::execute(n, 1);
 
     const double r = 1.0 / n;
@@ -178,7 +181,8 @@ void paddedSpectrumDb(const double *w, int n, double *out)
         in[k][0] = single(w[k] - mean);
         in[k][1] = 0.0;
     }
-    std::memset(static_cast<void *>(in + n), 0, size_t(L - n) * sizeof(fftw_complex));
+    kvvlx::fft::inputWritten(n);
+    kvvlx::fft::zeroInput(n, int(L));
     kvvlx::fft::execute(int(L), 1);
 
     // Bins 0 ... H-1 are the upper half of the centred layout.

@@ -1,3 +1,4 @@
+#include "dsp/A_fft.h"
 #include "dsp/ADCdataProcessing.h"
 #include "dsp/PaddedSpectrum.h"
 
@@ -15,6 +16,7 @@ private slots:
     void toneAtBinFrequencyPeaksAtThatBin();
     void equalsTheProcessingChain_data();
     void equalsTheProcessingChain();
+    void paddingIsZeroAfterOtherTransforms();
     void finishLinePlot();
 };
 
@@ -66,6 +68,24 @@ void TestPaddedSpectrum::equalsTheProcessingChain()
     const QVector<double> p = paddedSpectrum(w);
     QCOMPARE(p.size(), chain.size());
     QVERIFY(std::memcmp(p.constData(), chain.constData(), size_t(p.size()) * sizeof(double)) == 0);
+}
+
+// The padding is cleared only when something may have written into it since the last spectrum.
+void TestPaddedSpectrum::paddingIsZeroAfterOtherTransforms()
+{
+    QVector<double> w(1000), shortFrame(100, 0.5);
+    for (int k = 0; k < w.size(); ++k)
+        w[k] = std::cos(0.05 * k);
+    const QVector<double> reference = paddedSpectrum(w);
+    QVector<ComplexSample> noise(5000, ComplexSample{3.0f, -2.0f});
+    A_fft_forward(noise.data(), 5000);
+    QCOMPARE(paddedSpectrum(w), reference);
+    paddedSpectrum(shortFrame);
+    QCOMPARE(paddedSpectrum(w), reference);
+    ADCdataProcessing proc(QStringLiteral("none"));
+    proc.FFT_data(QVector<double>(6000, 1.0));
+    QCOMPARE(paddedSpectrum(w), reference);
+    QCOMPARE(paddedSpectrum(w), reference);
 }
 
 void TestPaddedSpectrum::finishLinePlot()

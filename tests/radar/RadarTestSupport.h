@@ -14,6 +14,15 @@
 #include <memory>
 #include <vector>
 
+// A tab's start-up has run once the kit saw the sixteen tune commands and the restore.
+inline bool startUpDone(VirtualKit &kit)
+{
+    int ramps = 0;
+    for (const QString &c : kit.receivedCommands())
+        ramps += c.startsWith(QLatin1String("SWEEP:RAMPTIME ")) ? 1 : 0;
+    return ramps >= 17;
+}
+
 struct SimKits
 {
     explicit SimKits(int count = 1)

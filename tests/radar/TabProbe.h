@@ -32,7 +32,6 @@ struct TR7310_tabProbe
     double samplePeriod() const { return t.samplePeriod; }
     double sampleRate() const { return t.sampleRate; }
     double maxRange() const { return t.maxRange; }
-    double lastRawTime() const { return t.lastRawTime; }
     int rawTimeColumn() const { return t.rawTimeColumn; }
     int vsTimeColumn() const { return t.vsTimeColumn; }
     QCPColorMap *rawTimeMap() const { return t.rawTimeMap; }

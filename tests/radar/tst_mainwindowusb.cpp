@@ -1,5 +1,7 @@
 // Pressing USB in the main window with two virtual kits attached, as "kvvlx --simulate=2" does:
 // one radar tab per kit, and each tab talks to its own kit.
+#include "RadarTestSupport.h"
+
 #include "app/DeviceConnectionSelector.h"
 #include "app/MainWindow.h"
 #include "link/WinUSBTMC.h"
@@ -16,18 +18,6 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QtTest>
-
-namespace {
-
-bool startUpDone(VirtualKit &kit)
-{
-    int ramps = 0;
-    for (const QString &c : kit.receivedCommands())
-        ramps += c.startsWith(QLatin1String("SWEEP:RAMPTIME ")) ? 1 : 0;
-    return ramps >= 17;
-}
-
-} // namespace
 
 class MainWindowUsbTest : public QObject
 {

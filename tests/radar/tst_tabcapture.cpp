@@ -13,13 +13,6 @@
 
 namespace {
 
-bool startUpDone(SimKits &sim)
-{
-    int ramps = 0;
-    for (const QString &c : sim.received())
-        ramps += c.startsWith(QLatin1String("SWEEP:RAMPTIME ")) ? 1 : 0;
-    return ramps >= 17;
-}
 
 QVector<double> readFile(const QString &path)
 {
@@ -81,7 +74,7 @@ void TabCaptureTest::initTestCase()
     tab->setFilesChooser([this](QWidget *, const QString &caption) {
         return caption == QLatin1String("Load Data...") ? chosenFiles : QStringList();
     });
-    QTRY_VERIFY_WITH_TIMEOUT(startUpDone(*sim), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(startUpDone(sim->kit()), 5000);
 }
 
 void TabCaptureTest::cleanupTestCase()

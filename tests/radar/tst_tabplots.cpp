@@ -11,13 +11,6 @@
 
 namespace {
 
-bool startUpDone(SimKits &sim)
-{
-    int ramps = 0;
-    for (const QString &c : sim.received())
-        ramps += c.startsWith(QLatin1String("SWEEP:RAMPTIME ")) ? 1 : 0;
-    return ramps >= 17;
-}
 
 // Key of the highest point of graph 0.
 double peakKey(QCustomPlot *plot)
@@ -97,7 +90,7 @@ void TabPlotsTest::initTestCase()
                                           QStringLiteral("KV7310"), QStringLiteral("SIM0001"));
     kitTab->setTunePause([](int) {});
     kitTab->resize(1000, 700);
-    QTRY_VERIFY_WITH_TIMEOUT(startUpDone(*sim), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(startUpDone(sim->kit()), 5000);
     TR7310_tabProbe p(*kitTab);
     QCOMPARE(p.text("startFreq_txt"), QStringLiteral("24"));
     QCOMPARE(p.text("stopFreq_txt"), QStringLiteral("24.25"));

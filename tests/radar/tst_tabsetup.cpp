@@ -14,13 +14,6 @@ namespace {
 const QString kGreen = QStringLiteral("*{background-color:green}");
 const QString kRed = QStringLiteral("*{background-color:red}");
 
-bool startUpDone(SimKits &sim)
-{
-    int ramps = 0;
-    for (const QString &c : sim.received())
-        ramps += c.startsWith(QLatin1String("SWEEP:RAMPTIME ")) ? 1 : 0;
-    return ramps >= 17;
-}
 
 } // namespace
 
@@ -73,7 +66,7 @@ void TabSetupTest::initTestCase()
     noKitTab = std::make_unique<TR7310_tab>(noLink.get(), sim->target(), QStringLiteral("1.0.0"),
                                             QStringLiteral("KV7310"), QStringLiteral("SIM0001"));
     QVERIFY(sim->received().isEmpty()); // nothing before the start-up timers
-    QTRY_VERIFY_WITH_TIMEOUT(startUpDone(*sim), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(startUpDone(sim->kit()), 5000);
     startUpLog = sim->received();
 }
 

@@ -93,6 +93,8 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
 
     collectionTimer.setSingleShot(true);
     connect(&collectionTimer, &QTimer::timeout, this, &TR7310_tab::collectionStep);
+    continuousTimer.setSingleShot(true);
+    connect(&continuousTimer, &QTimer::timeout, this, &TR7310_tab::on_collect_btn_clicked);
 
     plot();
 
@@ -635,8 +637,8 @@ void TR7310_tab::plot()
     default: break;
     }
 
-    if (continuousCapture)
-        QTimer::singleShot(1, this, &TR7310_tab::on_collect_btn_clicked);
+    if (continuousCapture && !continuousTimer.isActive())
+        continuousTimer.start(1);
 }
 
 void TR7310_tab::plotRaw(const QVector<double> &w)

@@ -190,6 +190,9 @@ private:
     // whether a collection runs, so that a second press does not start a second chain.
     QTimer collectionTimer;
     bool collectionRunning = false;
+    // The next continuous capture; one at a time, however often plot() runs meanwhile (page
+    // switches, loads and collection steps also plot).
+    QTimer continuousTimer;
     // The vs-time colour span is fitted once to the first column of a new layout.
     bool fitVsTimeColoursPending = false;
     DataFile::Saver saver;

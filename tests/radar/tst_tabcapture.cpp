@@ -267,7 +267,7 @@ void TabCaptureTest::secondPressDuringACollectionIsIgnored()
 {
     TR7310_tabProbe p = probe();
     const QString folder = work.filePath(QStringLiteral("twice"));
-    setCollection(folder, QStringLiteral("data.txt"), 3, QStringLiteral("0.1"));
+    setCollection(folder, QStringLiteral("data.txt"), 3, QStringLiteral("0.4"));
     p.click("startCapture_btn");
     p.click("startCapture_btn");
     QTest::qWait(20);
@@ -282,7 +282,7 @@ void TabCaptureTest::collectionStopsWhenTheKitGoesAway()
 {
     TR7310_tabProbe p = probe();
     const QString folder = work.filePath(QStringLiteral("lost"));
-    setCollection(folder, QStringLiteral("data.txt"), 5, QStringLiteral("0.05"));
+    setCollection(folder, QStringLiteral("data.txt"), 5, QStringLiteral("0.2"));
     p.click("startCapture_btn");
     QTRY_VERIFY(QDir(folder).entryList(QDir::Files).size() >= 2);
     sim->kit().disconnect();

@@ -1,9 +1,11 @@
 #include "cli/CliApp.h"
 
 #include "cli/CaptureCommands.h"
+#include "cli/SerialCommands.h"
 
 #include "link/usbConnection.h"
 #include "link/usbTMCabstraction.h"
+#include "sim/Demo.h"
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"
 #include "sim/VirtualKit.h"
@@ -16,8 +18,12 @@ constexpr int kMaxSimulatedKits = 99;
 
 QString usageText()
 {
-    QString text = QStringLiteral("usage: kvvlx-cli [--simulate[=K]] [--verbose] COMMAND [ARGS]\n\n"
+    QString text = QStringLiteral("usage: kvvlx-cli [--simulate[=K]] [--verbose] COMMAND [ARGS]\n"
+                                  "       kvvlx-cli --serial PORT query TEXT\n"
+                                  "       kvvlx-cli --serial PORT capture [-n N] [-o FILE] [--target SPEC]...\n\n"
                                   "  --simulate[=K]  use K virtual kits (default 1), serials SIM0001, SIM0002, ...\n"
+                                  "  --serial PORT   talk to the kit over its Bluetooth serial port (type the\n"
+                                  "                  command's $); PORT virtual serves a virtual kit for the run\n"
                                   "  --verbose       write the USB debug log to standard error\n\n"
                                   "commands:\n");
     for (const CliCommand &command : cliCommands())
@@ -111,9 +117,7 @@ int runSend(CliSession &session, const QStringList &arguments) { return exchange
 
 void attachVirtualKits(int count)
 {
-    for (int i = 1; i <= count; ++i)
-        SimUsbBus::global().attach(
-            std::make_shared<VirtualKit>(QStringLiteral("SIM%1").arg(i, 4, 10, QLatin1Char('0'))));
+    attachVirtualUsbKits(count);
     setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
 }
 
@@ -211,6 +215,7 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
     CliSession session(out, err);
     bool verbose = false;
     int simulated = 0;
+    QString serialPort;
     int i = 0;
     for (; i < arguments.size() && arguments.at(i).startsWith(QLatin1String("-")); ++i) {
         const QString &option = arguments.at(i);
@@ -220,6 +225,10 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
         }
         if (option == QLatin1String("--verbose") || option == QLatin1String("-v")) {
             verbose = true;
+        } else if (option == QLatin1String("--serial") || option.startsWith(QLatin1String("--serial="))) {
+            if (option == QLatin1String("--serial") && i + 1 >= arguments.size())
+                return session.usageError(QStringLiteral("--serial needs a port, or the word virtual"));
+            serialPort = option == QLatin1String("--serial") ? arguments.at(++i) : option.mid(9);
         } else if (option == QLatin1String("--simulate")) {
             simulated = 1;
         } else if (option.startsWith(QLatin1String("--simulate="))) {
@@ -237,6 +246,8 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
                                              : QStringLiteral("kvvlx.usb.debug=false\nkvvlx.sim.debug=false"));
     if (i == arguments.size())
         return session.usageError(QStringLiteral("no command given"));
+    if (!serialPort.isEmpty())
+        return runSerial(session, serialPort, arguments.mid(i));
     const QString name = arguments.at(i);
     for (const CliCommand &command : cliCommands()) {
         if (command.name == name) {

@@ -1,0 +1,137 @@
+#include "cli/SerialCommands.h"
+
+#include "bt/BtFraming.h"
+#include "bt/BtProtocol.h"
+#include "cli/CliApp.h"
+#include "radar/DataFile.h"
+#include "sim/BtPtyServer.h"
+#include "sim/KitOptions.h"
+#include "sim/VirtualKit.h"
+
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QSerialPort>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+constexpr int kQueryTimeoutMs = 3000;
+
+bool openPort(CliSession &session, QSerialPort &port, const QString &name)
+{
+    port.setPortName(name);
+    port.setBaudRate(QSerialPort::Baud9600);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::HardwareControl);
+    if (port.open(QIODevice::ReadWrite))
+        return true;
+    session.deviceError(QStringLiteral("cannot open %1: %2").arg(name, port.errorString()));
+    return false;
+}
+
+// Sends one command and waits for the first reply that accept() takes; nullopt on time-out.
+std::optional<QByteArray> exchange(QSerialPort &port, const QString &command, int timeoutMs,
+                                   bool (*accept)(const QByteArray &))
+{
+    port.write(command.toUtf8());
+    port.waitForBytesWritten(timeoutMs);
+    QByteArray pending;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < timeoutMs) {
+        if (!port.waitForReadyRead(int(timeoutMs - waited.elapsed())))
+            continue;
+        pending.append(port.readAll());
+        for (const QByteArray &message : BtFraming::takeMessages(pending))
+            if (accept(message))
+                return message;
+        BtFraming::enforceBound(pending);
+    }
+    return std::nullopt;
+}
+
+bool anyReply(const QByteArray &) { return true; }
+
+bool dataReply(const QByteArray &message)
+{
+    return BtProtocol::parseReply(message).tag == BtProtocol::Tag::Data;
+}
+
+} // namespace
+
+int runSerial(CliSession &session, const QString &portName, const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption samples(QStringList{"n", "samples"}, "samples", "N", "1024");
+    const QCommandLineOption output(QStringList{"o", "output"}, "output file", "FILE");
+    parser.addOption(samples);
+    parser.addOption(output);
+    addKitOptions(parser);
+    parser.addPositionalArgument("command", "query or capture");
+    if (!parser.parse(QStringList{QStringLiteral("kvvlx-cli")} + arguments))
+        return session.usageError(parser.errorText());
+    const QStringList words = parser.positionalArguments();
+    const QString command = words.value(0);
+    if (command != QLatin1String("query") && command != QLatin1String("capture"))
+        return session.usageError(command.isEmpty()
+                                      ? QStringLiteral("--serial needs query or capture")
+                                      : QStringLiteral("--serial takes query or capture, not %1").arg(command));
+
+    // "virtual" serves a kit of our own for this run, with the scene options applied.
+    std::unique_ptr<BtPtyServer> server;
+    QString path = portName;
+    if (portName == QLatin1String("virtual")) {
+        auto kit = std::make_shared<VirtualKit>();
+        QString error;
+        if (!applyKitOptions(parser, *kit, &error))
+            return session.usageError(error);
+        server = std::make_unique<BtPtyServer>(kit);
+        if (!server->start(&error))
+            return session.deviceError(QStringLiteral("cannot start a virtual kit: %1").arg(error));
+        path = server->slavePath();
+    } else if (parser.isSet(QStringLiteral("target"))) {
+        return session.usageError(QStringLiteral("--target places reflectors before a virtual kit: use --serial virtual"));
+    }
+
+    QSerialPort port;
+    if (!openPort(session, port, path))
+        return CliDeviceError;
+
+    if (command == QLatin1String("query")) {
+        const QString text = words.mid(1).join(QLatin1Char(' '));
+        if (text.isEmpty())
+            return session.usageError(QStringLiteral("query needs the command text, with its $"));
+        const auto reply = exchange(port, text, kQueryTimeoutMs, &anyReply);
+        if (!reply)
+            return session.deviceError(QStringLiteral("no reply from %1").arg(portName));
+        session.out << QString::fromLatin1(reply->chopped(2)) << "\n"; // "\r\n" becomes one line end
+        return CliOk;
+    }
+
+    if (words.size() > 1)
+        return session.usageError(QStringLiteral("unknown argument %1").arg(words.at(1)));
+    bool ok = false;
+    const int n = parser.value(samples).toInt(&ok);
+    if (!ok || n < 1)
+        return session.usageError(QStringLiteral("the number of samples must be 1 or more"));
+    // The link carries 960 bytes a second; give the frame that time and two seconds more.
+    const int timeoutMs = int(BtProtocol::replySeconds(n) * 1000) + 2000;
+    const auto reply = exchange(port, QStringLiteral("CAPT:STRE %1$").arg(n), timeoutMs, &dataReply);
+    if (!reply)
+        return session.deviceError(QStringLiteral("no frame from %1").arg(portName));
+    const QVector<double> frame = BtProtocol::decodeSamples(*reply);
+    const QString file = parser.value(output);
+    if (file.isEmpty() || file == QLatin1String("-")) {
+        session.out << QString::fromLatin1(DataFile::format(frame));
+        return CliOk;
+    }
+    QString error;
+    if (!DataFile::write(frame, file, &error))
+        return session.deviceError(QStringLiteral("cannot write %1: %2").arg(file, error));
+    return CliOk;
+}

@@ -98,7 +98,7 @@ fftw_complex *outputBuffer()
     return outBuffer;
 }
 
-void execute(int size, int direction)
+bool execute(int size, int direction)
 {
     ensureBuffers();
     PlanSlot *slot = findSlot(size);
@@ -108,11 +108,11 @@ void execute(int size, int direction)
         std::printf("A_fft: unable to create tracked plan for FFT size %d\n", size);
         std::fflush(stdout);
         fftw_plan once = makePlan(size, direction);
-        if (once) {
-            fftw_execute(once);
-            fftw_destroy_plan(once);
-        }
-        return;
+        if (!once)
+            return false;
+        fftw_execute(once);
+        fftw_destroy_plan(once);
+        return true;
     }
     fftw_plan &plan = direction == 1 ? slot->forward : slot->inverse;
     bool &created = direction == 1 ? slot->forwardCreated : slot->inverseCreated;
@@ -122,6 +122,7 @@ void execute(int size, int direction)
     }
     if (created)
         fftw_execute(plan);
+    return created;
 }
 
 void inputWritten(int count)
@@ -165,7 +166,8 @@ void A_fft(ComplexSample *data, int size, int direction)
         inBuffer[k][1] = data[k].im;
     }
     kvvlx::fft::inputWritten(size);
-    kvvlx::fft::execute(size, direction);
+    if (!kvvlx::fft::execute(size, direction))
+        return;
 
     if (direction == 1) {
         const double r = 1.0 / size;

@@ -17,8 +17,8 @@ fftw_complex *outputBuffer();
 // Transforms the first size values of the input buffer into the output buffer, unscaled, with the
 // tracked plan of that size and direction (1 = forward, anything else = inverse). size must be
 // within 2 ... A_fft_max_size. When the table is full and size is not tracked, the transform runs
-// on a plan made for this call only.
-void execute(int size, int direction);
+// on a plan made for this call only. False if FFTW could not make a plan (output not written).
+bool execute(int size, int direction);
 
 // Whoever writes the first count values of the input buffer reports it here, so that the engine
 // knows which part of the buffer still holds zeros (the transforms never change their input).

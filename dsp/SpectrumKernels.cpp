@@ -102,7 +102,17 @@ void centredSpectrum(const double *__restrict samples, int n, double *__restrict
                      double *__restrict im)
 {
     const int h = n / 2;
-    if (n < 2 || n > A_fft_max_size) {
+    bool transformed = false;
+    if (n >= 2 && n <= A_fft_max_size) {
+        fftw_complex *in = kvvlx::fft::inputBuffer();
+        for (int k = 0; k < n; ++k) {
+            in[k][0] = single(samples[k]);
+            in[k][1] = 0.0;
+        }
+        kvvlx::fft::inputWritten(n);
+        transformed = kvvlx::fft::execute(n, 1);
+    }
+    if (!transformed) {
         // Untransformed, as the engine leaves such sizes, but still in the half-swapped layout.
         for (int j = 0; j < n; ++j) {
             const int src = j < h ? j + h : (j < 2 * h ? j - h : j);
@@ -112,14 +122,7 @@ void centredSpectrum(const double *__restrict samples, int n, double *__restrict
         return;
     }
 
-    fftw_complex *in = kvvlx::fft::inputBuffer();
     const fftw_complex *out = kvvlx::fft::outputBuffer();
-    for (int k = 0; k < n; ++k) {
-        in[k][0] = single(samples[k]);
-        in[k][1] = 0.0;
-    }
-    kvvlx::fft::inputWritten(n);
-    kvvlx::fft::execute(n, 1);
 
     const double r = 1.0 / n;
     for (int j = 0; j < h; ++j) {
@@ -151,6 +154,20 @@ void decibels(double *data, int n)
         data[i] = decibelsOfSquare(data[i] * data[i]);
 }
 
+namespace {
+
+// The upper half of dB(complex_mag(FFT_data(v))) for L values v, step by step.
+void chain(const double *v, int L, double *out)
+{
+    const int H = L / 2;
+    std::vector<double> re(size_t(L), 0.0), im(size_t(L), 0.0);
+    centredSpectrum(v, L, re.data(), im.data());
+    magnitude(re.data() + H, im.data() + H, H, out);
+    decibels(out, H);
+}
+
+} // namespace
+
 KVVLX_VECTOR_CLONES
 void paddedSpectrumDb(const double *w, int n, double *out)
 {
@@ -164,35 +181,33 @@ void paddedSpectrumDb(const double *w, int n, double *out)
         sum += w[k];
     const double mean = sum / n;
 
-    if (L > A_fft_max_size) {
-        // Too long for the engine: the chain step by step, which leaves the samples untransformed.
-        std::vector<double> v(size_t(L), 0.0), re(size_t(L), 0.0), im(size_t(L), 0.0);
-        for (int k = 0; k < n; ++k)
-            v[k] = w[k] - mean;
-        centredSpectrum(v.data(), int(L), re.data(), im.data());
-        magnitude(re.data() + H, im.data() + H, H, out);
-        decibels(out, H);
-        return;
+    if (L <= A_fft_max_size) {
+        fftw_complex *in = kvvlx::fft::inputBuffer();
+        const fftw_complex *spectrum = kvvlx::fft::outputBuffer();
+        for (int k = 0; k < n; ++k) {
+            in[k][0] = single(w[k] - mean);
+            in[k][1] = 0.0;
+        }
+        kvvlx::fft::inputWritten(n);
+        kvvlx::fft::zeroInput(n, int(L));
+        if (kvvlx::fft::execute(int(L), 1)) {
+            // Bins 0 ... H-1 are the upper half of the centred layout.
+            const double r = 1.0 / double(L);
+            for (int i = 0; i < H; ++i) {
+                const double a = single(spectrum[i][0] * r);
+                const double b = single(spectrum[i][1] * r);
+                const double mag = std::sqrt(a * a + b * b);
+                out[i] = decibelsOfSquare(mag * mag);
+            }
+            return;
+        }
     }
 
-    fftw_complex *in = kvvlx::fft::inputBuffer();
-    const fftw_complex *spectrum = kvvlx::fft::outputBuffer();
-    for (int k = 0; k < n; ++k) {
-        in[k][0] = single(w[k] - mean);
-        in[k][1] = 0.0;
-    }
-    kvvlx::fft::inputWritten(n);
-    kvvlx::fft::zeroInput(n, int(L));
-    kvvlx::fft::execute(int(L), 1);
-
-    // Bins 0 ... H-1 are the upper half of the centred layout.
-    const double r = 1.0 / double(L);
-    for (int i = 0; i < H; ++i) {
-        const double a = single(spectrum[i][0] * r);
-        const double b = single(spectrum[i][1] * r);
-        const double mag = std::sqrt(a * a + b * b);
-        out[i] = decibelsOfSquare(mag * mag);
-    }
+    // Too long for the engine: the chain step by step, which leaves the samples untransformed.
+    std::vector<double> v(size_t(L), 0.0);
+    for (int k = 0; k < n; ++k)
+        v[k] = w[k] - mean;
+    chain(v.data(), int(L), out);
 }
 
 } // namespace kvvlx::kernels

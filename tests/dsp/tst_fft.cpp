@@ -107,13 +107,6 @@ void TestFft::swapHalves()
     QCOMPARE(swapped({1, 2, 3, 4}), (QVector<float>{3, 4, 1, 2}));
     QCOMPARE(swapped({1, 2, 3, 4, 5}), (QVector<float>{3, 4, 1, 2, 5}));
     QCOMPARE(swapped({1}), (QVector<float>{1}));
-    QVector<float> ramp, expected;
-    for (int i = 0; i < 41; ++i) // several 16-element blocks and a remainder
-        ramp.append(float(i));
-    for (int i = 0; i < 40; ++i)
-        expected.append(float((i + 20) % 40));
-    expected.append(40);
-    QCOMPARE(swapped(ramp), expected);
 }
 
 QTEST_GUILESS_MAIN(TestFft)

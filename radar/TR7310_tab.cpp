@@ -27,6 +27,35 @@ constexpr double kSpeedOfLight = 3e8;
 const QString kRfOnStyle = QStringLiteral("*{background-color:green}");
 const QString kRfOffStyle = QStringLiteral("*{background-color:red}");
 
+// Jet, with the cells of captures not yet taken (NaN) left transparent: on a dB scale a cleared
+// cell of 0 would read as the strongest return of all.
+QCPColorGradient spectrumGradient()
+{
+    QCPColorGradient jet(QCPColorGradient::gpJet);
+    jet.setNanHandling(QCPColorGradient::nhTransparent);
+    return jet;
+}
+
+// The colour span of the spectrum map: its finite cells only (NaN marks cells not yet captured,
+// minus infinity comes from cancelled frames). Returns false when there is nothing to span.
+bool finiteBounds(QCPColorMapData *data, int firstColumn, int lastColumn, QCPRange *range)
+{
+    double lo = std::numeric_limits<double>::infinity();
+    double hi = -lo;
+    for (int v = 0; v < data->valueSize(); ++v)
+        for (int k = firstColumn; k <= lastColumn; ++k) {
+            const double z = data->cell(k, v);
+            if (std::isfinite(z)) {
+                lo = qMin(lo, z);
+                hi = qMax(hi, z);
+            }
+        }
+    if (!(lo <= hi))
+        return false;
+    *range = lo < hi ? QCPRange(lo, hi) : QCPRange(lo - 1, hi + 1);
+    return true;
+}
+
 // Read-back numbers are shown as the kit's single-precision value in 'g', 6.
 QString displayNumber(const QString &reply)
 {
@@ -749,7 +778,7 @@ void TR7310_tab::plotVsTime(const QVector<double> &w)
         vsTimeRows = n;
         applyAxisMode();
         data->setSize(kMapColumns, rows);
-        data->fill(0.0);
+        data->fill(qQNaN());
         vsTimeColumn = 0;
         fitVsTimeColoursPending = true;
     }
@@ -759,10 +788,12 @@ void TR7310_tab::plotVsTime(const QVector<double> &w)
     const int h = qMin<int>(p.size(), rows);
     for (int r = 0; r < h; ++r)
         data->setCell(vsTimeColumn, r, p[r]);
-    vsTimeMap->setGradient(QCPColorGradient::gpJet);
+    vsTimeMap->setGradient(spectrumGradient());
     if (fitVsTimeColoursPending) {
-        // The axis mode fitted the colours to a freshly cleared map; fit them to real data once.
-        vsTimeScale->rescaleDataRange(true);
+        // The axis mode found nothing to fit in the cleared map; fit to the first real column.
+        QCPRange colours;
+        if (finiteBounds(data, vsTimeColumn, vsTimeColumn, &colours))
+            vsTimeScale->setDataRange(colours);
         fitVsTimeColoursPending = false;
     }
     if (rescaleVsTimePending) {
@@ -867,7 +898,10 @@ void TR7310_tab::on_resetRawTimeAxes_btn_clicked()
 void TR7310_tab::on_resetFreqVTimeAxes_btn_clicked()
 {
     ui->FrequencyVsTimePlot_wdgt->rescaleAxes();
-    vsTimeScale->rescaleDataRange(true);
+    QCPColorMapData *data = vsTimeMap->data();
+    QCPRange colours;
+    if (finiteBounds(data, 0, data->keySize() - 1, &colours))
+        vsTimeScale->setDataRange(colours);
     ui->FrequencyVsTimePlot_wdgt->replot(QCustomPlot::rpRefreshHint);
 }
 

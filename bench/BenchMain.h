@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <unistd.h>
 #include <functional>
 #include <map>
 #include <string>
@@ -30,6 +31,9 @@ struct Ratio
 class RatioReporter : public benchmark::ConsoleReporter
 {
 public:
+    // Colours only on a terminal, so that piped reports and the ratio lines stay plain text.
+    RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run> &runs) override
     {
         std::vector<Run> aggregates;

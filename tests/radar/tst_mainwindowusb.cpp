@@ -1,9 +1,10 @@
-// Pressing USB in the main window with two virtual kits attached, as "kvvlx --simulate=2" does:
+// Pressing USB in the main window in the demo mode of "kvvlx --simulate=2":
 // one radar tab per kit, and each tab talks to its own kit.
 #include "RadarTestSupport.h"
 
 #include "app/DeviceConnectionSelector.h"
 #include "app/MainWindow.h"
+#include "app/Simulation.h"
 #include "link/WinUSBTMC.h"
 #include "link/usbConnection.h"
 #include "radar/TR7310_tab.h"
@@ -31,8 +32,8 @@ void MainWindowUsbTest::twoKitsGiveTwoTabs()
 {
     WinUSBTMC::setDefaultPause([](unsigned long) {});
     SimUsbBus::global().detachAll();
-    setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
-    attachVirtualUsbKits(2);
+    QString error;
+    QVERIFY2(startSimulation(SimulationOptions{true, 2}, &error), qPrintable(error)); // kvvlx --simulate=2
     const auto kits = SimUsbBus::global().kits();
     QCOMPARE(int(kits.size()), 2);
 
@@ -72,6 +73,7 @@ void MainWindowUsbTest::twoKitsGiveTwoTabs()
 
     window.close();
     selector->deleteLater();
+    stopVirtualBtKits();
     SimUsbBus::global().detachAll();
     setDeviceLayerFactory({});
     WinUSBTMC::setDefaultPause({});

@@ -376,12 +376,12 @@ void TR7310_tab::on_collect_btn_clicked()
     captureHistory.prepend(samples);
 
     if (capAverage) {
-        const int n = samples.size();
-        QVector<double> sum(n, 0.0);
+        const int length = samples.size();
+        QVector<double> sum(length, 0.0);
         for (const QVector<double> &entry : std::as_const(captureHistory))
-            for (int i = 0; i < n; ++i)
+            for (int i = 0; i < length; ++i)
                 sum[i] += entry[i];
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < length; ++i) {
             const double a = sum[i] / 10.0;
             samples[i] = subtractAverage ? samples[i] - a : a;
         }

@@ -133,12 +133,12 @@ const QList<CliCommand> &cliCommands()
          &runQuery},
         {QStringLiteral("send"), QStringLiteral("[--kit T] TEXT"), QStringLiteral("send TEXT without reading a reply"),
          &runSend},
-        {QStringLiteral("capture"), QStringLiteral("[-n N] [-o FILE] [--kit T] [--target SPEC]..."),
+        {QStringLiteral("capture"), QStringLiteral("[-n N] [-o FILE] [--kit T] [--target R[,V[,A]]]..."),
          QStringLiteral("take one frame of N samples (default 1024) as Collect and Plot does and write it as a data "
                         "file to FILE or standard output; --target places reflectors before the virtual kits"),
          &runCapture},
         {QStringLiteral("collect"),
-         QStringLiteral("-n N -c COUNT -i SECONDS [-d DIR] [--name NAME] [--kit T] [--target SPEC]..."),
+         QStringLiteral("-n N -c COUNT -i SECONDS [-d DIR] [--name NAME] [--kit T] [--target R[,V[,A]]]..."),
          QStringLiteral("timed collection: COUNT frames, one every SECONDS, written as DIR/NAME numbered from 0 "
                         "(default Data/data0.txt, data1.txt, ...)"),
          &runCollect},

@@ -373,19 +373,19 @@ void TabPlotsTest::zoomCheckBoxes()
 {
     TR7310_tab tab(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
     TR7310_tabProbe p(tab);
-    QCustomPlot *spec = p.plotWidget("spectrum_wdgt");
-    QCOMPARE(spec->axisRect()->rangeZoom(), Qt::Horizontal | Qt::Vertical);
-    QVERIFY(spec->interactions().testFlag(QCP::iRangeZoom));
+    QCustomPlot *spectrum = p.plotWidget("spectrum_wdgt");
+    QCOMPARE(spectrum->axisRect()->rangeZoom(), Qt::Horizontal | Qt::Vertical);
+    QVERIFY(spectrum->interactions().testFlag(QCP::iRangeZoom));
 
     p.click("specPlot_zoomY");
-    QCOMPARE(spec->axisRect()->rangeZoom(), Qt::Orientations(Qt::Horizontal));
-    QVERIFY(spec->interactions().testFlag(QCP::iRangeZoom));
+    QCOMPARE(spectrum->axisRect()->rangeZoom(), Qt::Orientations(Qt::Horizontal));
+    QVERIFY(spectrum->interactions().testFlag(QCP::iRangeZoom));
     p.click("specPlot_zoomX");
-    QVERIFY(!spec->interactions().testFlag(QCP::iRangeZoom));
+    QVERIFY(!spectrum->interactions().testFlag(QCP::iRangeZoom));
     p.click("specPlot_zoomY");
-    QCOMPARE(spec->axisRect()->rangeZoom(), Qt::Orientations(Qt::Vertical));
-    QVERIFY(spec->interactions().testFlag(QCP::iRangeZoom));
-    QVERIFY(spec->interactions().testFlag(QCP::iRangeDrag)); // dragging is never switched off
+    QCOMPARE(spectrum->axisRect()->rangeZoom(), Qt::Orientations(Qt::Vertical));
+    QVERIFY(spectrum->interactions().testFlag(QCP::iRangeZoom));
+    QVERIFY(spectrum->interactions().testFlag(QCP::iRangeDrag)); // dragging is never switched off
 
     const QList<QPair<const char *, const char *>> pairs{{"rawPlot_zoomX", "rawPlot_wdgt"},
                                                          {"rangePlot_zoomX", "rangeSpectrum_wdgt"},

@@ -1,5 +1,6 @@
 #include "radar/TR7310_tab.h"
 
+#include "app/FolderChooser.h"
 #include "app/Logging.h"
 #include "app/parameterDialog.h"
 #include "dsp/ADCdataProcessing.h"
@@ -137,11 +138,6 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
 TR7310_tab::~TR7310_tab()
 {
     delete ui;
-}
-
-void TR7310_tab::setDirectoryChooser(DirectoryChooser chooser)
-{
-    directoryChooser = std::move(chooser);
 }
 
 void TR7310_tab::setFilesChooser(FilesChooser chooser)
@@ -506,20 +502,9 @@ void TR7310_tab::on_saveNameCapture_txt_editingFinished()
     collectionName = ui->saveNameCapture_txt->text();
 }
 
-QString TR7310_tab::chooseDirectory()
-{
-    const QString caption = QStringLiteral("Save in...");
-    if (directoryChooser)
-        return directoryChooser(this, caption);
-    return QFileDialog::getExistingDirectory(this, caption, QString(), QFileDialog::ShowDirsOnly);
-}
-
 void TR7310_tab::on_browsCollection_btn_clicked()
 {
-    const QString folder = chooseDirectory();
-    if (folder.isEmpty()) // cancelled: keep the folder we had
-        return;
-    collectionFolder = folder;
+    collectionFolder = FolderChooser::choose(this, collectionFolder);
     ui->saveFolderCapture_txt->setText(collectionFolder);
 }
 
@@ -539,10 +524,7 @@ void TR7310_tab::on_save_btn_clicked()
 
 void TR7310_tab::on_browse_btn_clicked()
 {
-    const QString folder = chooseDirectory();
-    if (folder.isEmpty())
-        return;
-    saveLoc = folder;
+    saveLoc = FolderChooser::choose(this, saveLoc);
     qCDebug(lcRadar) << saveLoc;
     ui->saveLoc_txt->setText(saveLoc);
 }

@@ -39,10 +39,9 @@ public:
                QString productName, QString serialNumber, QWidget *parent = nullptr);
     ~TR7310_tab() override;
 
-    // The folder and file dialogs, replaceable so that nothing waits on a modal dialog in tests.
-    using DirectoryChooser = std::function<QString(QWidget *parent, const QString &caption)>;
+    // The file dialog of Load Data, replaceable so that nothing waits on a modal dialog in tests
+    // (the folder dialogs are FolderChooser's).
     using FilesChooser = std::function<QStringList(QWidget *parent, const QString &caption)>;
-    void setDirectoryChooser(DirectoryChooser chooser);
     void setFilesChooser(FilesChooser chooser);
 
     // The 100 ms pauses of the ramp-time tune sequence; QThread::msleep unless replaced.
@@ -125,7 +124,6 @@ private:
     void stopCollection(const QString &reason);
     void saveData(QVector<double> data, QString path);
     void loadData(QStringList files);
-    QString chooseDirectory();
 
     void setUpPlots();
     void setUpColourMap(QCustomPlot *plot, QCPColorMap *&map, QCPColorScale *&scale, double rows,
@@ -196,7 +194,6 @@ private:
     // The vs-time colour span is fitted once to the first column of a new layout.
     bool fitVsTimeColoursPending = false;
     DataFile::Saver saver;
-    DirectoryChooser directoryChooser;
     FilesChooser filesChooser;
     Pause tunePause;
 

@@ -12,6 +12,8 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "support/TopLevel.h"
+
 #include <cstdio>
 
 static QDir out;
@@ -20,15 +22,6 @@ static void save(QWidget *w, const QString &name)
 {
     w->grab().save(out.filePath(name + QStringLiteral(".png")));
     std::printf("%s\n", qPrintable(out.filePath(name + QStringLiteral(".png"))));
-}
-
-template <typename T> static T *visibleTopLevel()
-{
-    T *found = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *t = qobject_cast<T *>(w); t && t->isVisible())
-            found = t;
-    return found;
 }
 
 static void shootPages(QWidget *tab, const QString &prefix)

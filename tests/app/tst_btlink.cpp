@@ -16,15 +16,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
-template <typename T> static T *visibleTopLevel()
-{
-    T *found = nullptr;
-    const auto widgets = QApplication::topLevelWidgets();
-    for (QWidget *w : widgets)
-        if (auto *t = qobject_cast<T *>(w); t && t->isVisible())
-            found = t;
-    return found;
-}
+#include "support/TopLevel.h"
+
 
 static const QRegularExpression kErrorLine(QStringLiteral("^\\[\\d\\d:\\d\\d\\] ERROR: (.*)\\n$"));
 

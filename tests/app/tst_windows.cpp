@@ -18,16 +18,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
-// Windows without a parent outlive their test; the newest visible one is the one under test.
-template <typename T> static T *topLevel()
-{
-    T *found = nullptr;
-    const auto widgets = QApplication::topLevelWidgets();
-    for (QWidget *w : widgets)
-        if (auto *t = qobject_cast<T *>(w); t && t->isVisible())
-            found = t;
-    return found;
-}
+#include "support/TopLevel.h"
+
 
 class WindowsTest : public QObject
 {
@@ -43,7 +35,7 @@ private slots:
         QCOMPARE(tabs->count(), 0);
         QCOMPARE(tabs->currentIndex(), -1);
 
-        auto *selector = topLevel<DeviceConnectionSelector>();
+        auto *selector = visibleTopLevel<DeviceConnectionSelector>();
         QVERIFY(selector);
         QVERIFY(selector->isVisible());
         QCOMPARE(selector->windowTitle(), QStringLiteral("Connection Setup"));
@@ -57,7 +49,7 @@ private slots:
     void usbWithoutKitKeepsSelectorOpen()
     {
         MainWindow window;
-        auto *selector = topLevel<DeviceConnectionSelector>();
+        auto *selector = visibleTopLevel<DeviceConnectionSelector>();
         QVERIFY(selector);
         // No kit on this machine: the selector says so and stays, and a second press repeats.
         for (int press = 0; press < 2; ++press) {

@@ -21,6 +21,8 @@
 #include <QtTest>
 #include <qcustomplot.h>
 
+#include "support/TopLevel.h"
+
 #include <memory>
 
 // The Bluetooth tab through the main window, a real pseudo-terminal and a virtual kit.
@@ -51,10 +53,7 @@ class BtTabTest : public QObject
     {
         window = std::make_unique<MainWindow>();
         window->configureBT();
-        KVserialSetup *setup = nullptr;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (auto *s = qobject_cast<KVserialSetup *>(top); s && s->isVisible())
-                setup = s;
+        KVserialSetup *setup = visibleTopLevel<KVserialSetup>();
         if (!setup)
             return false;
         setup->findChild<QComboBox *>(QStringLiteral("availPorts_cmb"))->setEditText(server->slavePath());

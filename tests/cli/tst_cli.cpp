@@ -1,6 +1,7 @@
 // kvvlx-cli: the subcommands in-process over virtual kits, and the program as a user runs it.
 
 #include "cli/CliApp.h"
+#include "support/CliRun.h"
 
 #include "link/WinUSBTMC.h"
 #include "link/usbConnection.h"
@@ -13,21 +14,9 @@
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Run = CliRun;
 
-Run cli(const QStringList &arguments)
-{
-    Run run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    run.status = runCli(arguments, out, err);
-    return run;
-}
+Run cli(const QStringList &arguments) { return runCliInProcess(arguments); }
 
 Run program(const QStringList &arguments)
 {

@@ -2,6 +2,7 @@
 // pseudo-terminals.
 
 #include "cli/CliApp.h"
+#include "support/CliRun.h"
 #include "radar/DataFile.h"
 #include "sim/BtPtyServer.h"
 #include "sim/VirtualKit.h"
@@ -13,21 +14,9 @@
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Run = CliRun;
 
-Run cli(const QStringList &arguments)
-{
-    Run run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    run.status = runCli(arguments, out, err);
-    return run;
-}
+Run cli(const QStringList &arguments) { return runCliInProcess(arguments); }
 
 } // namespace
 

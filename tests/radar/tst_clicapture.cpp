@@ -1,5 +1,6 @@
 // kvvlx-cli capture and collect, run in-process over virtual kits.
 #include "cli/CliApp.h"
+#include "support/CliRun.h"
 #include "dsp/PaddedSpectrum.h"
 #include "link/WinUSBTMC.h"
 #include "link/usbConnection.h"
@@ -15,23 +16,9 @@
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Run = CliRun;
 
-Run cli(const QStringList &arguments)
-{
-    Run r;
-    QTextStream out(&r.out);
-    QTextStream err(&r.err);
-    r.status = runCli(arguments, out, err);
-    out.flush();
-    err.flush();
-    return r;
-}
+Run cli(const QStringList &arguments) { return runCliInProcess(arguments); }
 
 VirtualKit &onlyKit()
 {

@@ -3,6 +3,7 @@
 #include "RadarTestSupport.h"
 #include "TabProbe.h"
 
+#include "app/FolderChooser.h"
 #include "radar/DataFile.h"
 
 #include <QDir>
@@ -68,7 +69,7 @@ void TabCaptureTest::initTestCase()
     tab = std::make_unique<TR7310_tab>(&sim->usb, sim->target(), QStringLiteral("1.0.0"),
                                        QStringLiteral("KV7310"), QStringLiteral("SIM0001"));
     tab->setTunePause([](int) {});
-    tab->setDirectoryChooser([this](QWidget *, const QString &caption) {
+    FolderChooser::setDialog([this](QWidget *, const QString &caption) {
         return caption == QLatin1String("Save in...") ? chosenFolder : QString();
     });
     tab->setFilesChooser([this](QWidget *, const QString &caption) {
@@ -79,6 +80,7 @@ void TabCaptureTest::initTestCase()
 
 void TabCaptureTest::cleanupTestCase()
 {
+    FolderChooser::setDialog({});
     tab.reset();
     sim.reset();
     QDir::setCurrent(previousDir);

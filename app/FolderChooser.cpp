@@ -15,10 +15,9 @@ void setDialog(Dialog d) { dialog() = std::move(d); }
 QString choose(QWidget *parent, const QString &current)
 {
     const QString caption = QStringLiteral("Save in...");
-    const QString chosen =
-        dialog() ? dialog()(parent, caption)
-                 : QFileDialog::getExistingDirectory(parent, caption, QString(),
-                                                     QFileDialog::ShowDirsOnly);
+    const QString chosen = dialog() ? dialog()(parent, caption)
+                                    : QFileDialog::getExistingDirectory(parent, caption, QString(),
+                                                                        QFileDialog::ShowDirsOnly);
     return chosen.isEmpty() ? current : chosen;
 }
 

@@ -12,10 +12,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <unistd.h>
 #include <functional>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace kvvlx::bench {
@@ -47,8 +47,8 @@ public:
             const std::string name = plainName(run.benchmark_name());
             // Benchmarks that ask for wall time (UseRealTime) are waits, not work: their wall time.
             const bool wall = run.benchmark_name().find("/real_time") != std::string::npos;
-            const double seconds = (wall ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime())
-                                   / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const double seconds = (wall ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime()) /
+                                   benchmark::GetTimeUnitMultiplier(run.time_unit);
             auto it = fastest.find(name);
             if (it == fastest.end() || seconds < it->second)
                 fastest[name] = seconds;
@@ -76,8 +76,9 @@ public:
             if (end == std::string::npos)
                 end = full.size();
             const std::string part = full.substr(begin, end - begin);
-            const bool setting = part.rfind("min_time:", 0) == 0 || part.rfind("repeats:", 0) == 0
-                                 || part.rfind("iterations:", 0) == 0 || part == "real_time";
+            const bool setting = part.rfind("min_time:", 0) == 0 ||
+                                 part.rfind("repeats:", 0) == 0 ||
+                                 part.rfind("iterations:", 0) == 0 || part == "real_time";
             if (!setting)
                 name += (name.empty() ? "" : "/") + part;
             begin = end + 1;
@@ -118,5 +119,6 @@ inline int runWithRatios(int argc, char **argv, const std::vector<Ratio> &ratios
 #define KVVLX_BENCH_MAIN(...)                                                                      \
     int main(int argc, char **argv)                                                                \
     {                                                                                              \
-        return kvvlx::bench::runWithRatios(argc, argv, std::vector<kvvlx::bench::Ratio> __VA_ARGS__); \
+        return kvvlx::bench::runWithRatios(argc, argv,                                             \
+                                           std::vector<kvvlx::bench::Ratio> __VA_ARGS__);          \
     }

@@ -357,10 +357,7 @@ void kv7310bt_tab::on_browsCollection_btn_clicked()
     ui->saveFolderCapture_txt->setText(collectionFolder);
 }
 
-void kv7310bt_tab::saveData(QVector<double> data, QString save_loc)
-{
-    saver.save(data, save_loc);
-}
+void kv7310bt_tab::saveData(QVector<double> data, QString save_loc) { saver.save(data, save_loc); }
 
 void kv7310bt_tab::on_save_btn_clicked()
 {

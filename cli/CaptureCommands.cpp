@@ -20,8 +20,8 @@ struct CaptureOptions
 {
     int samples = 1024;
     bool samplesGiven = false;
-    QString output;   // capture: empty is standard output
-    int count = -1;   // collect
+    QString output; // capture: empty is standard output
+    int count = -1; // collect
     double interval = -1.0;
     QString folder = QStringLiteral("Data");
     QString name = QStringLiteral("data.txt");
@@ -30,7 +30,8 @@ struct CaptureOptions
 };
 
 // Parses the options of both subcommands; collect accepts -c, -i, -d and --name, capture -o.
-bool parseOptions(CliSession &session, const QStringList &arguments, bool collect, CaptureOptions &o, int &status)
+bool parseOptions(CliSession &session, const QStringList &arguments, bool collect,
+                  CaptureOptions &o, int &status)
 {
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &a = arguments.at(i);
@@ -50,7 +51,8 @@ bool parseOptions(CliSession &session, const QStringList &arguments, bool collec
                    a.startsWith(QLatin1String(longName) + QLatin1Char('='));
         };
         auto missing = [&] {
-            status = session.usageError(QStringLiteral("%1 needs a value").arg(a.section(QLatin1Char('='), 0, 0)));
+            status = session.usageError(
+                QStringLiteral("%1 needs a value").arg(a.section(QLatin1Char('='), 0, 0)));
             return false;
         };
 
@@ -60,8 +62,9 @@ bool parseOptions(CliSession &session, const QStringList &arguments, bool collec
             bool ok = false;
             o.samples = value.toInt(&ok);
             if (!ok || o.samples < 1 || o.samples > FrameCapture::maxSamples) {
-                status = session.usageError(
-                    QStringLiteral("the number of samples must be from 1 to %1").arg(FrameCapture::maxSamples));
+                status =
+                    session.usageError(QStringLiteral("the number of samples must be from 1 to %1")
+                                           .arg(FrameCapture::maxSamples));
                 return false;
             }
             o.samplesGiven = true;
@@ -89,7 +92,8 @@ bool parseOptions(CliSession &session, const QStringList &arguments, bool collec
             bool ok = false;
             o.count = value.toInt(&ok);
             if (!ok || o.count < 1) {
-                status = session.usageError(QStringLiteral("the number of captures must be 1 or more"));
+                status =
+                    session.usageError(QStringLiteral("the number of captures must be 1 or more"));
                 return false;
             }
         } else if (collect && option("-i", "--interval")) {
@@ -98,7 +102,8 @@ bool parseOptions(CliSession &session, const QStringList &arguments, bool collec
             bool ok = false;
             o.interval = value.toDouble(&ok);
             if (!ok || !std::isfinite(o.interval) || o.interval < 0) {
-                status = session.usageError(QStringLiteral("the interval must be 0 seconds or more"));
+                status =
+                    session.usageError(QStringLiteral("the interval must be 0 seconds or more"));
                 return false;
             }
         } else if (collect && option("-d", "--dir")) {
@@ -121,7 +126,8 @@ bool parseOptions(CliSession &session, const QStringList &arguments, bool collec
     if (!o.targets.isEmpty()) {
         const auto kits = SimUsbBus::global().kits();
         if (kits.empty()) {
-            status = session.usageError(QStringLiteral("--target places reflectors before virtual kits: use --simulate"));
+            status = session.usageError(
+                QStringLiteral("--target places reflectors before virtual kits: use --simulate"));
             return false;
         }
         for (const auto &kit : kits)
@@ -151,7 +157,8 @@ bool takeFrame(CliSession &session, const QString &target, int n, QVector<double
     }
     frame = FrameCapture::hexToVolts(text.hex);
     if (frame.size() != n)
-        session.err << "kvvlx-cli: " << target << " sent " << frame.size() << " of " << n << " samples\n";
+        session.err << "kvvlx-cli: " << target << " sent " << frame.size() << " of " << n
+                    << " samples\n";
     return true;
 }
 
@@ -200,7 +207,8 @@ int runCollect(CliSession &session, const QStringList &arguments)
         QVector<double> frame;
         // The interval runs from the frame request, as in the tab.
         if (!takeFrame(session, target, o.samples, frame, [&] { sinceRequest.start(); })) {
-            session.err << "kvvlx-cli: the collection stopped after " << i << " of " << o.count << " captures\n";
+            session.err << "kvvlx-cli: the collection stopped after " << i << " of " << o.count
+                        << " captures\n";
             session.err.flush();
             return CliDeviceError;
         }

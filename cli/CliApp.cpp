@@ -18,22 +18,25 @@ constexpr int kMaxSimulatedKits = 99;
 
 QString usageText()
 {
-    QString text = QStringLiteral("usage: kvvlx-cli [--simulate[=K]] [--verbose] COMMAND [ARGS]\n"
-                                  "       kvvlx-cli --serial PORT query TEXT\n"
-                                  "       kvvlx-cli --serial PORT capture [-n N] [-o FILE] [--target SPEC]...\n\n"
-                                  "  --simulate[=K]  use K virtual kits (default 1), serials SIM0001, SIM0002, ...\n"
-                                  "  --serial PORT   talk to the kit over its Bluetooth serial port (type the\n"
-                                  "                  command's $); PORT virtual serves a virtual kit for the run\n"
-                                  "  --verbose       write the USB debug log to standard error\n\n"
-                                  "commands:\n");
+    QString text = QStringLiteral(
+        "usage: kvvlx-cli [--simulate[=K]] [--verbose] COMMAND [ARGS]\n"
+        "       kvvlx-cli --serial PORT query TEXT\n"
+        "       kvvlx-cli --serial PORT capture [-n N] [-o FILE] [--target SPEC]...\n\n"
+        "  --simulate[=K]  use K virtual kits (default 1), serials SIM0001, SIM0002, ...\n"
+        "  --serial PORT   talk to the kit over its Bluetooth serial port (type the\n"
+        "                  command's $); PORT virtual serves a virtual kit for the run\n"
+        "  --verbose       write the USB debug log to standard error\n\n"
+        "commands:\n");
     for (const CliCommand &command : cliCommands())
-        text += QStringLiteral("  %1 %2\n      %3\n").arg(command.name, command.synopsis, command.summary);
+        text += QStringLiteral("  %1 %2\n      %3\n")
+                    .arg(command.name, command.synopsis, command.summary);
     text += QStringLiteral("\nexit status: 0 success, 1 device error, 2 usage error\n");
     return text;
 }
 
 // Splits "[--kit T] TEXT..." of query and send.
-bool kitAndText(CliSession &session, const QStringList &arguments, QString &kit, QString &text, int &status)
+bool kitAndText(CliSession &session, const QStringList &arguments, QString &kit, QString &text,
+                int &status)
 {
     QStringList rest = arguments;
     if (!rest.isEmpty() && rest.first() == QLatin1String("--kit")) {
@@ -69,12 +72,14 @@ int runList(CliSession &session, const QStringList &arguments)
     for (const QString &target : targets) {
         const int opened = usb.openConnection(target);
         if (opened < 0) {
-            status = session.deviceError(QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened));
+            status = session.deviceError(
+                QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened));
             continue;
         }
         usb.getDescriptions();
-        session.out << QStringList{target, usb.getMan(), usb.getProductName(), usb.getSerial(), usb.getVersion()}.join(
-                           QLatin1Char('\t'))
+        session.out << QStringList{target, usb.getMan(), usb.getProductName(), usb.getSerial(),
+                                   usb.getVersion()}
+                           .join(QLatin1Char('\t'))
                     << '\n';
         usb.closeConnection();
     }
@@ -93,7 +98,8 @@ int exchange(CliSession &session, const QStringList &arguments, bool readReply)
     usbTMCabstraction &usb = session.usb();
     const int opened = usb.openConnection(target);
     if (opened < 0)
-        return session.deviceError(QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened));
+        return session.deviceError(
+            QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened));
     status = CliOk;
     if (usb.sendVISACommand(text) < 0) {
         status = session.deviceError(QStringLiteral("sending to %1 failed").arg(target));
@@ -111,9 +117,15 @@ int exchange(CliSession &session, const QStringList &arguments, bool readReply)
     return status;
 }
 
-int runQuery(CliSession &session, const QStringList &arguments) { return exchange(session, arguments, true); }
+int runQuery(CliSession &session, const QStringList &arguments)
+{
+    return exchange(session, arguments, true);
+}
 
-int runSend(CliSession &session, const QStringList &arguments) { return exchange(session, arguments, false); }
+int runSend(CliSession &session, const QStringList &arguments)
+{
+    return exchange(session, arguments, false);
+}
 
 void attachVirtualKits(int count)
 {
@@ -126,20 +138,27 @@ void attachVirtualKits(int count)
 const QList<CliCommand> &cliCommands()
 {
     static const QList<CliCommand> commands{
-        {QStringLiteral("list"), QString(), QStringLiteral("one line per kit: target, manufacturer, product, serial, version"),
+        {QStringLiteral("list"), QString(),
+         QStringLiteral("one line per kit: target, manufacturer, product, serial, version"),
          &runList},
         {QStringLiteral("query"), QStringLiteral("[--kit T] TEXT"),
-         QStringLiteral("send TEXT to the first kit (or the kit whose target or serial is T) and print the reply"),
+         QStringLiteral("send TEXT to the first kit (or the kit whose target or serial is T) and "
+                        "print the reply"),
          &runQuery},
-        {QStringLiteral("send"), QStringLiteral("[--kit T] TEXT"), QStringLiteral("send TEXT without reading a reply"),
-         &runSend},
-        {QStringLiteral("capture"), QStringLiteral("[-n N] [-o FILE] [--kit T] [--target R[,V[,A]]]..."),
-         QStringLiteral("take one frame of N samples (default 1024) as Collect and Plot does and write it as a data "
-                        "file to FILE or standard output; --target places reflectors before the virtual kits"),
+        {QStringLiteral("send"), QStringLiteral("[--kit T] TEXT"),
+         QStringLiteral("send TEXT without reading a reply"), &runSend},
+        {QStringLiteral("capture"),
+         QStringLiteral("[-n N] [-o FILE] [--kit T] [--target R[,V[,A]]]..."),
+         QStringLiteral(
+             "take one frame of N samples (default 1024) as Collect and Plot does and write it as "
+             "a data "
+             "file to FILE or standard output; --target places reflectors before the virtual kits"),
          &runCapture},
         {QStringLiteral("collect"),
-         QStringLiteral("-n N -c COUNT -i SECONDS [-d DIR] [--name NAME] [--kit T] [--target R[,V[,A]]]..."),
-         QStringLiteral("timed collection: COUNT frames, one every SECONDS, written as DIR/NAME numbered from 0 "
+         QStringLiteral(
+             "-n N -c COUNT -i SECONDS [-d DIR] [--name NAME] [--kit T] [--target R[,V[,A]]]..."),
+         QStringLiteral("timed collection: COUNT frames, one every SECONDS, written as DIR/NAME "
+                        "numbered from 0 "
                         "(default Data/data0.txt, data1.txt, ...)"),
          &runCollect},
     };
@@ -198,7 +217,8 @@ bool CliSession::pickKit(const QString &wanted, QString &target)
 
 int CliSession::usageError(const QString &message)
 {
-    err << "kvvlx-cli: " << message << "\n" << "Try 'kvvlx-cli --help'.\n";
+    err << "kvvlx-cli: " << message << "\n"
+        << "Try 'kvvlx-cli --help'.\n";
     err.flush();
     return CliUsageError;
 }
@@ -225,9 +245,11 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
         }
         if (option == QLatin1String("--verbose") || option == QLatin1String("-v")) {
             verbose = true;
-        } else if (option == QLatin1String("--serial") || option.startsWith(QLatin1String("--serial="))) {
+        } else if (option == QLatin1String("--serial") ||
+                   option.startsWith(QLatin1String("--serial="))) {
             if (option == QLatin1String("--serial") && i + 1 >= arguments.size())
-                return session.usageError(QStringLiteral("--serial needs a port, or the word virtual"));
+                return session.usageError(
+                    QStringLiteral("--serial needs a port, or the word virtual"));
             serialPort = option == QLatin1String("--serial") ? arguments.at(++i) : option.mid(9);
         } else if (option == QLatin1String("--simulate")) {
             simulated = 1;
@@ -236,14 +258,16 @@ int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
             simulated = option.mid(11).toInt(&ok);
             if (!ok || simulated < 1 || simulated > kMaxSimulatedKits)
                 return session.usageError(
-                    QStringLiteral("--simulate wants a number of kits from 1 to %1").arg(kMaxSimulatedKits));
+                    QStringLiteral("--simulate wants a number of kits from 1 to %1")
+                        .arg(kMaxSimulatedKits));
         } else {
             return session.usageError(QStringLiteral("unknown option %1").arg(option));
         }
     }
     // The link's debug log is for developers; QT_LOGGING_RULES still overrides this.
-    QLoggingCategory::setFilterRules(verbose ? QStringLiteral("kvvlx.usb.debug=true")
-                                             : QStringLiteral("kvvlx.usb.debug=false\nkvvlx.sim.debug=false"));
+    QLoggingCategory::setFilterRules(
+        verbose ? QStringLiteral("kvvlx.usb.debug=true")
+                : QStringLiteral("kvvlx.usb.debug=false\nkvvlx.sim.debug=false"));
     if (i == arguments.size())
         return session.usageError(QStringLiteral("no command given"));
     if (!serialPort.isEmpty())

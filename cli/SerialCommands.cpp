@@ -78,9 +78,10 @@ int runSerial(CliSession &session, const QString &portName, const QStringList &a
     const QStringList words = parser.positionalArguments();
     const QString command = words.value(0);
     if (command != QLatin1String("query") && command != QLatin1String("capture"))
-        return session.usageError(command.isEmpty()
-                                      ? QStringLiteral("--serial needs query or capture")
-                                      : QStringLiteral("--serial takes query or capture, not %1").arg(command));
+        return session.usageError(
+            command.isEmpty()
+                ? QStringLiteral("--serial needs query or capture")
+                : QStringLiteral("--serial takes query or capture, not %1").arg(command));
 
     // "virtual" serves a kit of our own for this run, with the scene options applied.
     std::unique_ptr<BtPtyServer> server;
@@ -95,7 +96,8 @@ int runSerial(CliSession &session, const QString &portName, const QStringList &a
             return session.deviceError(QStringLiteral("cannot start a virtual kit: %1").arg(error));
         path = server->slavePath();
     } else if (parser.isSet(QStringLiteral("target"))) {
-        return session.usageError(QStringLiteral("--target places reflectors before a virtual kit: use --serial virtual"));
+        return session.usageError(QStringLiteral(
+            "--target places reflectors before a virtual kit: use --serial virtual"));
     }
 
     QSerialPort port;
@@ -109,7 +111,8 @@ int runSerial(CliSession &session, const QString &portName, const QStringList &a
         const auto reply = exchange(port, text, kQueryTimeoutMs, &anyReply);
         if (!reply)
             return session.deviceError(QStringLiteral("no reply from %1").arg(portName));
-        session.out << QString::fromLatin1(reply->chopped(2)) << "\n"; // "\r\n" becomes one line end
+        session.out << QString::fromLatin1(reply->chopped(2))
+                    << "\n"; // "\r\n" becomes one line end
         return CliOk;
     }
 
@@ -121,7 +124,8 @@ int runSerial(CliSession &session, const QString &portName, const QStringList &a
         return session.usageError(QStringLiteral("the number of samples must be 1 or more"));
     // The link carries 960 bytes a second; give the frame that time and two seconds more.
     const int timeoutMs = int(BtProtocol::replySeconds(n) * 1000) + 2000;
-    const auto reply = exchange(port, QStringLiteral("CAPT:STRE %1$").arg(n), timeoutMs, &dataReply);
+    const auto reply =
+        exchange(port, QStringLiteral("CAPT:STRE %1$").arg(n), timeoutMs, &dataReply);
     if (!reply)
         return session.deviceError(QStringLiteral("no frame from %1").arg(portName));
     const QVector<double> frame = BtProtocol::decodeSamples(*reply);

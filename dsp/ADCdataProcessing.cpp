@@ -91,16 +91,17 @@ ADCdataProcessing::ADCdataProcessing(const QString &name, QObject *parent) : QOb
     Q_UNUSED(name);
 }
 
-QPair<QVector<double>, QVector<double> > ADCdataProcessing::FFT_data(QVector<double> samples)
+QPair<QVector<double>, QVector<double>> ADCdataProcessing::FFT_data(QVector<double> samples)
 {
     const int n = int(samples.size());
-    QPair<QVector<double>, QVector<double> > result(kvvlx::uninitializedVector(n),
-                                                    kvvlx::uninitializedVector(n));
-    kvvlx::kernels::centredSpectrum(samples.constData(), n, result.first.data(), result.second.data());
+    QPair<QVector<double>, QVector<double>> result(kvvlx::uninitializedVector(n),
+                                                   kvvlx::uninitializedVector(n));
+    kvvlx::kernels::centredSpectrum(samples.constData(), n, result.first.data(),
+                                    result.second.data());
     return result;
 }
 
-QVector<double> ADCdataProcessing::complex_mag(QPair<QVector<double>, QVector<double> > data)
+QVector<double> ADCdataProcessing::complex_mag(QPair<QVector<double>, QVector<double>> data)
 {
     if (data.first.size() != data.second.size())
         return QVector<double>{-1.0};
@@ -131,13 +132,13 @@ QVector<double> ADCdataProcessing::mf(QVector<double> data, QVector<double> ref)
     return QVector<double>(filtered.begin(), filtered.end());
 }
 
-QList<QVector<double> > ADCdataProcessing::range_doppler(QList<QVector<double> > data)
+QList<QVector<double>> ADCdataProcessing::range_doppler(QList<QVector<double>> data)
 {
     emit status(QStringLiteral("Computing Matched Filter..."));
     const int n = int(data.size());
     qsizetype bins = data.isEmpty() ? 0 : data.first().size();
 
-    QList<QVector<double> > profiles;
+    QList<QVector<double>> profiles;
     profiles.reserve(n);
     for (int i = 0; i < n; ++i) {
         profiles.append(mf(data[i], reference));
@@ -147,7 +148,7 @@ QList<QVector<double> > ADCdataProcessing::range_doppler(QList<QVector<double> >
     }
 
     emit status(QStringLiteral("Performing FFT Across Range Bins..."));
-    QList<QVector<double> > map;
+    QList<QVector<double>> map;
     map.reserve(bins);
     QVector<double> column(n);
     for (qsizetype a = 0; a < bins; ++a) {
@@ -198,7 +199,7 @@ QVector<double> ADCdataProcessing::normalize(QVector<double> data)
     return data;
 }
 
-QList<QVector<double> > ADCdataProcessing::normalize(QList<QVector<double> > data)
+QList<QVector<double>> ADCdataProcessing::normalize(QList<QVector<double>> data)
 {
     if (data.isEmpty())
         return data;

@@ -65,8 +65,8 @@ fftw_plan makePlan(int size, int direction)
 {
     // FFTW_ESTIMATE never touches the buffers while planning, so the caller's data already copied
     // in survives.
-    return fftw_plan_dft_1d(size, inBuffer, outBuffer, direction == 1 ? FFTW_FORWARD : FFTW_BACKWARD,
-                            FFTW_ESTIMATE);
+    return fftw_plan_dft_1d(size, inBuffer, outBuffer,
+                            direction == 1 ? FFTW_FORWARD : FFTW_BACKWARD, FFTW_ESTIMATE);
 }
 
 PlanSlot *findSlot(int size)
@@ -125,10 +125,7 @@ bool execute(int size, int direction)
     return created;
 }
 
-void inputWritten(int count)
-{
-    zeroBegin = std::max(zeroBegin, count);
-}
+void inputWritten(int count) { zeroBegin = std::max(zeroBegin, count); }
 
 void zeroInput(int from, int to)
 {
@@ -183,15 +180,9 @@ void A_fft(ComplexSample *data, int size, int direction)
     }
 }
 
-void A_fft_forward(ComplexSample *data, int size)
-{
-    A_fft(data, size, 1);
-}
+void A_fft_forward(ComplexSample *data, int size) { A_fft(data, size, 1); }
 
-void A_fft_inverse(ComplexSample *data, int size)
-{
-    A_fft(data, size, -1);
-}
+void A_fft_inverse(ComplexSample *data, int size) { A_fft(data, size, -1); }
 
 void swap_halves(ComplexSample *data, int size)
 {

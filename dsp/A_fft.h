@@ -12,7 +12,8 @@ struct ComplexSample
     float re;
     float im;
 };
-static_assert(sizeof(ComplexSample) == 2 * sizeof(float), "ComplexSample must be two packed floats");
+static_assert(sizeof(ComplexSample) == 2 * sizeof(float),
+              "ComplexSample must be two packed floats");
 
 // Largest transform size (2^19 complex values fill one 8,388,608-byte buffer).
 constexpr int A_fft_max_size = 524288;

@@ -61,8 +61,8 @@ inline double decibelsOfSquare(double t)
     const std::uint64_t half = (((bits >> 32) & 0xfffff) + 0x95f64) & 0x100000;
     const double m = fromBits((bits & 0x000fffffffffffffull) | ((half ^ 0x3ff00000) << 32));
     // The exponent as a double without an integer conversion (which would not vectorise).
-    const double k = fromBits(0x4330000000000000ull | (exponent + (half >> 20)))
-                     - (0x1p52 + 1023.0) - (tiny ? 54.0 : 0.0);
+    const double k = fromBits(0x4330000000000000ull | (exponent + (half >> 20))) -
+                     (0x1p52 + 1023.0) - (tiny ? 54.0 : 0.0);
 
     const double f = m - 1.0;
     const double hfsq = 0.5 * f * f;
@@ -88,10 +88,7 @@ inline double decibelsOfSquare(double t)
     return 10.0 * lg;
 }
 
-inline double single(double v)
-{
-    return double(float(v));
-}
+inline double single(double v) { return double(float(v)); }
 
 } // namespace
 

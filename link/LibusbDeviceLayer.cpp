@@ -93,8 +93,8 @@ bool usbtmcEndpoints(const libusb_interface &interface, unsigned char &out, unsi
         const libusb_interface_descriptor &alt = interface.altsetting[a];
         if (alt.bAlternateSetting != 0)
             continue;
-        if (alt.bInterfaceClass != kClassApplication || alt.bInterfaceSubClass != kSubclassUsbtmc
-            || alt.bInterfaceProtocol > 1)
+        if (alt.bInterfaceClass != kClassApplication || alt.bInterfaceSubClass != kSubclassUsbtmc ||
+            alt.bInterfaceProtocol > 1)
             return false;
         out = in = 0;
         for (int e = 0; e < alt.bNumEndpoints; ++e) {
@@ -114,8 +114,7 @@ bool usbtmcEndpoints(const libusb_interface &interface, unsigned char &out, unsi
 }
 
 // Calls visit(configuration value, interface number, out, in) for every USBTMC interface.
-template<typename Visit>
-void forEachUsbtmcInterface(libusb_device *device, Visit visit)
+template <typename Visit> void forEachUsbtmcInterface(libusb_device *device, Visit visit)
 {
     libusb_device_descriptor descriptor;
     if (libusb_get_device_descriptor(device, &descriptor) != 0)
@@ -128,7 +127,8 @@ void forEachUsbtmcInterface(libusb_device *device, Visit visit)
             unsigned char out = 0, in = 0;
             const libusb_interface &interface = config->interface[i];
             if (usbtmcEndpoints(interface, out, in) && interface.num_altsetting > 0)
-                visit(config->bConfigurationValue, interface.altsetting[0].bInterfaceNumber, out, in);
+                visit(config->bConfigurationValue, interface.altsetting[0].bInterfaceNumber, out,
+                      in);
         }
         libusb_free_config_descriptor(config);
     }
@@ -177,11 +177,12 @@ bool LibusbDeviceLayer::enumerate(std::vector<std::string> &paths)
         at.ports = portsOf(list[d]);
         if (at.ports.empty())
             continue; // a root hub
-        forEachUsbtmcInterface(list[d], [&](int configuration, int interfaceNumber, unsigned char, unsigned char) {
-            at.configuration = configuration;
-            at.interfaceNumber = interfaceNumber;
-            paths.push_back(pathOf(at));
-        });
+        forEachUsbtmcInterface(
+            list[d], [&](int configuration, int interfaceNumber, unsigned char, unsigned char) {
+                at.configuration = configuration;
+                at.interfaceNumber = interfaceNumber;
+                paths.push_back(pathOf(at));
+            });
     }
     libusb_free_device_list(list, 1);
     std::sort(paths.begin(), paths.end());
@@ -204,8 +205,10 @@ bool LibusbDeviceLayer::open(const std::string &path)
     for (ssize_t d = 0; d < count && !device; ++d) {
         if (libusb_get_bus_number(list[d]) != wanted.bus || portsOf(list[d]) != wanted.ports)
             continue;
-        forEachUsbtmcInterface(list[d], [&](int configuration, int interfaceNumber, unsigned char out, unsigned char in) {
-            if (configuration == wanted.configuration && interfaceNumber == wanted.interfaceNumber) {
+        forEachUsbtmcInterface(list[d], [&](int configuration, int interfaceNumber,
+                                            unsigned char out, unsigned char in) {
+            if (configuration == wanted.configuration &&
+                interfaceNumber == wanted.interfaceNumber) {
                 device = list[d];
                 endpointOut = out;
                 endpointIn = in;
@@ -263,15 +266,18 @@ bool LibusbDeviceLayer::open(const std::string &path)
 // and put the tags out of step for good, so every bracket starts with a cleared kit.
 void LibusbDeviceLayer::clearKit()
 {
-    constexpr std::uint8_t requestType = LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_INTERFACE;
+    constexpr std::uint8_t requestType =
+        LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_INTERFACE;
     std::uint8_t status[2] = {};
-    const int rc = libusb_control_transfer(handle, requestType, kInitiateClear, 0, std::uint16_t(interfaceNumber),
-                                           status, 1, kTransferTimeoutMs);
+    const int rc =
+        libusb_control_transfer(handle, requestType, kInitiateClear, 0,
+                                std::uint16_t(interfaceNumber), status, 1, kTransferTimeoutMs);
     if (rc == 1 && status[0] == kStatusSuccess) {
         for (int poll = 0; poll < kClearPolls; ++poll) {
             status[0] = 0;
             const int check = libusb_control_transfer(handle, requestType, kCheckClearStatus, 0,
-                                                      std::uint16_t(interfaceNumber), status, 2, kTransferTimeoutMs);
+                                                      std::uint16_t(interfaceNumber), status, 2,
+                                                      kTransferTimeoutMs);
             if (check < 1 || status[0] != kStatusPending)
                 break;
             std::this_thread::sleep_for(kClearPollInterval);
@@ -289,8 +295,8 @@ bool LibusbDeviceLayer::write(const std::uint8_t *data, int length, int &written
     written = 0;
     if (!handle)
         return fail(LIBUSB_ERROR_NO_DEVICE);
-    const int rc = libusb_bulk_transfer(handle, endpointOut, const_cast<std::uint8_t *>(data), length, &written,
-                                        kTransferTimeoutMs);
+    const int rc = libusb_bulk_transfer(handle, endpointOut, const_cast<std::uint8_t *>(data),
+                                        length, &written, kTransferTimeoutMs);
     // A time-out can land just after the last byte went out; then the message is complete.
     if (rc == 0 || (rc == LIBUSB_ERROR_TIMEOUT && written == length))
         return true;
@@ -302,8 +308,10 @@ bool LibusbDeviceLayer::read(std::uint8_t *data, int capacity, int &received)
     received = 0;
     if (!handle)
         return fail(LIBUSB_ERROR_NO_DEVICE);
-    const int rc = libusb_bulk_transfer(handle, endpointIn, data, capacity, &received, kTransferTimeoutMs);
-    // Bytes that did arrive before a time-out are handed on; the framing decides whether they make a reply.
+    const int rc =
+        libusb_bulk_transfer(handle, endpointIn, data, capacity, &received, kTransferTimeoutMs);
+    // Bytes that did arrive before a time-out are handed on; the framing decides whether they make
+    // a reply.
     if (rc == 0 || (rc == LIBUSB_ERROR_TIMEOUT && received > 0))
         return true;
     if (rc == LIBUSB_ERROR_OVERFLOW)

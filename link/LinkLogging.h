@@ -2,5 +2,6 @@
 
 #include <QLoggingCategory>
 
-// Debug log of the USB link; the texts are short, fixed lines (codes follow on a line of their own).
+// Debug log of the USB link; the texts are short, fixed lines (codes follow on a line of their
+// own).
 Q_DECLARE_LOGGING_CATEGORY(lcUsb)

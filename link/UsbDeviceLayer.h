@@ -17,7 +17,8 @@ public:
     virtual bool enumerate(std::vector<std::string> &paths) = 0;
 
     // Opens one path for exclusive bulk I/O. A layer that can clear the kit (USBTMC
-    // INITIATE_CLEAR / CHECK_CLEAR_STATUS / clear halt) does so here, so every bracket starts clean.
+    // INITIATE_CLEAR / CHECK_CLEAR_STATUS / clear halt) does so here, so every bracket starts
+    // clean.
     virtual bool open(const std::string &path) = 0;
     virtual bool isOpen() const = 0;
 

@@ -7,11 +7,15 @@ namespace {
 constexpr int kDescriptorSize = 256; // VI_FIND_BUFLEN
 }
 
-QStringList VisaBackend::defaultLibraryNames() { return {QStringLiteral("visa32"), QStringLiteral("visa")}; }
+QStringList VisaBackend::defaultLibraryNames()
+{
+    return {QStringLiteral("visa32"), QStringLiteral("visa")};
+}
 
 QString VisaBackend::searchExpression()
 {
-    const QString vendor = QString::number(kKitVendorId, 16).toUpper().rightJustified(4, QLatin1Char('0'));
+    const QString vendor =
+        QString::number(kKitVendorId, 16).toUpper().rightJustified(4, QLatin1Char('0'));
     return QStringLiteral("USB0::0x%1::?*INSTR").arg(vendor);
 }
 
@@ -38,7 +42,8 @@ VisaBackend::VisaBackend(const QStringList &libraryNames)
         viOpenDefaultRM = reinterpret_cast<ViOpenDefaultRMFn>(library.resolve("viOpenDefaultRM"));
         viSetAttribute = reinterpret_cast<ViSetAttributeFn>(library.resolve("viSetAttribute"));
         // A library lacking one of the calls we make would crash on first use; treat it as absent.
-        loaded = viRead && viWrite && viClose && viOpen && viFindNext && viFindRsrc && viOpenDefaultRM;
+        loaded =
+            viRead && viWrite && viClose && viOpen && viFindNext && viFindRsrc && viOpenDefaultRM;
         if (!loaded)
             qCDebug(lcUsb) << "VISA library lacks an entry point:" << library.fileName();
     }
@@ -106,8 +111,8 @@ int VisaBackend::write(const char *data, int length)
     if (!loaded || length < 0)
         return -1;
     std::uint32_t written = 0;
-    const ViStatus status =
-        viWrite(instrument, reinterpret_cast<const unsigned char *>(data), std::uint32_t(length), &written);
+    const ViStatus status = viWrite(instrument, reinterpret_cast<const unsigned char *>(data),
+                                    std::uint32_t(length), &written);
     return status == kSuccess ? int(written) : -1;
 }
 
@@ -116,7 +121,8 @@ int VisaBackend::read(char *buffer, int capacity)
     if (!loaded || capacity < 0)
         return -1;
     std::uint32_t count = 0;
-    const ViStatus status = viRead(instrument, reinterpret_cast<unsigned char *>(buffer), std::uint32_t(capacity), &count);
+    const ViStatus status = viRead(instrument, reinterpret_cast<unsigned char *>(buffer),
+                                   std::uint32_t(capacity), &count);
     if (status != kSuccess && status != kSuccessTermChar && status != kSuccessMaxCount)
         return -1;
     // A count past the capacity would make the caller read beyond its buffer.
@@ -131,7 +137,8 @@ QPair<int, QStringList> VisaBackend::findDevices()
     ViSession findList = 0;
     std::uint32_t matches = 0;
     const QByteArray expression = searchExpression().toLatin1();
-    const ViStatus status = viFindRsrc(resourceManager, expression.constData(), &findList, &matches, descriptor);
+    const ViStatus status =
+        viFindRsrc(resourceManager, expression.constData(), &findList, &matches, descriptor);
     if (status == kErrorResourceNotFound)
         return {0, {}};
     if (status != kSuccess)

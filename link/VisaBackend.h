@@ -45,14 +45,20 @@ private:
 #else
 #define KVVLX_VISA_CALL
 #endif
-    using ViIn32Fn = ViStatus(KVVLX_VISA_CALL *)(ViSession, std::uint16_t, std::uintptr_t, std::uint32_t *);
-    using ViOut32Fn = ViStatus(KVVLX_VISA_CALL *)(ViSession, std::uint16_t, std::uintptr_t, std::uint32_t);
-    using ViReadFn = ViStatus(KVVLX_VISA_CALL *)(ViSession, unsigned char *, std::uint32_t, std::uint32_t *);
-    using ViWriteFn = ViStatus(KVVLX_VISA_CALL *)(ViSession, const unsigned char *, std::uint32_t, std::uint32_t *);
+    using ViIn32Fn = ViStatus(KVVLX_VISA_CALL *)(ViSession, std::uint16_t, std::uintptr_t,
+                                                 std::uint32_t *);
+    using ViOut32Fn = ViStatus(KVVLX_VISA_CALL *)(ViSession, std::uint16_t, std::uintptr_t,
+                                                  std::uint32_t);
+    using ViReadFn = ViStatus(KVVLX_VISA_CALL *)(ViSession, unsigned char *, std::uint32_t,
+                                                 std::uint32_t *);
+    using ViWriteFn = ViStatus(KVVLX_VISA_CALL *)(ViSession, const unsigned char *, std::uint32_t,
+                                                  std::uint32_t *);
     using ViCloseFn = ViStatus(KVVLX_VISA_CALL *)(ViSession);
-    using ViOpenFn = ViStatus(KVVLX_VISA_CALL *)(ViSession, const char *, std::uint32_t, std::uint32_t, ViSession *);
+    using ViOpenFn = ViStatus(KVVLX_VISA_CALL *)(ViSession, const char *, std::uint32_t,
+                                                 std::uint32_t, ViSession *);
     using ViFindNextFn = ViStatus(KVVLX_VISA_CALL *)(ViSession, char *);
-    using ViFindRsrcFn = ViStatus(KVVLX_VISA_CALL *)(ViSession, const char *, ViSession *, std::uint32_t *, char *);
+    using ViFindRsrcFn = ViStatus(KVVLX_VISA_CALL *)(ViSession, const char *, ViSession *,
+                                                     std::uint32_t *, char *);
     using ViOpenDefaultRMFn = ViStatus(KVVLX_VISA_CALL *)(ViSession *);
     using ViSetAttributeFn = ViStatus(KVVLX_VISA_CALL *)(ViSession, std::uint32_t, std::uintptr_t);
 #undef KVVLX_VISA_CALL

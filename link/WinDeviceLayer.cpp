@@ -3,7 +3,9 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+// windows.h first: setupapi.h builds on its types.
 #include <windows.h>
+
 #include <setupapi.h>
 
 #include <cstdio>
@@ -12,7 +14,8 @@
 namespace {
 
 // The interface class of USBTMC instruments under the kit's driver.
-const GUID kUsbtmcInterfaceClass = {0xA9FDBB24, 0x128A, 0x11D5, {0x99, 0x61, 0x00, 0x10, 0x83, 0x35, 0xE3, 0x61}};
+const GUID kUsbtmcInterfaceClass = {
+    0xA9FDBB24, 0x128A, 0x11D5, {0x99, 0x61, 0x00, 0x10, 0x83, 0x35, 0xE3, 0x61}};
 
 std::string toUtf8(const wchar_t *text)
 {
@@ -77,7 +80,8 @@ void WinDeviceLayer::logHex(unsigned long code)
 bool WinDeviceLayer::enumerate(std::vector<std::string> &paths)
 {
     paths.clear();
-    HDEVINFO set = SetupDiGetClassDevsW(&kUsbtmcInterfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    HDEVINFO set = SetupDiGetClassDevsW(&kUsbtmcInterfaceClass, nullptr, nullptr,
+                                        DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     pause();
     if (set == INVALID_HANDLE_VALUE) {
         error = long(GetLastError());
@@ -89,14 +93,16 @@ bool WinDeviceLayer::enumerate(std::vector<std::string> &paths)
         ZeroMemory(&interfaceData, sizeof interfaceData);
         interfaceData.cbSize = sizeof interfaceData;
         pause();
-        const BOOL present = SetupDiEnumDeviceInterfaces(set, nullptr, &kUsbtmcInterfaceClass, index, &interfaceData);
+        const BOOL present = SetupDiEnumDeviceInterfaces(set, nullptr, &kUsbtmcInterfaceClass,
+                                                         index, &interfaceData);
         pause();
         if (!present)
             break;
 
         DWORD required = 0;
         pause();
-        const BOOL sized = SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, nullptr, 0, &required, nullptr);
+        const BOOL sized =
+            SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, nullptr, 0, &required, nullptr);
         pause();
         if (sized) {
             log("Call shouldn't have succeeded yet");
@@ -117,7 +123,8 @@ bool WinDeviceLayer::enumerate(std::vector<std::string> &paths)
         auto *detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W *>(storage.data());
         detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
         pause();
-        const BOOL fetched = SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, detail, required, nullptr, nullptr);
+        const BOOL fetched = SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, detail, required,
+                                                              nullptr, nullptr);
         pause();
         if (!fetched) {
             log("Error on final call to enumerate device");
@@ -141,8 +148,8 @@ bool WinDeviceLayer::open(const std::string &path)
         return false;
     }
     const std::wstring wide = toWide(path);
-    handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+    handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         error = long(GetLastError());
         return false;

@@ -30,8 +30,8 @@ void putLength(std::uint8_t *at, std::uint32_t value)
 
 std::uint32_t getLength(const std::uint8_t *at)
 {
-    return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16
-        | std::uint32_t(at[3]) << 24;
+    return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 |
+           std::uint32_t(at[3]) << 24;
 }
 
 } // namespace
@@ -178,8 +178,8 @@ int WinUSBTMC::read(char *buffer, int capacity)
     }
     const std::uint32_t announced = getLength(&reply[4]);
     // A reply announcing more than we asked for would overrun the caller's buffer.
-    if (reply[0] != kRequestDevDepMsgIn || reply[1] != std::uint8_t(~reply[2]) || reply[1] != requestTag
-        || announced > std::uint32_t(capacity)) {
+    if (reply[0] != kRequestDevDepMsgIn || reply[1] != std::uint8_t(~reply[2]) ||
+        reply[1] != requestTag || announced > std::uint32_t(capacity)) {
         qCDebug(lcUsb) << "Read packet looks invalid";
         return -1;
     }
@@ -222,8 +222,8 @@ QPair<int, QStringList> WinUSBTMC::findDevices()
             char reply[kIdnCapacity + 1] = {};
             const int n = read(reply, kIdnCapacity);
             if (n > 0) {
-                const QStringList parts =
-                    QString::fromUtf8(reply, n).trimmed().split(QLatin1Char(','), Qt::KeepEmptyParts, Qt::CaseSensitive);
+                const QStringList parts = QString::fromUtf8(reply, n).trimmed().split(
+                    QLatin1Char(','), Qt::KeepEmptyParts, Qt::CaseSensitive);
                 if (parts.size() == 4 && parts.first() == QLatin1String("Tamarin Works")) {
                     qCDebug(lcUsb) << "It's an TWX device";
                     found.append(path);

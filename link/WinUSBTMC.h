@@ -27,7 +27,8 @@ public:
     bool isAvailable() override;
 
     // The pause used by every WinUSBTMC built without its own; QThread::msleep unless replaced.
-    // Tests put a recorder here so that the suite does not sleep; an empty function restores the default.
+    // Tests put a recorder here so that the suite does not sleep; an empty function restores the
+    // default.
     static void setDefaultPause(PauseFunction pause);
     // Sleeps through the process-wide pause; for device layers that pause on their own.
     static void defaultPauseFor(unsigned long ms);

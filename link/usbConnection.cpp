@@ -45,12 +45,15 @@ int decimal(const QString &text)
 
 bool DeviceDescription::operator==(const DeviceDescription &o) const
 {
-    return name == o.name && instDesc == o.instDesc && manufacturer == o.manufacturer
-        && productName == o.productName && version == o.version && serial == o.serial
-        && firmwareId == o.firmwareId;
+    return name == o.name && instDesc == o.instDesc && manufacturer == o.manufacturer &&
+           productName == o.productName && version == o.version && serial == o.serial &&
+           firmwareId == o.firmwareId;
 }
 
-void setDeviceLayerFactory(DeviceLayerFactory factory) { deviceLayerFactory() = std::move(factory); }
+void setDeviceLayerFactory(DeviceLayerFactory factory)
+{
+    deviceLayerFactory() = std::move(factory);
+}
 
 UsbDeviceLayerPtr createDeviceLayer()
 {
@@ -70,7 +73,8 @@ void setVisaLibraryNames(const QStringList &names) { visaLibraryNames() = names;
 UsbCommBackend *createBackend()
 {
     if (!deviceLayerFactory()) {
-        const QStringList names = visaLibraryNames().isEmpty() ? VisaBackend::defaultLibraryNames() : visaLibraryNames();
+        const QStringList names =
+            visaLibraryNames().isEmpty() ? VisaBackend::defaultLibraryNames() : visaLibraryNames();
         auto *visa = new VisaBackend(names);
         if (visa->isAvailable())
             return visa;
@@ -201,13 +205,14 @@ void usbConnection::describePort(int port)
 {
     const QByteArray digit = QByteArray::number(port);
     QPair<int, QString> answer;
-    if (sendBytes("SYST:SENDSTR:" + digit + " \"*IDN?\"") < 0 || sendBytes("SYST:READSTR:" + digit + "?") < 0
-        || (answer = readString()).first < 0) {
+    if (sendBytes("SYST:SENDSTR:" + digit + " \"*IDN?\"") < 0 ||
+        sendBytes("SYST:READSTR:" + digit + "?") < 0 || (answer = readString()).first < 0) {
         modules.append(DeviceDescription());
         return;
     }
     const QStringList parts = splitReply(answer.second);
-    if (parts.size() != 4 || sendBytes("SYST:FIRMID:" + digit + "?") < 0 || (answer = readString()).first < 0) {
+    if (parts.size() != 4 || sendBytes("SYST:FIRMID:" + digit + "?") < 0 ||
+        (answer = readString()).first < 0) {
         modules.append(DeviceDescription());
         return;
     }
@@ -254,8 +259,8 @@ void usbConnection::describe()
         return;
     if (decimal(answer.second) == 1) {
         QPair<int, QString> serial, version;
-        if (sendBytes("LCD:SERNUM?") < 0 || (serial = readString()).first < 0 || sendBytes("LCD:VERS?") < 0
-            || (version = readString()).first < 0) {
+        if (sendBytes("LCD:SERNUM?") < 0 || (serial = readString()).first < 0 ||
+            sendBytes("LCD:VERS?") < 0 || (version = readString()).first < 0) {
             modules.append(DeviceDescription());
             return;
         }

@@ -104,9 +104,15 @@ QString usbTMCabstraction::getProductName()
     return connection ? connection->identity.productName : DeviceDescription().productName;
 }
 
-QString usbTMCabstraction::getVersion() { return connection ? connection->identity.version : DeviceDescription().version; }
+QString usbTMCabstraction::getVersion()
+{
+    return connection ? connection->identity.version : DeviceDescription().version;
+}
 
-QString usbTMCabstraction::getSerial() { return connection ? connection->identity.serial : DeviceDescription().serial; }
+QString usbTMCabstraction::getSerial()
+{
+    return connection ? connection->identity.serial : DeviceDescription().serial;
+}
 
 QString usbTMCabstraction::getInstDesc()
 {
@@ -132,7 +138,7 @@ int usbTMCabstraction::setPower(bool pow)
     return 0;
 }
 
-template<typename T, typename Convert>
+template <typename T, typename Convert>
 QList<T> usbTMCabstraction::queryList(const char *command, Convert convert)
 {
     if (!isConnected)
@@ -167,7 +173,8 @@ QList<int> usbTMCabstraction::getCurrents()
 
 QList<int> usbTMCabstraction::getStatus()
 {
-    return queryList<int>("SYST:MODULESTATUS?", [](const QString &s, bool *ok) { return s.toInt(ok, 10); });
+    return queryList<int>("SYST:MODULESTATUS?",
+                          [](const QString &s, bool *ok) { return s.toInt(ok, 10); });
 }
 
 float usbTMCabstraction::getTime()
@@ -212,7 +219,8 @@ int usbTMCabstraction::biasGateVoltage(int channel, int device)
 {
     if (!isConnected)
         return -1;
-    if (channel < 1 || channel > 5 || device < 0 || device > 4 || (channel - 1) * 5 + device >= kBiasGates)
+    if (channel < 1 || channel > 5 || device < 0 || device > 4 ||
+        (channel - 1) * 5 + device >= kBiasGates)
         return -2;
     connection->sendString(QStringLiteral("FACT:BIASGATE %1,%2").arg(channel).arg(device));
     return 0;

@@ -49,7 +49,7 @@ public slots:
     int biasGateVoltage(int channel, int device);
 
 private:
-    template<typename T, typename Convert>
+    template <typename T, typename Convert>
     QList<T> queryList(const char *command, Convert convert);
 
     usbConnection *connection = nullptr;

@@ -56,7 +56,8 @@ bool write(const QVector<double> &data, const QString &path, QString *error)
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
     if (!QDir(folder).exists() && !QDir().mkpath(folder))
-        return fail(QStringLiteral("the folder %1 cannot be created").arg(QDir::toNativeSeparators(folder)));
+        return fail(QStringLiteral("the folder %1 cannot be created")
+                        .arg(QDir::toNativeSeparators(folder)));
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -94,15 +95,9 @@ QString numberedName(const QString &name, int number)
 
 Saver::Saver(Notify notify) : notify(std::move(notify)) {}
 
-void Saver::setNotify(Notify n)
-{
-    notify = std::move(n);
-}
+void Saver::setNotify(Notify n) { notify = std::move(n); }
 
-void Saver::beginRun()
-{
-    failures = 0;
-}
+void Saver::beginRun() { failures = 0; }
 
 bool Saver::save(const QVector<double> &data, const QString &path)
 {

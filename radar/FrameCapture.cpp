@@ -40,10 +40,7 @@ FrameText captureFrame(usbTMCabstraction &inst, int n)
     return fetchFrame(inst, n);
 }
 
-double countToVolts(quint16 count)
-{
-    return count / 65535.0 * 5.0 - 2.5;
-}
+double countToVolts(quint16 count) { return count / 65535.0 * 5.0 - 2.5; }
 
 static int hexDigit(QChar c)
 {

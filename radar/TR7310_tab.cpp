@@ -135,25 +135,13 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
     QTimer::singleShot(520, this, &TR7310_tab::readSweepType);
 }
 
-TR7310_tab::~TR7310_tab()
-{
-    delete ui;
-}
+TR7310_tab::~TR7310_tab() { delete ui; }
 
-void TR7310_tab::setFilesChooser(FilesChooser chooser)
-{
-    filesChooser = std::move(chooser);
-}
+void TR7310_tab::setFilesChooser(FilesChooser chooser) { filesChooser = std::move(chooser); }
 
-void TR7310_tab::setTunePause(Pause pause)
-{
-    tunePause = std::move(pause);
-}
+void TR7310_tab::setTunePause(Pause pause) { tunePause = std::move(pause); }
 
-bool TR7310_tab::openDevice()
-{
-    return inst && inst->openConnection(instDesc) >= 0;
-}
+bool TR7310_tab::openDevice() { return inst && inst->openConnection(instDesc) >= 0; }
 
 void TR7310_tab::tell(const QString &message)
 {
@@ -167,7 +155,8 @@ void TR7310_tab::tell(const QString &message)
 void TR7310_tab::on_rf_power_btn_clicked()
 {
     if (openDevice()) {
-        inst->sendVISACommand(QStringLiteral("POWE:RF ") + (rfOn ? QStringLiteral("0") : QStringLiteral("1")));
+        inst->sendVISACommand(QStringLiteral("POWE:RF ") +
+                              (rfOn ? QStringLiteral("0") : QStringLiteral("1")));
         inst->closeConnection();
     }
     update_RFPower();
@@ -340,7 +329,8 @@ void TR7310_tab::on_collect_btn_clicked()
 {
     if (!openDevice()) {
         if (continuousCapture)
-            stopContinuousCapture(QStringLiteral("Continuous capture stopped: the kit could not be opened."));
+            stopContinuousCapture(
+                QStringLiteral("Continuous capture stopped: the kit could not be opened."));
         return;
     }
 
@@ -356,7 +346,8 @@ void TR7310_tab::on_collect_btn_clicked()
 
     if (samples.isEmpty() && continuousCapture) {
         inst->closeConnection();
-        stopContinuousCapture(QStringLiteral("Continuous capture stopped: the kit sent an empty frame."));
+        stopContinuousCapture(
+            QStringLiteral("Continuous capture stopped: the kit sent an empty frame."));
         return;
     }
 
@@ -437,8 +428,9 @@ void TR7310_tab::collectionStep()
     const QString stopped = QStringLiteral("The collection stopped after %1 of %2 captures: %3 "
                                            "Press Start Collection to go on from there.");
     if (!openDevice()) {
-        stopCollection(stopped.arg(captureCount).arg(numCaptures).arg(
-            QStringLiteral("the kit could not be opened.")));
+        stopCollection(stopped.arg(captureCount)
+                           .arg(numCaptures)
+                           .arg(QStringLiteral("the kit could not be opened.")));
         return;
     }
 
@@ -452,8 +444,9 @@ void TR7310_tab::collectionStep()
 
     if (frame.lostReplies > 0 || (volts.isEmpty() && n > 0)) {
         inst->closeConnection();
-        stopCollection(stopped.arg(captureCount).arg(numCaptures).arg(
-            QStringLiteral("the kit stopped answering.")));
+        stopCollection(stopped.arg(captureCount)
+                           .arg(numCaptures)
+                           .arg(QStringLiteral("the kit stopped answering.")));
         return;
     }
 
@@ -481,8 +474,8 @@ void TR7310_tab::on_numSampleCapture_txt_editingFinished()
         ui->numSampleCapture_txt->setText(QString::number(numSampleCapture));
         return;
     }
-    msgDialog->setMessage(
-        QStringLiteral("Number of samples must be an integer greater than zero and less than 4097"));
+    msgDialog->setMessage(QStringLiteral(
+        "Number of samples must be an integer greater than zero and less than 4097"));
     msgDialog->show();
     ui->numSampleCapture_txt->setText(QString::number(std::floor(d + 0.5), 'f', 0));
 }
@@ -511,10 +504,7 @@ void TR7310_tab::on_browsCollection_btn_clicked()
 // ---------------------------------------------------------------------------------------------
 // Data files
 
-void TR7310_tab::saveData(QVector<double> data, QString path)
-{
-    saver.save(data, path);
-}
+void TR7310_tab::saveData(QVector<double> data, QString path) { saver.save(data, path); }
 
 void TR7310_tab::on_save_btn_clicked()
 {
@@ -566,8 +556,8 @@ void TR7310_tab::setUpPlots()
     ui->spectrum_wdgt->yAxis->setRange(-120, 0);
     ui->spectrum_wdgt->xAxis->setRange(0, 10000);
 
-    LinePlot::setUp(ui->rangeSpectrum_wdgt, QStringLiteral("Range Plot"), QStringLiteral("Range (m)"),
-                    QStringLiteral("Power (dBm)"));
+    LinePlot::setUp(ui->rangeSpectrum_wdgt, QStringLiteral("Range Plot"),
+                    QStringLiteral("Range (m)"), QStringLiteral("Power (dBm)"));
     ui->rangeSpectrum_wdgt->yAxis->setRange(-120, 0);
     ui->rangeSpectrum_wdgt->xAxis->setRange(0, 10000);
 
@@ -639,13 +629,26 @@ void TR7310_tab::plot()
     }
 
     switch (page) {
-    case 0: plotRaw(w); break;
-    case 1: plotSpectrum(w); break;
-    case 2: plotRange(w); break;
-    case 3: plotDoppler(w); break;
-    case 4: plotRawTime(w); break;
-    case 5: plotVsTime(w); break;
-    default: break;
+    case 0:
+        plotRaw(w);
+        break;
+    case 1:
+        plotSpectrum(w);
+        break;
+    case 2:
+        plotRange(w);
+        break;
+    case 3:
+        plotDoppler(w);
+        break;
+    case 4:
+        plotRawTime(w);
+        break;
+    case 5:
+        plotVsTime(w);
+        break;
+    default:
+        break;
     }
 
     if (continuousCapture && !continuousTimer.isActive())
@@ -812,20 +815,11 @@ void TR7310_tab::applyAxisMode()
     on_resetFreqVTimeAxes_btn_clicked();
 }
 
-void TR7310_tab::on_setRangeAxis_rdbn_clicked()
-{
-    applyAxisMode();
-}
+void TR7310_tab::on_setRangeAxis_rdbn_clicked() { applyAxisMode(); }
 
-void TR7310_tab::on_setVelocityAxis_rdbn_clicked()
-{
-    applyAxisMode();
-}
+void TR7310_tab::on_setVelocityAxis_rdbn_clicked() { applyAxisMode(); }
 
-void TR7310_tab::on_setFreqAxis_rdbn_clicked()
-{
-    applyAxisMode();
-}
+void TR7310_tab::on_setFreqAxis_rdbn_clicked() { applyAxisMode(); }
 
 // ---------------------------------------------------------------------------------------------
 // Plot interaction
@@ -956,22 +950,13 @@ void TR7310_tab::on_freqVtime_zoomY_clicked(bool)
 // ---------------------------------------------------------------------------------------------
 // Flags
 
-void TR7310_tab::on_saveData_ckbx_clicked(bool checked)
-{
-    saveCaptureData = checked;
-}
+void TR7310_tab::on_saveData_ckbx_clicked(bool checked) { saveCaptureData = checked; }
 
 void TR7310_tab::on_twoPulseCancellation_btn_clicked(bool checked)
 {
     twoPulseCancellation = checked;
 }
 
-void TR7310_tab::on_capAverage_btn_clicked(bool checked)
-{
-    capAverage = checked;
-}
+void TR7310_tab::on_capAverage_btn_clicked(bool checked) { capAverage = checked; }
 
-void TR7310_tab::on_subtractAverage_ckbx_clicked(bool checked)
-{
-    subtractAverage = checked;
-}
+void TR7310_tab::on_subtractAverage_ckbx_clicked(bool checked) { subtractAverage = checked; }

@@ -21,12 +21,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kMaxCommandBytes = 64 * 1024;   // a line without "$" this long is noise
-constexpr qint64 kMaxQueuedBytes = 8 << 20;   // replies nobody reads
+constexpr int kMaxCommandBytes = 64 * 1024; // a line without "$" this long is noise
+constexpr qint64 kMaxQueuedBytes = 8 << 20; // replies nobody reads
 
 } // namespace
 
-BtPtyServer::BtPtyServer(std::shared_ptr<VirtualKit> kit) : BtPtyServer(std::move(kit), Options()) {}
+BtPtyServer::BtPtyServer(std::shared_ptr<VirtualKit> kit) : BtPtyServer(std::move(kit), Options())
+{
+}
 
 BtPtyServer::BtPtyServer(std::shared_ptr<VirtualKit> kit, Options options)
     : m_kit(std::move(kit)), m_options(options)
@@ -35,10 +37,7 @@ BtPtyServer::BtPtyServer(std::shared_ptr<VirtualKit> kit, Options options)
         m_options.baud = 9600;
 }
 
-BtPtyServer::~BtPtyServer()
-{
-    stop();
-}
+BtPtyServer::~BtPtyServer() { stop(); }
 
 void BtPtyServer::closeFds()
 {
@@ -52,7 +51,8 @@ void BtPtyServer::closeFds()
 bool BtPtyServer::start(QString *error)
 {
     auto failed = [&](const char *what) {
-        const QString text = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+        const QString text = QStringLiteral("%1: %2").arg(
+            QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
         qCWarning(lcSim) << text;
         if (error)
             *error = text;
@@ -69,7 +69,7 @@ bool BtPtyServer::start(QString *error)
     char name[256] = {};
     if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
         return failed("openpty");
-    termios tio {};
+    termios tio{};
     if (::tcgetattr(m_slave, &tio) != 0)
         return failed("tcgetattr");
     ::cfmakeraw(&tio);
@@ -77,14 +77,15 @@ bool BtPtyServer::start(QString *error)
     ::cfsetospeed(&tio, B9600);
     if (::tcsetattr(m_slave, TCSANOW, &tio) != 0)
         return failed("tcsetattr");
-    if (::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK) != 0
-        || ::fcntl(m_master, F_SETFD, FD_CLOEXEC) != 0 || ::fcntl(m_slave, F_SETFD, FD_CLOEXEC) != 0)
+    if (::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK) != 0 ||
+        ::fcntl(m_master, F_SETFD, FD_CLOEXEC) != 0 || ::fcntl(m_slave, F_SETFD, FD_CLOEXEC) != 0)
         return failed("fcntl");
     if (::pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) != 0)
         return failed("pipe2");
     m_slavePath = QString::fromLocal8Bit(name);
     m_thread = std::thread([this] { run(); });
-    qCDebug(lcSim) << "serving" << m_kit->serial() << "on" << m_slavePath << (m_options.pace ? "paced" : "");
+    qCDebug(lcSim) << "serving" << m_kit->serial() << "on" << m_slavePath
+                   << (m_options.pace ? "paced" : "");
     return true;
 }
 
@@ -110,8 +111,8 @@ void BtPtyServer::run()
         std::chrono::duration<double>(secondsPerByte(m_options.baud)));
 
     QByteArray in;
-    QByteArray out;                 // due now, waiting for the line
-    std::deque<Pending> queue;      // late replies, in order
+    QByteArray out;            // due now, waiting for the line
+    std::deque<Pending> queue; // late replies, in order
     auto queuedBytes = [&] {
         qint64 n = out.size();
         for (const Pending &p : queue)
@@ -136,7 +137,7 @@ void BtPtyServer::run()
         const bool lineFree = !m_options.pace || nextByteDone <= now;
         if (!out.isEmpty() && !lineFree)
             wakeAt = std::min(wakeAt, nextByteDone);
-        timespec ts {};
+        timespec ts{};
         timespec *timeout = nullptr;
         if (wakeAt != Clock::time_point::max()) {
             const auto left = std::max(Clock::duration::zero(), wakeAt - now);
@@ -176,7 +177,8 @@ void BtPtyServer::run()
                     qCWarning(lcSim) << "nobody reads the line; reply dropped";
                     continue;
                 }
-                const Clock::time_point due = std::max(now + std::chrono::milliseconds(reply.delayMs), lastDue);
+                const Clock::time_point due =
+                    std::max(now + std::chrono::milliseconds(reply.delayMs), lastDue);
                 lastDue = due;
                 queue.push_back({reply.bytes, due});
             }

@@ -41,7 +41,8 @@ QString startVirtualBtKit(bool pace, QString *error, std::shared_ptr<VirtualKit>
 {
     BtPtyServer::Options options;
     options.pace = pace;
-    auto server = std::make_unique<BtPtyServer>(kit ? std::move(kit) : std::make_shared<VirtualKit>(), options);
+    auto server = std::make_unique<BtPtyServer>(
+        kit ? std::move(kit) : std::make_shared<VirtualKit>(), options);
     if (!server->start(error))
         return {};
     const QString path = server->slavePath();

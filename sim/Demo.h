@@ -16,7 +16,8 @@ void attachVirtualUsbKits(int count);
 
 // Starts a kit on a pseudo-terminal and returns the slave path to open, empty on failure. It
 // serves until stopVirtualBtKits() or the end of the process. Pass a kit to serve a prepared one.
-QString startVirtualBtKit(bool pace = false, QString *error = nullptr, std::shared_ptr<VirtualKit> kit = nullptr);
+QString startVirtualBtKit(bool pace = false, QString *error = nullptr,
+                          std::shared_ptr<VirtualKit> kit = nullptr);
 // The kit served on a path that startVirtualBtKit returned, or null.
 std::shared_ptr<VirtualKit> virtualBtKit(const QString &slavePath);
 void stopVirtualBtKits();

@@ -20,14 +20,17 @@ bool parseTargetOption(const QString &text, SimTarget *target, QString *error)
 {
     const QStringList parts = text.split(',');
     if (text.trimmed().isEmpty() || parts.size() > 3)
-        return fail(error, QStringLiteral("target \"%1\": expected RANGE_M[,VELOCITY_MPS[,AMPLITUDE_V]]").arg(text));
+        return fail(error,
+                    QStringLiteral("target \"%1\": expected RANGE_M[,VELOCITY_MPS[,AMPLITUDE_V]]")
+                        .arg(text));
     double values[3] = {0.0, 0.0, 0.5};
     const char *names[3] = {"range", "velocity", "amplitude"};
     for (int i = 0; i < int(parts.size()); ++i) {
         bool ok = false;
         values[i] = parts[i].trimmed().toDouble(&ok);
         if (!ok || !std::isfinite(values[i]))
-            return fail(error, QStringLiteral("target \"%1\": %2 \"%3\" is not a number").arg(text, QLatin1String(names[i]), parts[i]));
+            return fail(error, QStringLiteral("target \"%1\": %2 \"%3\" is not a number")
+                                   .arg(text, QLatin1String(names[i]), parts[i]));
     }
     if (values[0] < 0)
         return fail(error, QStringLiteral("target \"%1\": range must not be negative").arg(text));
@@ -44,19 +47,26 @@ bool parseTargetOption(const QString &text, SimTarget *target, QString *error)
 
 void addKitOptions(QCommandLineParser &parser)
 {
-    parser.addOption({QStringLiteral("target"),
-                      QStringLiteral("A reflector at RANGE_M metres, moving at VELOCITY_MPS m/s (default 0), with a tone "
-                                     "of AMPLITUDE_V volts (default 0.5). Repeatable; replaces the default scene."),
-                      QStringLiteral("RANGE_M[,VELOCITY_MPS[,AMPLITUDE_V]]")});
-    parser.addOption({QStringLiteral("noise"), QStringLiteral("Receiver noise in volts rms (default 0.004)."),
+    parser.addOption(
+        {QStringLiteral("target"),
+         QStringLiteral(
+             "A reflector at RANGE_M metres, moving at VELOCITY_MPS m/s (default 0), with a tone "
+             "of AMPLITUDE_V volts (default 0.5). Repeatable; replaces the default scene."),
+         QStringLiteral("RANGE_M[,VELOCITY_MPS[,AMPLITUDE_V]]")});
+    parser.addOption({QStringLiteral("noise"),
+                      QStringLiteral("Receiver noise in volts rms (default 0.004)."),
                       QStringLiteral("VOLTS_RMS")});
-    parser.addOption({QStringLiteral("version"),
-                      QStringLiteral("Firmware version the kit reports (default 1.0.0; one containing 1.1.0 samples "
-                                     "every 4.505e-05 s instead of 5e-05 s)."),
+    parser.addOption(
+        {QStringLiteral("version"),
+         QStringLiteral(
+             "Firmware version the kit reports (default 1.0.0; one containing 1.1.0 samples "
+             "every 4.505e-05 s instead of 5e-05 s)."),
+         QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("serial"),
+                      QStringLiteral("Serial number the kit reports (default SIM0001)."),
                       QStringLiteral("TEXT")});
-    parser.addOption({QStringLiteral("serial"), QStringLiteral("Serial number the kit reports (default SIM0001)."),
-                      QStringLiteral("TEXT")});
-    parser.addOption({QStringLiteral("seed"), QStringLiteral("Seed of the noise; the same seed gives the same frames."),
+    parser.addOption({QStringLiteral("seed"),
+                      QStringLiteral("Seed of the noise; the same seed gives the same frames."),
                       QStringLiteral("N")});
 }
 
@@ -76,7 +86,8 @@ bool applyKitOptions(const QCommandLineParser &parser, VirtualKit &kit, QString 
         bool ok = false;
         const double v = parser.value(QStringLiteral("noise")).toDouble(&ok);
         if (!ok || !std::isfinite(v) || v < 0)
-            return fail(error, QStringLiteral("noise \"%1\": expected volts rms, 0 or more").arg(parser.value(QStringLiteral("noise"))));
+            return fail(error, QStringLiteral("noise \"%1\": expected volts rms, 0 or more")
+                                   .arg(parser.value(QStringLiteral("noise"))));
         kit.setNoiseVrms(v);
     }
     if (parser.isSet(QStringLiteral("version")))
@@ -85,14 +96,17 @@ bool applyKitOptions(const QCommandLineParser &parser, VirtualKit &kit, QString 
         const QString s = parser.value(QStringLiteral("serial"));
         // The serial is one field of the comma-separated identification.
         if (s.isEmpty() || s.contains(',') || s.contains(':'))
-            return fail(error, QStringLiteral("serial \"%1\": must not be empty or hold \",\" or \":\"").arg(s));
+            return fail(
+                error,
+                QStringLiteral("serial \"%1\": must not be empty or hold \",\" or \":\"").arg(s));
         kit.setSerial(s);
     }
     if (parser.isSet(QStringLiteral("seed"))) {
         bool ok = false;
         const quint64 seed = parser.value(QStringLiteral("seed")).toULongLong(&ok);
         if (!ok)
-            return fail(error, QStringLiteral("seed \"%1\": expected a whole number").arg(parser.value(QStringLiteral("seed"))));
+            return fail(error, QStringLiteral("seed \"%1\": expected a whole number")
+                                   .arg(parser.value(QStringLiteral("seed"))));
         kit.setSeed(seed);
     }
     return true;

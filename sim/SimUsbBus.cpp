@@ -48,7 +48,4 @@ std::shared_ptr<VirtualKit> SimUsbBus::find(const QString &path) const
     return nullptr;
 }
 
-QString SimUsbBus::pathFor(const VirtualKit &kit)
-{
-    return QStringLiteral("sim:") + kit.serial();
-}
+QString SimUsbBus::pathFor(const VirtualKit &kit) { return QStringLiteral("sim:") + kit.serial(); }

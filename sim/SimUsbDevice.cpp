@@ -16,10 +16,7 @@ constexpr quint8 kDevDepMsgOut = 1;
 constexpr quint8 kRequestDevDepMsgIn = 2;
 constexpr int kHeaderSize = 12;
 
-int padding(int n)
-{
-    return (4 - n % 4) % 4;
-}
+int padding(int n) { return (4 - n % 4) % 4; }
 
 } // namespace
 
@@ -27,10 +24,7 @@ SimUsbDevice::SimUsbDevice() : SimUsbDevice(SimUsbBus::global()) {}
 
 SimUsbDevice::SimUsbDevice(SimUsbBus &bus) : m_bus(bus) {}
 
-SimUsbDevice::~SimUsbDevice()
-{
-    close();
-}
+SimUsbDevice::~SimUsbDevice() { close(); }
 
 bool SimUsbDevice::fail(long code)
 {
@@ -67,10 +61,7 @@ bool SimUsbDevice::open(const std::string &path)
     return true;
 }
 
-bool SimUsbDevice::isOpen() const
-{
-    return m_kit != nullptr;
-}
+bool SimUsbDevice::isOpen() const { return m_kit != nullptr; }
 
 bool SimUsbDevice::close()
 {
@@ -83,10 +74,7 @@ bool SimUsbDevice::close()
     return true;
 }
 
-long SimUsbDevice::lastError() const
-{
-    return m_error;
-}
+long SimUsbDevice::lastError() const { return m_error; }
 
 void SimUsbDevice::clearEndpoints()
 {
@@ -118,7 +106,8 @@ void SimUsbDevice::handleBulkOut(const QByteArray &t)
 {
     auto refuse = [this](const QString &reason) { m_kit->noteMalformed(reason); };
     if (t.size() < kHeaderSize)
-        return refuse(QStringLiteral("transfer of %1 bytes is shorter than a header").arg(t.size()));
+        return refuse(
+            QStringLiteral("transfer of %1 bytes is shorter than a header").arg(t.size()));
     const auto *b = reinterpret_cast<const quint8 *>(t.constData());
     const quint8 msgId = b[0], tag = b[1], inverse = b[2];
     if (msgId != kDevDepMsgOut && msgId != kRequestDevDepMsgIn)
@@ -155,7 +144,9 @@ void SimUsbDevice::handleBulkOut(const QByteArray &t)
     }
 
     if (qint64(kHeaderSize) + size + padding(int(size % 4)) != t.size())
-        return refuse(QStringLiteral("TransferSize %1 does not match a transfer of %2 bytes").arg(size).arg(t.size()));
+        return refuse(QStringLiteral("TransferSize %1 does not match a transfer of %2 bytes")
+                          .arg(size)
+                          .arg(t.size()));
     if (b[9] != 0 || b[10] != 0 || b[11] != 0)
         return refuse(QStringLiteral("reserved bytes 9..11 are set"));
     for (int i = kHeaderSize + int(size); i < t.size(); ++i)

@@ -56,8 +56,8 @@ private:
     long m_error = ErrorNone;
     int m_timeoutMs = 5000;
 
-    int m_lastTag = 0;           // of the previous bulk-OUT message since open
-    QByteArray m_message;        // payload gathered until a transfer with EOM set
+    int m_lastTag = 0;    // of the previous bulk-OUT message since open
+    QByteArray m_message; // payload gathered until a transfer with EOM set
     bool m_requestPending = false;
     quint8 m_requestTag = 0;
     quint32 m_requestMax = 0;

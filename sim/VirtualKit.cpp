@@ -19,18 +19,11 @@ constexpr double kMaxRampMs = 100.0;
 constexpr int kMaxLog = 100000;
 constexpr int kMaxBulkOutLog = 4096;
 
-QString number(double v)
-{
-    return QString::number(v, 'g', 10);
-}
+QString number(double v) { return QString::number(v, 'g', 10); }
 
-QByteArray line(const QString &text)
-{
-    return text.toLatin1() + '\n';
-}
+QByteArray line(const QString &text) { return text.toLatin1() + '\n'; }
 
-template <typename T>
-QString joinNumbers(const QList<T> &values)
+template <typename T> QString joinNumbers(const QList<T> &values)
 {
     QStringList parts;
     for (const T &v : values)
@@ -372,7 +365,8 @@ bool VirtualKit::applySetting(const QString &header, const QString &args)
         bool okc = false, okv = false;
         const int ch = p.value(0).trimmed().toInt(&okc);
         const int val = p.value(1).trimmed().toInt(&okv);
-        if (p.size() == 2 && okc && okv && ch >= 1 && ch <= m_catalogue.attenuators.size() && val >= 0 && val <= 31)
+        if (p.size() == 2 && okc && okv && ch >= 1 && ch <= m_catalogue.attenuators.size() &&
+            val >= 0 && val <= 31)
             m_catalogue.attenuators[ch - 1] = val;
         return true;
     }
@@ -382,7 +376,8 @@ bool VirtualKit::applySetting(const QString &header, const QString &args)
         const int ch = p.value(0).trimmed().toInt(&okc);
         const int dev = p.value(1).trimmed().toInt(&okd);
         const int index = (ch - 1) * 5 + dev;
-        if (p.size() == 2 && okc && okd && ch >= 1 && ch <= 5 && dev >= 0 && dev <= 4 && index <= 21)
+        if (p.size() == 2 && okc && okd && ch >= 1 && ch <= 5 && dev >= 0 && dev <= 4 &&
+            index <= 21)
             m_catalogue.biasGate = index;
         return true;
     }
@@ -393,7 +388,9 @@ bool VirtualKit::applySetting(const QString &header, const QString &args)
             if (text.size() >= 2 && text.startsWith('"') && text.endsWith('"'))
                 text = text.mid(1, text.size() - 2);
             // A module answers its identification and nothing else.
-            m_moduleReply[port] = text.trimmed() == QLatin1String("*IDN?") ? line(moduleIdnLocked(port)) : QByteArray();
+            m_moduleReply[port] = text.trimmed() == QLatin1String("*IDN?")
+                                      ? line(moduleIdnLocked(port))
+                                      : QByteArray();
         }
         return true;
     }
@@ -429,7 +426,8 @@ QByteArray VirtualKit::usbQuery(const QString &header, const QString &args)
         return out;
     }
     if (header == QLatin1String("*IDN?"))
-        return line(QStringLiteral("%1,%2,%3,%4").arg(manufacturer(), model(), m_serial, m_version));
+        return line(
+            QStringLiteral("%1,%2,%3,%4").arg(manufacturer(), model(), m_serial, m_version));
     if (header == QLatin1String("SWEEP:FREQSTAR?"))
         return line(number(m_sweep.startGHz));
     if (header == QLatin1String("SWEEP:FREQSTOP?"))
@@ -518,7 +516,8 @@ QByteArray VirtualKit::btQuery(const QString &header, const QString &args)
     if (header == QLatin1String("POWE:RF?"))
         return btReply("RFPOW", QString::number(m_sweep.rfOn ? 1 : 0));
     if (header == QLatin1String("*IDN?"))
-        return btReply("IDN", QStringLiteral("%1,%2,%3,%4").arg(manufacturer(), model(), m_serial, m_version));
+        return btReply(
+            "IDN", QStringLiteral("%1,%2,%3,%4").arg(manufacturer(), model(), m_serial, m_version));
     if (header == QLatin1String("CAPT:STRE")) {
         bool ok = false;
         const int n = args.toInt(&ok);
@@ -531,7 +530,8 @@ QByteArray VirtualKit::btQuery(const QString &header, const QString &args)
 
 QByteArray VirtualKit::encodeBtFrame(const QVector<quint16> &frame, quint8 counter)
 {
-    QByteArray msg = "DATA" + QByteArray::number(counter, 16).rightJustified(2, '0').toUpper() + ':';
+    QByteArray msg =
+        "DATA" + QByteArray::number(counter, 16).rightJustified(2, '0').toUpper() + ':';
     const int headerSize = int(msg.size());
     msg.reserve(headerSize + 2 * frame.size() + 6);
     for (quint16 s : frame) {
@@ -540,7 +540,8 @@ QByteArray VirtualKit::encodeBtFrame(const QVector<quint16> &frame, quint8 count
     }
     // The host cuts messages at the first ":END\r\n"; should the samples spell it, nudge the
     // word that holds it by one count (76 uV, far below the noise) so the frame arrives whole.
-    for (int i = int(msg.indexOf(":END\r\n")); i >= 0; i = int(msg.indexOf(":END\r\n", std::max(0, i - 5)))) {
+    for (int i = int(msg.indexOf(":END\r\n")); i >= 0;
+         i = int(msg.indexOf(":END\r\n", std::max(0, i - 5)))) {
         const int j = std::max(i, headerSize) - headerSize;
         const int low = headerSize + (j | 1);
         msg[low] = char(msg[low] ^ 1);

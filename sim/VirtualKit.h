@@ -33,8 +33,9 @@ struct SimFaults
     int truncateBytes = 0;  // every reply stops this many bytes short of its end
     QByteArray extraBytes;  // appended after every reply (USB: after the padded transfer)
     QByteArray lineGarbage; // Bluetooth: written to the line before every reply
-    int disconnectAfter = -1; // the kit drops off after this many more transfers or commands; -1 never
-    bool refuseOpen = false;  // USB: the kit is listed but cannot be opened
+    int disconnectAfter =
+        -1; // the kit drops off after this many more transfers or commands; -1 never
+    bool refuseOpen = false; // USB: the kit is listed but cannot be opened
 };
 
 struct SimSweep
@@ -60,9 +61,9 @@ struct SimCatalogue
 // What the identification query finds besides the kit itself.
 struct SimModules
 {
-    int portMask = 0;               // bit p: a module on port p (0..3)
-    QString portIdn[4];             // "*IDN?" answer of each module; empty gives a default
-    QString portFirmwareId[4];      // empty gives "0100"
+    int portMask = 0;          // bit p: a module on port p (0..3)
+    QString portIdn[4];        // "*IDN?" answer of each module; empty gives a default
+    QString portFirmwareId[4]; // empty gives "0100"
     bool lcdPresent = false;
     QString lcdSerial = "LCD00001";
     QString lcdVersion = "2.0.1";
@@ -75,8 +76,8 @@ enum class SimChannel { Usb, Bluetooth };
 struct SimCommandRecord
 {
     SimChannel channel;
-    QString text;  // exactly as received (Bluetooth commands keep their "$")
-    qint64 atMs;   // since the kit was made
+    QString text; // exactly as received (Bluetooth commands keep their "$")
+    qint64 atMs;  // since the kit was made
 };
 
 struct SimBtReply

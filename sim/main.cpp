@@ -32,13 +32,17 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Serves a virtual KV7310 radar kit on a pseudo-terminal and prints the terminal's path on the first "
-        "line. Open that path as the Bluetooth serial port, or talk to it with any terminal program "
+        "Serves a virtual KV7310 radar kit on a pseudo-terminal and prints the terminal's path on "
+        "the first "
+        "line. Open that path as the Bluetooth serial port, or talk to it with any terminal "
+        "program "
         "(commands end in \"$\", e.g. SWEEP:RAMPTIME?$ or CAPT:STRE 1024$). Stop it with Ctrl+C."));
     parser.addHelpOption();
     addKitOptions(parser);
-    parser.addOption({QStringLiteral("pace"), QStringLiteral("Send replies at the real link's speed (9600 baud).")});
-    parser.addOption({QStringLiteral("verbose"), QStringLiteral("Log every command the kit receives to standard error.")});
+    parser.addOption({QStringLiteral("pace"),
+                      QStringLiteral("Send replies at the real link's speed (9600 baud).")});
+    parser.addOption({QStringLiteral("verbose"),
+                      QStringLiteral("Log every command the kit receives to standard error.")});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "kvvlx-sim: unexpected argument \"%s\"; see --help\n",
@@ -46,8 +50,9 @@ int main(int argc, char *argv[])
         return 2;
     }
     // Quiet unless asked; QT_LOGGING_RULES still has the last word.
-    QLoggingCategory::setFilterRules(parser.isSet(QStringLiteral("verbose")) ? QStringLiteral("kvvlx.sim.debug=true")
-                                                                             : QStringLiteral("kvvlx.sim.debug=false"));
+    QLoggingCategory::setFilterRules(parser.isSet(QStringLiteral("verbose"))
+                                         ? QStringLiteral("kvvlx.sim.debug=true")
+                                         : QStringLiteral("kvvlx.sim.debug=false"));
 
     auto kit = std::make_shared<VirtualKit>();
     QString error;

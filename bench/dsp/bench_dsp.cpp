@@ -22,7 +22,8 @@ QVector<double> frame(int n, unsigned seed = 1)
     unsigned state = seed;
     for (int k = 0; k < n; ++k) {
         state = state * 1664525u + 1013904223u;
-        w[k] = 0.8 * std::sin(0.37 * k + 0.001 * k * k / n) + 1e-3 * (double(state >> 8) / (1 << 24) - 0.5);
+        w[k] = 0.8 * std::sin(0.37 * k + 0.001 * k * k / n) +
+               1e-3 * (double(state >> 8) / (1 << 24) - 0.5);
     }
     return w;
 }
@@ -74,9 +75,9 @@ void BM_PaddedSpectrum(benchmark::State &state)
     }
 }
 
-const char *const diagnosticFiles[] = {"RX.txt",      "CAL.txt",         "RX_fft.txt",
-                                       "CAL_fft.txt", "Z_beforeIFFT.txt", "Z_afterIFFT.txt",
-                                       "Z_AfterReOrder.txt"};
+const char *const diagnosticFiles[] = {
+    "RX.txt",           "CAL.txt",         "RX_fft.txt",        "CAL_fft.txt",
+    "Z_beforeIFFT.txt", "Z_afterIFFT.txt", "Z_AfterReOrder.txt"};
 
 // Argument 1: the seven diagnostic files are written into a temporary directory. Argument 0: the
 // same dwell where every file name is taken by a directory, so nothing can be written; the
@@ -91,7 +92,7 @@ void BM_RangeDoppler(benchmark::State &state)
         for (const char *name : diagnosticFiles)
             QDir().mkdir(QString::fromLatin1(name));
 
-    QList<QVector<double> > pulses;
+    QList<QVector<double>> pulses;
     for (int i = 0; i < 64; ++i)
         pulses.append(frame(1024, unsigned(i + 2)));
     ADCdataProcessing p(QStringLiteral("none"));
@@ -107,10 +108,30 @@ void BM_RangeDoppler(benchmark::State &state)
 
 // Many short repetitions: the ratios take the fastest of each, which on a shared machine is the
 // most repeatable figure.
-BENCHMARK(BM_FftwExecute)->Arg(7168)->Arg(28672)->Repetitions(12)->MinTime(0.1)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_FftData)->Arg(7168)->Arg(28672)->Repetitions(12)->MinTime(0.1)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PaddedSpectrum)->Arg(1024)->Arg(4096)->Repetitions(12)->MinTime(0.1)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_RangeDoppler)->Arg(1)->Arg(0)->Repetitions(3)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FftwExecute)
+    ->Arg(7168)
+    ->Arg(28672)
+    ->Repetitions(12)
+    ->MinTime(0.1)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FftData)
+    ->Arg(7168)
+    ->Arg(28672)
+    ->Repetitions(12)
+    ->MinTime(0.1)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PaddedSpectrum)
+    ->Arg(1024)
+    ->Arg(4096)
+    ->Repetitions(12)
+    ->MinTime(0.1)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RangeDoppler)
+    ->Arg(1)
+    ->Arg(0)
+    ->Repetitions(3)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
@@ -120,14 +141,17 @@ int main(int argc, char **argv)
         argc, argv,
         {{"FFT_data / fftw_execute, 7168 points", "BM_FftData/7168", "BM_FftwExecute/7168", 1.3},
          {"FFT_data / fftw_execute, 28672 points", "BM_FftData/28672", "BM_FftwExecute/28672", 1.3},
-         {"paddedSpectrum N=1024 / fftw_execute 7168 points", "BM_PaddedSpectrum/1024", "BM_FftwExecute/7168", 1.6},
-         {"paddedSpectrum N=4096 / fftw_execute 28672 points", "BM_PaddedSpectrum/4096", "BM_FftwExecute/28672", 1.6}},
+         {"paddedSpectrum N=1024 / fftw_execute 7168 points", "BM_PaddedSpectrum/1024",
+          "BM_FftwExecute/7168", 1.6},
+         {"paddedSpectrum N=4096 / fftw_execute 28672 points", "BM_PaddedSpectrum/4096",
+          "BM_FftwExecute/28672", 1.6}},
         [](const kvvlx::bench::RatioReporter &r) {
             const double with = r.seconds("BM_RangeDoppler/1");
             const double without = r.seconds("BM_RangeDoppler/0");
             if (with > 0 && without > 0)
-                std::printf("range_doppler 64 pulses x 1024 samples: %.1f ms CPU with the diagnostic "
-                            "files, %.1f ms without (files %.0f%%)\n",
-                            with * 1e3, without * 1e3, 100.0 * (with - without) / with);
+                std::printf(
+                    "range_doppler 64 pulses x 1024 samples: %.1f ms CPU with the diagnostic "
+                    "files, %.1f ms without (files %.0f%%)\n",
+                    with * 1e3, without * 1e3, 100.0 * (with - without) / with);
         });
 }

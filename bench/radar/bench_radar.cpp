@@ -62,11 +62,12 @@ struct Bench
 
     Bench()
     {
-        tab = std::make_unique<TR7310_tab>(&noLink, QString(), QStringLiteral("1.0.0"), QStringLiteral("KV7310"),
-                                           QStringLiteral("BENCH"));
+        tab = std::make_unique<TR7310_tab>(&noLink, QString(), QStringLiteral("1.0.0"),
+                                           QStringLiteral("KV7310"), QStringLiteral("BENCH"));
         tab->resize(1000, 700);
         tab->findChild<QLineEdit *>(QStringLiteral("startFreq_txt"))->setText(QStringLiteral("24"));
-        tab->findChild<QLineEdit *>(QStringLiteral("stopFreq_txt"))->setText(QStringLiteral("24.25"));
+        tab->findChild<QLineEdit *>(QStringLiteral("stopFreq_txt"))
+            ->setText(QStringLiteral("24.25"));
         tab->findChild<QLineEdit *>(QStringLiteral("ramptime_txt"))->setText(QStringLiteral("1"));
         tab->show();
         QCoreApplication::processEvents();
@@ -168,7 +169,8 @@ void BM_CaptureOverSimulatedDevice(benchmark::State &state)
         state.SkipWithError("no virtual kit listed");
         return;
     }
-    TR7310_tab tab(&usb, targets.first(), QStringLiteral("1.0.0"), QStringLiteral("KV7310"), QStringLiteral("SIM0001"));
+    TR7310_tab tab(&usb, targets.first(), QStringLiteral("1.0.0"), QStringLiteral("KV7310"),
+                   QStringLiteral("SIM0001"));
     tab.resize(1000, 700);
     tab.findChild<QLineEdit *>(QStringLiteral("numSamples_txt"))->setText(QStringLiteral("1024"));
     QPushButton *collect = tab.findChild<QPushButton *>(QStringLiteral("collect_btn"));
@@ -189,12 +191,15 @@ void registerBenchmarks()
 {
     for (int n : {1024, 4096})
         for (int page = 0; page < 6; ++page)
-            benchmark::RegisterBenchmark(QStringLiteral("BM_Plot/%1/%2").arg(page).arg(n).toLatin1().constData(), BM_Plot)
+            benchmark::RegisterBenchmark(
+                QStringLiteral("BM_Plot/%1/%2").arg(page).arg(n).toLatin1().constData(), BM_Plot)
                 ->Args({page, n})
                 ->UseManualTime()
                 ->Unit(benchmark::kMillisecond)
                 ->MinTime(0.5);
-    benchmark::RegisterBenchmark("BM_Memory1000Frames", BM_Memory1000Frames)->Iterations(1)->Unit(benchmark::kSecond);
+    benchmark::RegisterBenchmark("BM_Memory1000Frames", BM_Memory1000Frames)
+        ->Iterations(1)
+        ->Unit(benchmark::kSecond);
     benchmark::RegisterBenchmark("BM_CaptureOverSimulatedDevice", BM_CaptureOverSimulatedDevice)
         ->Iterations(3)
         ->UseManualTime()
@@ -208,18 +213,21 @@ void printFigures(const kvvlx::bench::RatioReporter &)
         const int n = entry.first.second;
         const bool map = page >= 4;
         if (n == 4096)
-            std::printf("plot() %s page, N=%d: median %.2f ms (goal <= %d ms)\n", kPageNames[page], n, entry.second,
-                        map ? 12 : 2);
+            std::printf("plot() %s page, N=%d: median %.2f ms (goal <= %d ms)\n", kPageNames[page],
+                        n, entry.second, map ? 12 : 2);
         else
-            std::printf("plot() %s page, N=%d: median %.2f ms\n", kPageNames[page], n, entry.second);
+            std::printf("plot() %s page, N=%d: median %.2f ms\n", kPageNames[page], n,
+                        entry.second);
     }
     if (memory.after1000 > 0)
-        std::printf("resident memory after 1000 frames (N=4096, every page): %.1f MB, %+.1f MB since frame 100 "
+        std::printf("resident memory after 1000 frames (N=4096, every page): %.1f MB, %+.1f MB "
+                    "since frame 100 "
                     "(goal: no growth per frame)\n",
                     memory.after1000, memory.after1000 - memory.after100);
     if (captureMs > 0) {
         const double floorMs = 35 * 20 + 34 * 40 + 20;
-        std::printf("Collect and Plot, 1024 samples over the simulated device: %.0f ms, floor %.0f ms, %+.1f %% "
+        std::printf("Collect and Plot, 1024 samples over the simulated device: %.0f ms, floor %.0f "
+                    "ms, %+.1f %% "
                     "(goal <= +5 %%)\n",
                     captureMs, floorMs, (captureMs / floorMs - 1) * 100);
     }

@@ -47,7 +47,8 @@ void BM_BtStream(benchmark::State &state)
         state.SkipWithError("no pseudo-terminal");
         return;
     }
-    const int fd = ::open(server.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int fd =
+        ::open(server.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     const int n = int(state.range(1));
     for (auto _ : state)
         if (!exchange(fd, "CAPT:STRE " + QByteArray::number(n) + "$", 7 + 2 * n + 6))
@@ -75,7 +76,11 @@ void BM_UsbFrame(benchmark::State &state)
     SimUsbDevice dev;
     dev.open("sim:SIM0001");
     quint8 tag = 1;
-    auto next = [&tag] { const quint8 t = tag; tag = tag == 255 ? 1 : tag + 1; return t; };
+    auto next = [&tag] {
+        const quint8 t = tag;
+        tag = tag == 255 ? 1 : tag + 1;
+        return t;
+    };
     auto send = [&](const QByteArray &t) {
         int written = 0;
         dev.write(reinterpret_cast<const std::uint8_t *>(t.constData()), int(t.size()), written);
@@ -107,8 +112,17 @@ void BM_Synthesise(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_BtStream)->Args({1, 1024})->Iterations(1)->Repetitions(3)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BtStream)->Args({0, 1024})->Repetitions(3)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BtStream)
+    ->Args({1, 1024})
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BtStream)
+    ->Args({0, 1024})
+    ->Repetitions(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_UsbFrame)->Arg(1024)->Arg(4096)->Repetitions(3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Synthesise)->Arg(1024)->Arg(4096)->Repetitions(3)->Unit(benchmark::kMicrosecond);
 
@@ -118,7 +132,8 @@ int main(int argc, char **argv)
     return kvvlx::bench::runWithRatios(argc, argv, {}, [](const kvvlx::bench::RatioReporter &r) {
         const double paced = r.seconds("BM_BtStream/1/1024/iterations:1");
         if (paced > 0)
-            std::printf("CAPT:STRE 1024 at 9600 baud: %.3f s for 2061 bytes (the line alone: %.3f s)\n", paced,
-                        2061 * BtPtyServer::secondsPerByte(9600));
+            std::printf(
+                "CAPT:STRE 1024 at 9600 baud: %.3f s for 2061 bytes (the line alone: %.3f s)\n",
+                paced, 2061 * BtPtyServer::secondsPerByte(9600));
     });
 }

@@ -18,7 +18,6 @@
 
 #include "support/TopLevel.h"
 
-
 static const QRegularExpression kErrorLine(QStringLiteral("^\\[\\d\\d:\\d\\d\\] ERROR: (.*)\\n$"));
 
 // Drives the Bluetooth path the way a user does: Bluetooth, type the port, Connect.

@@ -20,7 +20,6 @@
 
 #include "support/TopLevel.h"
 
-
 class WindowsTest : public QObject
 {
     Q_OBJECT

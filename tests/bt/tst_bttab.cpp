@@ -1,6 +1,6 @@
 #include "app/FolderChooser.h"
-#include "app/Logging.h"
 #include "app/KVserialSetup.h"
+#include "app/Logging.h"
 #include "app/MainWindow.h"
 #include "bt/BtProtocol.h"
 #include "bt/kv7310bt_tab.h"
@@ -36,7 +36,10 @@ class BtTabTest : public QObject
     kv7310bt_tab *tab = nullptr;
     QTemporaryDir workDir;
 
-    template <typename T> T *w(const char *name) { return tab->findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *w(const char *name)
+    {
+        return tab->findChild<T *>(QLatin1String(name));
+    }
 
     QStringList commands() const
     {
@@ -56,7 +59,8 @@ class BtTabTest : public QObject
         KVserialSetup *setup = visibleTopLevel<KVserialSetup>();
         if (!setup)
             return false;
-        setup->findChild<QComboBox *>(QStringLiteral("availPorts_cmb"))->setEditText(server->slavePath());
+        setup->findChild<QComboBox *>(QStringLiteral("availPorts_cmb"))
+            ->setEditText(server->slavePath());
         setup->findChild<QPushButton *>(QStringLiteral("connect_btn"))->click();
         tab = window->findChild<kv7310bt_tab *>();
         return tab != nullptr;
@@ -109,7 +113,8 @@ private slots:
         QCOMPARE(w<QLineEdit>("stopFreq_txt")->text().toDouble(), 24.25);
         QCOMPARE(w<QLineEdit>("ramptime_txt")->text().toDouble(), 1.0);
         QVERIFY(w<QRadioButton>("twoWayCont_rdbtn")->isChecked());
-        QCOMPARE(w<QPushButton>("rf_power_btn")->styleSheet(), QStringLiteral("*{background-color:green}"));
+        QCOMPARE(w<QPushButton>("rf_power_btn")->styleSheet(),
+                 QStringLiteral("*{background-color:green}"));
         // tune() sends nothing.
         QTest::qWait(700);
         QCOMPARE(commands().size(), 5);
@@ -258,16 +263,21 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 2, 5000);
         QTest::qWait(500);
         QCOMPARE(capturesSent().size(), 3);
-        QCOMPARE(DataFile::format(readFile(out.filePath("data0.txt"))), DataFile::format(frames[0]));
+        QCOMPARE(DataFile::format(readFile(out.filePath("data0.txt"))),
+                 DataFile::format(frames[0]));
         QVERIFY(!QFile::exists(out.filePath(QStringLiteral("data1.txt"))));
-        QCOMPARE(DataFile::format(readFile(out.filePath("data2.txt"))), DataFile::format(frames[1]));
+        QCOMPARE(DataFile::format(readFile(out.filePath("data2.txt"))),
+                 DataFile::format(frames[1]));
     }
 
     void saveDataCreatesTheFolderAndKeepsItOnCancel()
     {
         waitForStartUp();
         w<QPushButton>("collect_btn")->click();
-        QTRY_VERIFY(!tab->findChild<QCustomPlot *>(QStringLiteral("rawPlot_wdgt"))->graph(0)->data()->isEmpty());
+        QTRY_VERIFY(!tab->findChild<QCustomPlot *>(QStringLiteral("rawPlot_wdgt"))
+                         ->graph(0)
+                         ->data()
+                         ->isEmpty());
         // The default folder "Data" does not exist in the fresh working directory.
         QVERIFY(!QDir(QStringLiteral("Data")).exists());
         w<QPushButton>("save_btn")->click();
@@ -281,7 +291,8 @@ private slots:
         QFile blocker(QStringLiteral("blocker"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        FolderChooser::setDialog([](QWidget *, const QString &) { return QStringLiteral("blocker/sub"); });
+        FolderChooser::setDialog(
+            [](QWidget *, const QString &) { return QStringLiteral("blocker/sub"); });
         w<QPushButton>("browse_btn")->click();
         w<QPushButton>("save_btn")->click();
         auto *dialog = tab->findChild<QDialog *>();

@@ -18,14 +18,19 @@ private slots:
         QTest::addColumn<QByteArray>("message");
         QTest::addColumn<int>("tag");
         QTest::addColumn<QString>("value");
-        QTest::newRow("start") << QByteArray("STARTF:24.125:END\r\n") << int(Tag::StartFreq) << "24.125";
-        QTest::newRow("start wins over data") << QByteArray("DATASTARTF:1:END\r\n") << int(Tag::StartFreq) << "1";
-        QTest::newRow("stop inside a tag") << QByteArray("xSTOPFy:24.25:END\r\n") << int(Tag::StopFreq) << "24.25";
-        QTest::newRow("ramp without value") << QByteArray("RAMP:END\r\n") << int(Tag::Ramp) << "END\r\n";
+        QTest::newRow("start") << QByteArray("STARTF:24.125:END\r\n") << int(Tag::StartFreq)
+                               << "24.125";
+        QTest::newRow("start wins over data")
+            << QByteArray("DATASTARTF:1:END\r\n") << int(Tag::StartFreq) << "1";
+        QTest::newRow("stop inside a tag")
+            << QByteArray("xSTOPFy:24.25:END\r\n") << int(Tag::StopFreq) << "24.25";
+        QTest::newRow("ramp without value")
+            << QByteArray("RAMP:END\r\n") << int(Tag::Ramp) << "END\r\n";
         QTest::newRow("type") << QByteArray("TYPE:2:END\r\n") << int(Tag::Type) << "2";
         QTest::newRow("rf power") << QByteArray("RFPOW:1:END\r\n") << int(Tag::RfPower) << "1";
         QTest::newRow("freq after rfpow") << QByteArray("FREQ:1:END\r\n") << int(Tag::Freq) << "1";
-        QTest::newRow("fram before data") << QByteArray("FRAMDATA:1:END\r\n") << int(Tag::Fram) << "1";
+        QTest::newRow("fram before data")
+            << QByteArray("FRAMDATA:1:END\r\n") << int(Tag::Fram) << "1";
         QTest::newRow("terminator alone") << QByteArray(":END\r\n") << int(Tag::None) << "END\r\n";
         QTest::newRow("no colon") << QByteArray("garbage") << int(Tag::None) << "";
         QTest::newRow("unknown") << QByteArray("IDN:x:END\r\n") << int(Tag::None) << "x";
@@ -43,7 +48,9 @@ private slots:
 
     void valueStopsAtZeroByte()
     {
-        const auto reply = BtProtocol::parseReply(QByteArray("RAMP:1\0" "5:END\r\n", 13));
+        const auto reply = BtProtocol::parseReply(QByteArray("RAMP:1\0"
+                                                             "5:END\r\n",
+                                                             13));
         QCOMPARE(reply.value, QStringLiteral("1"));
     }
 

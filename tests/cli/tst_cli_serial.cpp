@@ -2,10 +2,10 @@
 // pseudo-terminals.
 
 #include "cli/CliApp.h"
-#include "support/CliRun.h"
 #include "radar/DataFile.h"
 #include "sim/BtPtyServer.h"
 #include "sim/VirtualKit.h"
+#include "support/CliRun.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -39,8 +39,8 @@ private slots:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("frame.txt"));
-        const Run run = cli({"--serial", "virtual", "capture", "-n", "1024", "--target", "2.0",
-                             "-o", file});
+        const Run run =
+            cli({"--serial", "virtual", "capture", "-n", "1024", "--target", "2.0", "-o", file});
         QCOMPARE(run.status, 0);
         QVector<double> frame;
         QVERIFY(DataFile::read(file, &frame));

@@ -74,7 +74,8 @@ void TestFft::sizesOutsideRangeLeaveDataAlone()
         A_fft_forward(x.data(), size);
         A_fft_inverse(x.data(), size);
     }
-    QVERIFY(std::memcmp(x.constData(), before.constData(), size_t(x.size()) * sizeof(ComplexSample)) == 0);
+    QVERIFY(std::memcmp(x.constData(), before.constData(),
+                        size_t(x.size()) * sizeof(ComplexSample)) == 0);
     QCOMPARE(kvvlx::fft::trackedSizes(), tracked);
 }
 

@@ -27,9 +27,9 @@ QVector<double> randomPulse(int n, quint32 seed)
     return x;
 }
 
-const QStringList diagnosticFiles = {"RX.txt",          "CAL.txt",         "RX_fft.txt",
-                                     "CAL_fft.txt",     "Z_beforeIFFT.txt", "Z_afterIFFT.txt",
-                                     "Z_AfterReOrder.txt"};
+const QStringList diagnosticFiles = {
+    "RX.txt",           "CAL.txt",         "RX_fft.txt",        "CAL_fft.txt",
+    "Z_beforeIFFT.txt", "Z_afterIFFT.txt", "Z_AfterReOrder.txt"};
 
 } // namespace
 
@@ -114,8 +114,9 @@ void TestMatchedFilter::diagnosticFilesHoldEveryLine()
     QCOMPARE(rx.readLine(), QByteArray("0,0\n"));
 
     // Numbers read exactly as QTextStream writes a float, ties and extremes included.
-    const QVector<double> awkward = {699802.5, -1132645, 48462.25, 1.0 / 1024, -0.0, 1e-5, 123456,
-                                     999999.5, 3e38, 1e-40, -2.5e-7, 1, 0.1, -123456.5};
+    const QVector<double> awkward = {699802.5, -1132645, 48462.25, 1.0 / 1024, -0.0,
+                                     1e-5,     123456,   999999.5, 3e38,       1e-40,
+                                     -2.5e-7,  1,        0.1,      -123456.5};
     p.mf(awkward, awkward);
     QByteArray expected;
     QTextStream stream(&expected);
@@ -147,9 +148,9 @@ void TestMatchedFilter::rangeDopplerShapeAndSignals()
     QSignalSpy progress(&p, &ADCdataProcessing::progress);
     QSignalSpy status(&p, &ADCdataProcessing::status);
     QSignalSpy emitted(&p, &ADCdataProcessing::RD_data);
-    const QList<QVector<double> > pulses = {randomPulse(1000, 4), randomPulse(1000, 5),
-                                            randomPulse(900, 6), randomPulse(1000, 7)};
-    const QList<QVector<double> > map = p.range_doppler(pulses);
+    const QList<QVector<double>> pulses = {randomPulse(1000, 4), randomPulse(1000, 5),
+                                           randomPulse(900, 6), randomPulse(1000, 7)};
+    const QList<QVector<double>> map = p.range_doppler(pulses);
 
     QCOMPARE(map.size(), 900);
     for (const QVector<double> &bin : map)
@@ -167,15 +168,17 @@ void TestMatchedFilter::rangeDopplerShapeAndSignals()
     QCOMPARE(status[1][0].toString(), QStringLiteral("Performing FFT Across Range Bins..."));
     QCOMPARE(status[2][0].toString(), QStringLiteral("Range Doppler Processing Complete..."));
     QCOMPARE(emitted.size(), 1);
-    QCOMPARE(emitted[0][0].value<QList<QVector<double> > >(), map);
+    QCOMPARE(emitted[0][0].value<QList<QVector<double>>>(), map);
 
     // Range bin a holds the centred Doppler magnitude of the four filtered pulses at a.
-    QList<QVector<double> > profiles;
+    QList<QVector<double>> profiles;
     for (const QVector<double> &pulse : pulses)
         profiles.append(p.mf(pulse, p.reference));
-    const QVector<double> column = {profiles[0][10], profiles[1][10], profiles[2][10], profiles[3][10]};
+    const QVector<double> column = {profiles[0][10], profiles[1][10], profiles[2][10],
+                                    profiles[3][10]};
     QCOMPARE(map[10], p.complex_mag(p.FFT_data(column)));
-    QVERIFY(std::abs(map[10][2] - std::abs(column[0] + column[1] + column[2] + column[3]) / 4) < 1e-4);
+    QVERIFY(std::abs(map[10][2] - std::abs(column[0] + column[1] + column[2] + column[3]) / 4) <
+            1e-4);
 }
 
 void TestMatchedFilter::rangeDopplerOfNothing()
@@ -189,7 +192,7 @@ void TestMatchedFilter::rangeDopplerOfNothing()
     QCOMPARE(progress.size(), 1);
     QCOMPARE(progress[0][0].toInt(), 100);
     QCOMPARE(emitted.size(), 1);
-    QVERIFY(emitted[0][0].value<QList<QVector<double> > >().isEmpty());
+    QVERIFY(emitted[0][0].value<QList<QVector<double>>>().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestMatchedFilter)

@@ -1,5 +1,5 @@
-#include "dsp/A_fft.h"
 #include "dsp/ADCdataProcessing.h"
+#include "dsp/A_fft.h"
 #include "dsp/PaddedSpectrum.h"
 
 #include <QRandomGenerator>
@@ -29,14 +29,15 @@ void TestPaddedSpectrum::toneAtBinFrequencyPeaksAtThatBin()
     const QVector<double> p = paddedSpectrum(w);
     QCOMPARE(p.size(), 3584);
     QCOMPARE(int(std::max_element(p.begin(), p.end()) - p.begin()), 350);
-    QVERIFY(std::abs(p[350] - 20 * std::log10(0.5 / 7)) < 1e-3); // a half-amplitude line, 1/(7N) scaling
+    QVERIFY(std::abs(p[350] - 20 * std::log10(0.5 / 7)) <
+            1e-3); // a half-amplitude line, 1/(7N) scaling
     QVERIFY(p[0] < -100);
     QVERIFY(paddedSpectrum({}).isEmpty());
 }
 
 void TestPaddedSpectrum::equalsTheProcessingChain_data()
 {
-    QTest::addColumn<QVector<double> >("w");
+    QTest::addColumn<QVector<double>>("w");
     auto random = [](int n) {
         QRandomGenerator rng{quint32(n)};
         QVector<double> w(n);
@@ -63,7 +64,8 @@ void TestPaddedSpectrum::equalsTheProcessingChain()
     QVector<double> v(7 * w.size(), 0.0);
     for (int k = 0; k < w.size(); ++k)
         v[k] = w[k] - mean;
-    const QVector<double> chain = proc.dB(proc.complex_mag(proc.FFT_data(v))).mid(v.size() / 2, v.size() / 2);
+    const QVector<double> chain =
+        proc.dB(proc.complex_mag(proc.FFT_data(v))).mid(v.size() / 2, v.size() / 2);
 
     const QVector<double> p = paddedSpectrum(w);
     QCOMPARE(p.size(), chain.size());

@@ -86,7 +86,8 @@ void TestProcessing::metaObjectOrder()
     // Invocable by name, as the slot interface promises.
     ADCdataProcessing p(QStringLiteral("none"));
     QVector<double> result;
-    QVERIFY(QMetaObject::invokeMethod(&p, "dB", Qt::DirectConnection, Q_RETURN_ARG(QVector<double>, result),
+    QVERIFY(QMetaObject::invokeMethod(&p, "dB", Qt::DirectConnection,
+                                      Q_RETURN_ARG(QVector<double>, result),
                                       Q_ARG(QVector<double>, QVector<double>{10.0})));
     QCOMPARE(result, QVector<double>{20.0});
 }
@@ -173,7 +174,10 @@ void TestProcessing::decibelsAccuracy()
         const double ulp = std::max(std::abs(std::nextafter(ref, 0.0) - ref), 1e-300);
         worst = std::max(worst, std::abs(d[i] - ref) / ulp);
         if (std::abs(d[i] - ref) > 4 * ulp && std::abs(d[i] - ref) > 1e-14)
-            QFAIL(qPrintable(QStringLiteral("dB(%1) = %2, expected %3").arg(x[i], 0, 'g', 17).arg(d[i], 0, 'g', 17).arg(ref, 0, 'g', 17)));
+            QFAIL(qPrintable(QStringLiteral("dB(%1) = %2, expected %3")
+                                 .arg(x[i], 0, 'g', 17)
+                                 .arg(d[i], 0, 'g', 17)
+                                 .arg(ref, 0, 'g', 17)));
     }
     qInfo("largest deviation: %.2f ulp", worst);
 }
@@ -191,11 +195,12 @@ void TestProcessing::normalizeVector()
 void TestProcessing::normalizeList()
 {
     ADCdataProcessing p(QStringLiteral("none"));
-    using Rows = QList<QVector<double> >;
+    using Rows = QList<QVector<double>>;
     QCOMPARE(p.normalize(Rows{{1, 2}, {4, 0}}), (Rows{{0.25, 0.5}, {1, 0}}));
     QVERIFY(p.normalize(Rows{}).isEmpty());
     // Only the first L = 2 elements of a row count; a short row is scaled as far as it goes.
-    QCOMPARE(p.normalize(Rows{{1, 2}, {8, 4, 100}, {2}}), (Rows{{0.125, 0.25}, {1, 0.5, 100}, {0.25}}));
+    QCOMPARE(p.normalize(Rows{{1, 2}, {8, 4, 100}, {2}}),
+             (Rows{{0.125, 0.25}, {1, 0.5, 100}, {0.25}}));
 }
 
 void TestProcessing::loadDatFile()

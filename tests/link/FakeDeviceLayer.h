@@ -17,7 +17,8 @@
 using Bytes = std::vector<std::uint8_t>;
 
 // A bulk-IN transfer with a reply header for the given tag and payload.
-inline Bytes replyTransfer(std::uint8_t tag, const QByteArray &payload, std::uint32_t announced = UINT32_MAX)
+inline Bytes replyTransfer(std::uint8_t tag, const QByteArray &payload,
+                           std::uint32_t announced = UINT32_MAX)
 {
     if (announced == UINT32_MAX)
         announced = std::uint32_t(payload.size());
@@ -103,11 +104,13 @@ public:
         wire->out.push_back(transfer);
         written = length - wire->shortWriteBy;
         if (length >= 12 && data[0] == 1) {
-            const std::uint32_t n = data[4] | data[5] << 8 | data[6] << 16 | std::uint32_t(data[7]) << 24;
+            const std::uint32_t n =
+                data[4] | data[5] << 8 | data[6] << 16 | std::uint32_t(data[7]) << 24;
             const QByteArray command(reinterpret_cast<const char *>(data) + 12, int(n));
             wire->commands << command;
             const auto &table = wire->answers.value(QString::fromStdString(wire->current));
-            if (!wire->silent.contains(QString::fromStdString(wire->current)) && table.contains(command)) {
+            if (!wire->silent.contains(QString::fromStdString(wire->current)) &&
+                table.contains(command)) {
                 wire->pending = table.value(command);
                 wire->havePending = true;
             }

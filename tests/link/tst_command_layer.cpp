@@ -97,7 +97,8 @@ void CommandLayerTest::secondOpenIsBusy()
     // The first open still stands, but the catalogue now answers as not connected.
     QCOMPARE(usb.setPower(true), -1);
     QVERIFY(usb.sendVISACommand("*IDN?") >= 0);
-    QCOMPARE(usb.readVISAResponseString().second, QStringLiteral("Tamarin Works,KV7310,SIM0001,1.0.0\n"));
+    QCOMPARE(usb.readVISAResponseString().second,
+             QStringLiteral("Tamarin Works,KV7310,SIM0001,1.0.0\n"));
     QCOMPARE(usb.closeConnection(), 0);
     QCOMPARE(usb.openConnection("sim:SIM0001"), 0);
     QCOMPARE(usb.setPower(false), 0);
@@ -158,8 +159,8 @@ void CommandLayerTest::biasGatesAndSetCommands()
     QCOMPARE(usb.biasGateVoltageIndex(21), 0);
     QCOMPARE(usb.biasGateVoltageIndex(7), 0);
     QCOMPARE(usb.setPower(true), 0);
-    QCOMPARE(kit->receivedCommands(),
-             (QStringList{"FACT:BIASGATE 5,1", "FACT:BIASGATE 5,1", "FACT:BIASGATE 2,2", "SYST:POWE 1"}));
+    QCOMPARE(kit->receivedCommands(), (QStringList{"FACT:BIASGATE 5,1", "FACT:BIASGATE 5,1",
+                                                   "FACT:BIASGATE 2,2", "SYST:POWE 1"}));
     kit->disconnect(); // set commands ignore the send result
     QCOMPARE(usb.setPower(false), 0);
     QCOMPARE(usb.setAtten(1, 3), 0);
@@ -208,7 +209,8 @@ void CommandLayerTest::recoveryAfterADroppedReply()
     usb.sendVISACommand("SYST:FIRM?");
     QCOMPARE(usb.readVISAResponseString(), (QPair<int, QString>(6, "1.0.0\n")));
     usb.sendVISACommand("*IDN?");
-    QCOMPARE(usb.readVISAResponseString().second, QStringLiteral("Tamarin Works,KV7310,SIM0001,1.0.0\n"));
+    QCOMPARE(usb.readVISAResponseString().second,
+             QStringLiteral("Tamarin Works,KV7310,SIM0001,1.0.0\n"));
     usb.closeConnection();
 }
 

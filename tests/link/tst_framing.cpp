@@ -11,7 +11,8 @@ namespace {
 
 std::uint32_t lengthAt(const Bytes &t, int offset)
 {
-    return t[offset] | t[offset + 1] << 8 | t[offset + 2] << 16 | std::uint32_t(t[offset + 3]) << 24;
+    return t[offset] | t[offset + 1] << 8 | t[offset + 2] << 16 |
+           std::uint32_t(t[offset + 3]) << 24;
 }
 
 struct Rig
@@ -77,7 +78,8 @@ void FramingTest::commandMessage()
     QCOMPARE(lengthAt(t, 4), std::uint32_t(payload.size()));
     QCOMPARE(t[8], std::uint8_t(1)); // EOM
     QCOMPARE(t[9] | t[10] | t[11], 0);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(t.data()) + 12, int(payload.size())), payload);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(t.data()) + 12, int(payload.size())),
+             payload);
     for (std::size_t i = 12 + std::size_t(payload.size()); i < t.size(); ++i)
         QCOMPARE(t[i], std::uint8_t(0));
 }
@@ -130,7 +132,10 @@ void FramingTest::replyChecks_data()
     QTest::addColumn<int>("capacity");
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("log");
-    auto bytes = [](const Bytes &b) { return QVariant::fromValue(QByteArray(reinterpret_cast<const char *>(b.data()), int(b.size()))); };
+    auto bytes = [](const Bytes &b) {
+        return QVariant::fromValue(
+            QByteArray(reinterpret_cast<const char *>(b.data()), int(b.size())));
+    };
 
     // The request in each row carries tag 1.
     Bytes eleven = replyTransfer(1, "");
@@ -142,17 +147,19 @@ void FramingTest::replyChecks_data()
     QTest::newRow("wrong MsgID") << bytes(wrongType) << 255 << -1 << "Read packet looks invalid";
     Bytes badInverse = replyTransfer(1, "OK");
     badInverse[2] = 0xFF;
-    QTest::newRow("inverted tag wrong") << bytes(badInverse) << 255 << -1 << "Read packet looks invalid";
-    QTest::newRow("another tag") << bytes(replyTransfer(0xF0, "OK")) << 255 << -1 << "Read packet looks invalid";
+    QTest::newRow("inverted tag wrong")
+        << bytes(badInverse) << 255 << -1 << "Read packet looks invalid";
+    QTest::newRow("another tag") << bytes(replyTransfer(0xF0, "OK")) << 255 << -1
+                                 << "Read packet looks invalid";
     Bytes shortData = replyTransfer(1, "ABCDEFGH", 9);
     shortData.resize(12 + 8);
-    QTest::newRow("less data than announced") << bytes(shortData) << 255 << -1
-                                              << "Read data not long enough after processing size";
-    QTest::newRow("more than the capacity") << bytes(replyTransfer(1, "ABCDEFGH")) << 4 << -1
-                                            << "Read packet looks invalid";
+    QTest::newRow("less data than announced")
+        << bytes(shortData) << 255 << -1 << "Read data not long enough after processing size";
+    QTest::newRow("more than the capacity")
+        << bytes(replyTransfer(1, "ABCDEFGH")) << 4 << -1 << "Read packet looks invalid";
     QTest::newRow("exactly the capacity") << bytes(replyTransfer(1, "ABCD")) << 4 << 4 << "";
-    QTest::newRow("huge announced length") << bytes(replyTransfer(1, "AB", 0xFFFFFFF0)) << 255 << -1
-                                           << "Read packet looks invalid";
+    QTest::newRow("huge announced length")
+        << bytes(replyTransfer(1, "AB", 0xFFFFFFF0)) << 255 << -1 << "Read packet looks invalid";
 }
 
 void FramingTest::replyChecks()
@@ -250,7 +257,8 @@ void FramingTest::openAndCloseFailures()
     rig.wire->closeFails = true;
     QCOMPARE(rig.backend.close(), -1);
     QVERIFY(!rig.backend.deviceLayer()->isOpen()); // cleared whatever the outcome
-    QCOMPARE(capture.lines, (QStringList{"Error on handle open", "31", "Error closing file handle", "31"}));
+    QCOMPARE(capture.lines,
+             (QStringList{"Error on handle open", "31", "Error closing file handle", "31"}));
 }
 
 void FramingTest::findDevicesFilter()
@@ -282,7 +290,8 @@ void FramingTest::findDevicesFilter()
     // Each probe: pause, open (pause), pause, then the write of "*IDN?\n".
     const int firstOpen = int(rig.wire->events.indexOf("open k:good1"));
     QCOMPARE(rig.wire->events.mid(0, 3), (QStringList{"pause", "enumerate", "pause"}));
-    QCOMPARE(rig.wire->events.mid(firstOpen - 1, 6), (QStringList{"pause", "open k:good1", "pause", "pause", "pause", "out"}));
+    QCOMPARE(rig.wire->events.mid(firstOpen - 1, 6),
+             (QStringList{"pause", "open k:good1", "pause", "pause", "pause", "out"}));
 }
 
 void FramingTest::findDevicesFailures()

@@ -28,13 +28,17 @@ struct Control
         if (!library.load())
             return false;
         reset = reinterpret_cast<decltype(reset)>(library.resolve("fakevisa_reset"));
-        setResources = reinterpret_cast<decltype(setResources)>(library.resolve("fakevisa_setResources"));
+        setResources =
+            reinterpret_cast<decltype(setResources)>(library.resolve("fakevisa_setResources"));
         setStatus = reinterpret_cast<decltype(setStatus)>(library.resolve("fakevisa_setStatus"));
         pushReply = reinterpret_cast<decltype(pushReply)>(library.resolve("fakevisa_pushReply"));
         calls = reinterpret_cast<decltype(calls)>(library.resolve("fakevisa_calls"));
         return reset && setResources && setStatus && pushReply && calls;
     }
-    QStringList callLog() const { return QString::fromUtf8(calls()).split('\n', Qt::SkipEmptyParts); }
+    QStringList callLog() const
+    {
+        return QString::fromUtf8(calls()).split('\n', Qt::SkipEmptyParts);
+    }
 };
 
 const QStringList kFake{QStringLiteral(FAKE_VISA_PATH)};
@@ -98,9 +102,11 @@ void VisaTest::findDevices_data()
     QTest::addColumn<int>("count");
     QTest::addColumn<QStringList>("list");
     QTest::newRow("nothing found") << QByteArray() << 0 << 0 << QStringList();
-    QTest::newRow("find fails") << QByteArray("USB0::0x4B56::1::A::INSTR") << int(0xBFFF0000u) << -1 << QStringList();
+    QTest::newRow("find fails") << QByteArray("USB0::0x4B56::1::A::INSTR") << int(0xBFFF0000u) << -1
+                                << QStringList();
     QTest::newRow("three in order")
-        << QByteArray("USB0::0x4B56::0x7310::S3::INSTR\nUSB0::0x4B56::0x7310::S1::INSTR\nUSB0::0x4B56::0x0001::X::INSTR")
+        << QByteArray("USB0::0x4B56::0x7310::S3::INSTR\nUSB0::0x4B56::0x7310::S1::INSTR\nUSB0::"
+                      "0x4B56::0x0001::X::INSTR")
         << 0 << 3
         << QStringList{"USB0::0x4B56::0x7310::S3::INSTR", "USB0::0x4B56::0x7310::S1::INSTR",
                        "USB0::0x4B56::0x0001::X::INSTR"};
@@ -134,7 +140,8 @@ void VisaTest::openOnlyOnSuccess()
     control.setStatus("viOpenDefaultRM", 0);
     QCOMPARE(visa.initBackend(), 0);
     QCOMPARE(visa.open(QString::fromUtf8("USB0::0x4B56::1::Ä1::INSTR")), 0);
-    QVERIFY(control.callLog().contains(QString::fromUtf8("viOpen 100 USB0::0x4B56::1::Ä1::INSTR 0 0")));
+    QVERIFY(
+        control.callLog().contains(QString::fromUtf8("viOpen 100 USB0::0x4B56::1::Ä1::INSTR 0 0")));
     QCOMPARE(visa.close(), 0);
     QCOMPARE(control.callLog().last(), QStringLiteral("viClose 300"));
 
@@ -210,7 +217,8 @@ void VisaTest::commandLayerOverVisa()
     control.setStatus("viOpen", 0);
     const QPair<int, QStringList> list = usb.getDeviceList();
     QCOMPARE(list.first, 0);
-    QCOMPARE(list.second, (QStringList{"USB0::0x4B56::0x7310::K1::INSTR", "USB0::0x4B56::0x0099::OTHER::INSTR"}));
+    QCOMPARE(list.second, (QStringList{"USB0::0x4B56::0x7310::K1::INSTR",
+                                       "USB0::0x4B56::0x0099::OTHER::INSTR"}));
 
     control.reset();
     QCOMPARE(usb.openConnection("USB0::0x4B56::0x7310::K1::INSTR"), 0);

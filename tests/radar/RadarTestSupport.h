@@ -31,7 +31,8 @@ struct SimKits
         setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
         SimUsbBus::global().detachAll();
         for (int i = 0; i < count; ++i) {
-            auto kit = std::make_shared<VirtualKit>(QStringLiteral("SIM%1").arg(i + 1, 4, 10, QLatin1Char('0')));
+            auto kit = std::make_shared<VirtualKit>(
+                QStringLiteral("SIM%1").arg(i + 1, 4, 10, QLatin1Char('0')));
             kit->setSeed(42 + i);
             kits.push_back(kit);
             SimUsbBus::global().attach(kit);

@@ -7,8 +7,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QLabel>
-#include <QLoggingCategory>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QPushButton>
 #include <QRubberBand>
 #include <QTabWidget>
@@ -44,7 +44,10 @@ struct TR7310_tabProbe
     void mousePress(QMouseEvent *e) { t.mousePress(e); }
     QRubberBand *rubberBand() const { return t.rubberBand; }
     // The message dialog: its text, whether it is up, and dismissing it.
-    QString message() const { return t.msgDialog->findChild<QLabel *>(QStringLiteral("label"))->text(); }
+    QString message() const
+    {
+        return t.msgDialog->findChild<QLabel *>(QStringLiteral("label"))->text();
+    }
     bool messageShown() const { return t.msgDialog->isVisible(); }
     void dismissMessage()
     {
@@ -57,8 +60,7 @@ struct TR7310_tabProbe
         emit w<QLineEdit>(name)->editingFinished();
     }
 
-    template <typename W = QWidget>
-    W *w(const char *name)
+    template <typename W = QWidget> W *w(const char *name)
     {
         W *found = t.findChild<W *>(QLatin1String(name));
         if (!found)

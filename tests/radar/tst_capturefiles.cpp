@@ -106,7 +106,8 @@ void CaptureFilesTest::formatIsOneValuePerLine()
 {
     QCOMPARE(DataFile::format({-2.5, 0, 2.5}), QByteArray("-2.5\n0\n2.5\n"));
     QCOMPARE(DataFile::format({-2.5, 0, 2.5}).size(), 11);
-    QCOMPARE(DataFile::format({1234567.8, 0.0123, 3.8147e-05}), QByteArray("1.23457e+06\n0.0123\n3.8147e-05\n"));
+    QCOMPARE(DataFile::format({1234567.8, 0.0123, 3.8147e-05}),
+             QByteArray("1.23457e+06\n0.0123\n3.8147e-05\n"));
     QCOMPARE(DataFile::format({}), QByteArray());
     QCOMPARE(DataFile::parse("1.23457e+06\n"), QVector<double>{1234570.0});
 }
@@ -146,7 +147,8 @@ void CaptureFilesTest::writeCreatesTheFolderAndReplacesWhole()
     QVERIFY(DataFile::read(path, &back));
     QVERIFY(back.isEmpty());
     // No temporary file stays behind.
-    QCOMPARE(QDir(dir.filePath(QStringLiteral("Data/sub"))).entryList(QDir::Files), QStringList{"data.txt"});
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("Data/sub"))).entryList(QDir::Files),
+             QStringList{"data.txt"});
 }
 
 void CaptureFilesTest::writeFailureIsToldOncePerRun()

@@ -1,6 +1,5 @@
 // kvvlx-cli capture and collect, run in-process over virtual kits.
 #include "cli/CliApp.h"
-#include "support/CliRun.h"
 #include "dsp/PaddedSpectrum.h"
 #include "link/WinUSBTMC.h"
 #include "link/usbConnection.h"
@@ -8,6 +7,7 @@
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"
 #include "sim/VirtualKit.h"
+#include "support/CliRun.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -35,7 +35,10 @@ class CliCaptureTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { WinUSBTMC::setDefaultPause([](unsigned long) {}); }
+    void initTestCase()
+    {
+        WinUSBTMC::setDefaultPause([](unsigned long) {});
+    }
     void init() { SimUsbBus::global().detachAll(); }
     void cleanupTestCase()
     {
@@ -93,8 +96,10 @@ void CliCaptureTest::badArguments_data()
     QTest::newRow("-n without value") << QStringList{"--simulate", "capture", "-n"};
     QTest::newRow("bad target") << QStringList{"--simulate", "capture", "--target", "x"};
     QTest::newRow("target without kits") << QStringList{"capture", "--target", "2"};
-    QTest::newRow("collect without count") << QStringList{"--simulate", "collect", "-n", "10", "-i", "1"};
-    QTest::newRow("negative interval") << QStringList{"--simulate", "collect", "-n", "10", "-c", "2", "-i", "-1"};
+    QTest::newRow("collect without count")
+        << QStringList{"--simulate", "collect", "-n", "10", "-i", "1"};
+    QTest::newRow("negative interval")
+        << QStringList{"--simulate", "collect", "-n", "10", "-c", "2", "-i", "-1"};
     QTest::newRow("capture takes no -c") << QStringList{"--simulate", "capture", "-c", "2"};
 }
 
@@ -111,9 +116,11 @@ void CliCaptureTest::collectWritesNumberedFiles()
 {
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("runs"));
-    const Run r = cli({"--simulate", "collect", "-n", "100", "-c", "3", "-i", "0", "-d", folder, "--name", "run.dat"});
+    const Run r = cli({"--simulate", "collect", "-n", "100", "-c", "3", "-i", "0", "-d", folder,
+                       "--name", "run.dat"});
     QCOMPARE(r.status, 0);
-    QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"run0.dat", "run1.dat", "run2.dat"}));
+    QCOMPARE(QDir(folder).entryList(QDir::Files),
+             (QStringList{"run0.dat", "run1.dat", "run2.dat"}));
     QCOMPARE(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
              (QStringList{folder + "/run0.dat", folder + "/run1.dat", folder + "/run2.dat"}));
     for (int i = 0; i < 3; ++i) {
@@ -129,10 +136,12 @@ void CliCaptureTest::collectKeepsItsInterval()
     QTemporaryDir dir;
     QElapsedTimer clock;
     clock.start();
-    const Run r = cli({"--simulate", "collect", "-n", "31", "-c", "3", "-i", "0.06", "-d", dir.path()});
+    const Run r =
+        cli({"--simulate", "collect", "-n", "31", "-c", "3", "-i", "0.06", "-d", dir.path()});
     QCOMPARE(r.status, 0);
     QVERIFY(clock.elapsed() >= 120);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"data0.txt", "data1.txt", "data2.txt"}));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+             (QStringList{"data0.txt", "data1.txt", "data2.txt"}));
 }
 
 void CliCaptureTest::kitThatStopsAnswering()

@@ -33,7 +33,8 @@ void MainWindowUsbTest::twoKitsGiveTwoTabs()
     WinUSBTMC::setDefaultPause([](unsigned long) {});
     SimUsbBus::global().detachAll();
     QString error;
-    QVERIFY2(startSimulation(SimulationOptions{true, 2}, &error), qPrintable(error)); // kvvlx --simulate=2
+    QVERIFY2(startSimulation(SimulationOptions{true, 2}, &error),
+             qPrintable(error)); // kvvlx --simulate=2
     const auto kits = SimUsbBus::global().kits();
     QCOMPARE(int(kits.size()), 2);
 
@@ -62,7 +63,8 @@ void MainWindowUsbTest::twoKitsGiveTwoTabs()
     QVERIFY(!selector->isVisible());
 
     QTRY_VERIFY_WITH_TIMEOUT(startUpDone(*kits[0]) && startUpDone(*kits[1]), 5000);
-    QCOMPARE(radarTabs[1]->findChild<QLineEdit *>(QStringLiteral("startFreq_txt"))->text(), QStringLiteral("24"));
+    QCOMPARE(radarTabs[1]->findChild<QLineEdit *>(QStringLiteral("startFreq_txt"))->text(),
+             QStringLiteral("24"));
 
     kits[0]->clearReceived();
     kits[1]->clearReceived();

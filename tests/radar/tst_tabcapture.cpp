@@ -14,7 +14,6 @@
 
 namespace {
 
-
 QVector<double> readFile(const QString &path)
 {
     QVector<double> data;
@@ -48,8 +47,12 @@ private slots:
 
 private:
     TR7310_tabProbe probe() { return TR7310_tabProbe(*tab); }
-    bool bracketClosed() { return sim->usb.openConnection(sim->target()) == 0 && sim->usb.closeConnection() == 0; }
-    void setCollection(const QString &folder, const QString &name, int count, const QString &interval);
+    bool bracketClosed()
+    {
+        return sim->usb.openConnection(sim->target()) == 0 && sim->usb.closeConnection() == 0;
+    }
+    void setCollection(const QString &folder, const QString &name, int count,
+                       const QString &interval);
 
     QTemporaryDir work;
     QString previousDir;
@@ -225,7 +228,8 @@ void TabCaptureTest::continuousCaptureStopsVisiblyWhenTheKitGoesAway()
     QVERIFY(bracketClosed());
 }
 
-void TabCaptureTest::setCollection(const QString &folder, const QString &name, int count, const QString &interval)
+void TabCaptureTest::setCollection(const QString &folder, const QString &name, int count,
+                                   const QString &interval)
 {
     TR7310_tabProbe p = probe();
     chosenFolder = folder;
@@ -244,7 +248,8 @@ void TabCaptureTest::collectionWritesNumberedFiles()
     setCollection(folder, QStringLiteral("run.dat"), 3, QStringLiteral("0"));
     p.click("startCapture_btn");
     QTRY_VERIFY(!p.collectionRunning());
-    QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"run0.dat", "run1.dat", "run2.dat"}));
+    QCOMPARE(QDir(folder).entryList(QDir::Files),
+             (QStringList{"run0.dat", "run1.dat", "run2.dat"}));
     for (const QString &f : QDir(folder).entryList(QDir::Files))
         QCOMPARE(readFile(folder + QLatin1Char('/') + f).size(), 1024);
     // The last file holds the frame the tab shows, to the file's six digits.
@@ -258,7 +263,8 @@ void TabCaptureTest::collectionWritesNumberedFiles()
 
     // Without "Save Data" the captures run and nothing is written.
     p.w<QCheckBox>("saveData_ckbx")->click();
-    setCollection(work.filePath(QStringLiteral("nosave")), QStringLiteral("x.dat"), 2, QStringLiteral("0"));
+    setCollection(work.filePath(QStringLiteral("nosave")), QStringLiteral("x.dat"), 2,
+                  QStringLiteral("0"));
     p.click("startCapture_btn");
     QTRY_VERIFY(!p.collectionRunning());
     QVERIFY(!QDir(work.filePath(QStringLiteral("nosave"))).exists());
@@ -274,10 +280,12 @@ void TabCaptureTest::secondPressDuringACollectionIsIgnored()
     p.click("startCapture_btn");
     QTest::qWait(20);
     p.click("startCapture_btn");
-    QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM 1024")), 1); // the next step waits for its interval
+    QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM 1024")),
+             1); // the next step waits for its interval
     QTRY_VERIFY(!p.collectionRunning());
     QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM 1024")), 3);
-    QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{"data0.txt", "data1.txt", "data2.txt"}));
+    QCOMPARE(QDir(folder).entryList(QDir::Files),
+             (QStringList{"data0.txt", "data1.txt", "data2.txt"}));
 }
 
 void TabCaptureTest::collectionStopsWhenTheKitGoesAway()
@@ -322,12 +330,18 @@ void TabCaptureTest::sampleCountField_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("message");
-    QTest::newRow("4096") << "4096" << "4096" << false;
-    QTest::newRow("1") << "1" << "1" << false;
-    QTest::newRow("12.5") << "12.5" << "13" << true;
-    QTest::newRow("-2.5") << "-2.5" << "-2" << true;
-    QTest::newRow("5000") << "5000" << "5000" << true;
-    QTest::newRow("0") << "0" << "0" << true;
+    QTest::newRow("4096") << "4096"
+                          << "4096" << false;
+    QTest::newRow("1") << "1"
+                       << "1" << false;
+    QTest::newRow("12.5") << "12.5"
+                          << "13" << true;
+    QTest::newRow("-2.5") << "-2.5"
+                          << "-2" << true;
+    QTest::newRow("5000") << "5000"
+                          << "5000" << true;
+    QTest::newRow("0") << "0"
+                       << "0" << true;
 }
 
 void TabCaptureTest::sampleCountField()
@@ -340,7 +354,9 @@ void TabCaptureTest::sampleCountField()
     QCOMPARE(p.text("numSampleCapture_txt"), shown);
     QCOMPARE(p.messageShown(), message);
     if (message)
-        QCOMPARE(p.message(), QStringLiteral("Number of samples must be an integer greater than zero and less than 4097"));
+        QCOMPARE(p.message(),
+                 QStringLiteral(
+                     "Number of samples must be an integer greater than zero and less than 4097"));
     p.finishEditing("numSampleCapture_txt", QStringLiteral("1024"));
 }
 

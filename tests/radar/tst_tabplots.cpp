@@ -11,7 +11,6 @@
 
 namespace {
 
-
 // Key of the highest point of graph 0.
 double peakKey(QCustomPlot *plot)
 {
@@ -52,7 +51,11 @@ QVector<double> tone(int n, double cyclesPerSample, double amplitude = 1.0)
 void expectRange(const QCPRange &r, double lower, double upper)
 {
     QVERIFY2(qFuzzyCompare(r.lower + 1, lower + 1) && qFuzzyCompare(r.upper, upper),
-             qPrintable(QStringLiteral("%1 .. %2, expected %3 .. %4").arg(r.lower).arg(r.upper).arg(lower).arg(upper)));
+             qPrintable(QStringLiteral("%1 .. %2, expected %3 .. %4")
+                            .arg(r.lower)
+                            .arg(r.upper)
+                            .arg(lower)
+                            .arg(upper)));
 }
 
 } // namespace
@@ -134,7 +137,8 @@ void TabPlotsTest::rangeAndSpectrumPeaksAtTheTarget()
     QVERIFY(sim->received().isEmpty());
     QCustomPlot *spectrum = p.plotWidget("spectrum_wdgt");
     const double beat = 2 * (0.25e9 / 1e-3) * 2.0 / 3e8;
-    QVERIFY2(qAbs(peakKey(spectrum) - beat) <= binHz, qPrintable(QString::number(peakKey(spectrum))));
+    QVERIFY2(qAbs(peakKey(spectrum) - beat) <= binHz,
+             qPrintable(QString::number(peakKey(spectrum))));
     QCOMPARE(spectrum->xAxis->label(), QStringLiteral("Frequency (Hz)"));
     QCOMPARE(spectrum->yAxis->label(), QStringLiteral("Power (dBm)"));
 
@@ -144,7 +148,8 @@ void TabPlotsTest::rangeAndSpectrumPeaksAtTheTarget()
     QVERIFY(qAbs(peakRow(p.vsTimeMap(), 0) - 2.0) <= 2 * binM);
     // Its colour span is that of the spectrum it shows; columns not yet captured hold no value.
     const QCPRange colours = p.vsTimeScale()->dataRange();
-    QVERIFY2(colours.upper > -30 && colours.upper < 0 && colours.lower < -60, qPrintable(QString::number(colours.upper)));
+    QVERIFY2(colours.upper > -30 && colours.upper < 0 && colours.lower < -60,
+             qPrintable(QString::number(colours.upper)));
     QVERIFY(qIsNaN(p.vsTimeMap()->data()->cell(1, 100)));
     p.showPage(0);
 }
@@ -188,7 +193,8 @@ void TabPlotsTest::twoPulseCancellation()
     p.previousSamples() = QVector<double>(10, 1.0);
     p.samples() = tone(64, 0.1);
     p.plot();
-    QCPGraphDataContainer::const_iterator it = p.plotWidget("rawPlot_wdgt")->graph(0)->data()->constBegin();
+    QCPGraphDataContainer::const_iterator it =
+        p.plotWidget("rawPlot_wdgt")->graph(0)->data()->constBegin();
     QCOMPARE(it->value, 1.0);
 
     // Equal frames cancel: zeros, and minus infinity on the spectrum pages.
@@ -387,14 +393,16 @@ void TabPlotsTest::zoomCheckBoxes()
     QVERIFY(spectrum->interactions().testFlag(QCP::iRangeZoom));
     QVERIFY(spectrum->interactions().testFlag(QCP::iRangeDrag)); // dragging is never switched off
 
-    const QList<QPair<const char *, const char *>> pairs{{"rawPlot_zoomX", "rawPlot_wdgt"},
-                                                         {"rangePlot_zoomX", "rangeSpectrum_wdgt"},
-                                                         {"doppler_zoomX", "dopplerPlot_wdgt"},
-                                                         {"rawTime_zoomX", "rawTime_wdgt"},
-                                                         {"freqVtime_zoomX", "FrequencyVsTimePlot_wdgt"}};
+    const QList<QPair<const char *, const char *>> pairs{
+        {"rawPlot_zoomX", "rawPlot_wdgt"},
+        {"rangePlot_zoomX", "rangeSpectrum_wdgt"},
+        {"doppler_zoomX", "dopplerPlot_wdgt"},
+        {"rawTime_zoomX", "rawTime_wdgt"},
+        {"freqVtime_zoomX", "FrequencyVsTimePlot_wdgt"}};
     for (const auto &pair : pairs) {
         p.click(pair.first); // only the y box stays checked
-        QCOMPARE(p.plotWidget(pair.second)->axisRect()->rangeZoom(), Qt::Orientations(Qt::Vertical));
+        QCOMPARE(p.plotWidget(pair.second)->axisRect()->rangeZoom(),
+                 Qt::Orientations(Qt::Vertical));
     }
     QCOMPARE(p.w<QCheckBox>("doppler_zoomX")->text(), QStringLiteral("x-Axis"));
 }
@@ -449,12 +457,14 @@ void TabPlotsTest::mousePress()
     TR7310_tabProbe p(tab);
     tab.show();
     RadarLogOn log;
-    QMouseEvent left(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent left(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
     QTest::ignoreMessage(QtDebugMsg, "mouse event");
     p.mousePress(&left);
     QVERIFY(!p.rubberBand() || !p.rubberBand()->isVisible());
 
-    QMouseEvent right(QEvent::MouseButtonPress, QPointF(20, 30), QPointF(20, 30), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QMouseEvent right(QEvent::MouseButtonPress, QPointF(20, 30), QPointF(20, 30), Qt::RightButton,
+                      Qt::RightButton, Qt::NoModifier);
     QTest::ignoreMessage(QtDebugMsg, "mouse event");
     QTest::ignoreMessage(QtDebugMsg, "right click");
     p.mousePress(&right);

@@ -14,7 +14,6 @@ namespace {
 const QString kGreen = QStringLiteral("*{background-color:green}");
 const QString kRed = QStringLiteral("*{background-color:red}");
 
-
 } // namespace
 
 class TabSetupTest : public QObject
@@ -36,7 +35,10 @@ private slots:
     void samplePeriodFollowsFirmware();
 
 private:
-    bool bracketClosed() { return sim->usb.openConnection(sim->target()) == 0 && sim->usb.closeConnection() == 0; }
+    bool bracketClosed()
+    {
+        return sim->usb.openConnection(sim->target()) == 0 && sim->usb.closeConnection() == 0;
+    }
 
     std::unique_ptr<SimKits> sim;
     std::unique_ptr<TR7310_tab> tab;
@@ -77,14 +79,12 @@ void TabSetupTest::cleanupTestCase()
     sim.reset();
 }
 
-void TabSetupTest::init()
-{
-    sim->kit().clearReceived();
-}
+void TabSetupTest::init() { sim->kit().clearReceived(); }
 
 void TabSetupTest::startUpReadsTheKitAndTunes()
 {
-    QStringList expected{"POWE:RF?", "SWEEP:FREQSTOP?", "SWEEP:FREQSTAR?", "SWEEP:RAMPTIME?", "SWEEP:TYPE?"};
+    QStringList expected{"POWE:RF?", "SWEEP:FREQSTOP?", "SWEEP:FREQSTAR?", "SWEEP:RAMPTIME?",
+                         "SWEEP:TYPE?"};
     for (int c = 1; c <= 8; ++c)
         expected << QStringLiteral("SWEEP:RAMPTIME %1").arg(c);
     for (int c = 8; c >= 1; --c)
@@ -128,8 +128,8 @@ void TabSetupTest::frequenciesAreSentAsTyped()
     p.setText("startFreq_txt", QStringLiteral("24.05"));
     p.setText("stopFreq_txt", QStringLiteral("24.2"));
     p.click("setFreqs_btn");
-    QCOMPARE(sim->received(), (QStringList{"SWEEP:FREQSTAR 24.05", "SWEEP:FREQSTOP 24.2", "SWEEP:FREQSTOP?",
-                                           "SWEEP:FREQSTAR?"}));
+    QCOMPARE(sim->received(), (QStringList{"SWEEP:FREQSTAR 24.05", "SWEEP:FREQSTOP 24.2",
+                                           "SWEEP:FREQSTOP?", "SWEEP:FREQSTAR?"}));
     QCOMPARE(p.text("startFreq_txt"), QStringLiteral("24.05"));
     QCOMPARE(p.text("stopFreq_txt"), QStringLiteral("24.2"));
     QVERIFY(bracketClosed());
@@ -138,7 +138,8 @@ void TabSetupTest::frequenciesAreSentAsTyped()
     sim->kit().clearReceived();
     p.setText("startFreq_txt", QStringLiteral("24,1"));
     QTest::keyClick(p.w<QLineEdit>("stopFreq_txt"), Qt::Key_Return); // Return sends both
-    QCOMPARE(sim->received().mid(0, 2), (QStringList{"SWEEP:FREQSTAR 24,1", "SWEEP:FREQSTOP 24.2"}));
+    QCOMPARE(sim->received().mid(0, 2),
+             (QStringList{"SWEEP:FREQSTAR 24,1", "SWEEP:FREQSTOP 24.2"}));
     QCOMPARE(p.text("startFreq_txt"), QStringLiteral("24.05"));
 
     // Back to the kit's defaults for the tests that follow.
@@ -179,7 +180,8 @@ void TabSetupTest::sweepTypeClicks()
     QFETCH(int, code);
     TR7310_tabProbe p(*tab);
     p.click(button.toLatin1().constData());
-    QCOMPARE(sim->received(), (QStringList{QStringLiteral("SWEEP:TYPE %1").arg(code), "SWEEP:START"}));
+    QCOMPARE(sim->received(),
+             (QStringList{QStringLiteral("SWEEP:TYPE %1").arg(code), "SWEEP:START"}));
     QCOMPARE(sim->kit().sweep().type, code);
     QVERIFY(bracketClosed());
 }
@@ -222,7 +224,8 @@ void TabSetupTest::readBackFormatsAndBadValues()
     const QStringList targets = usb.getDeviceList().second;
     QCOMPARE(targets.size(), 1);
 
-    TR7310_tab fake(&usb, targets.first(), QStringLiteral("1.0.0"), QStringLiteral("KV7310"), QStringLiteral("F0001"));
+    TR7310_tab fake(&usb, targets.first(), QStringLiteral("1.0.0"), QStringLiteral("KV7310"),
+                    QStringLiteral("F0001"));
     TR7310_tabProbe p(fake);
     {
         RadarLogOn log;
@@ -252,8 +255,11 @@ void TabSetupTest::readBackFormatsAndBadValues()
 void TabSetupTest::samplePeriodFollowsFirmware()
 {
     usbTMCabstraction none;
-    const QList<QPair<QString, double>> cases{
-        {"1.1.0", 4.505e-05}, {"v1.1.0-beta", 4.505e-05}, {"1.10", 5e-05}, {"1.1", 5e-05}, {"1.0.0", 5e-05}};
+    const QList<QPair<QString, double>> cases{{"1.1.0", 4.505e-05},
+                                              {"v1.1.0-beta", 4.505e-05},
+                                              {"1.10", 5e-05},
+                                              {"1.1", 5e-05},
+                                              {"1.0.0", 5e-05}};
     for (const auto &c : cases) {
         TR7310_tab t(&none, QString(), c.first, QString(), QString());
         TR7310_tabProbe p(t);

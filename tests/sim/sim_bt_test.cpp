@@ -22,14 +22,20 @@ const QByteArray kEnd = ":END\r\n";
 class Line
 {
 public:
-    explicit Line(const QString &path) : m_fd(::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {}
+    explicit Line(const QString &path)
+        : m_fd(::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK))
+    {
+    }
     ~Line()
     {
         if (m_fd >= 0)
             ::close(m_fd);
     }
     bool isOpen() const { return m_fd >= 0; }
-    void send(const QByteArray &bytes) { QCOMPARE(::write(m_fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size())); }
+    void send(const QByteArray &bytes)
+    {
+        QCOMPARE(::write(m_fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    }
     // Reads until `messages` terminators or `bytes` bytes have come, or the time is up.
     QByteArray receive(int messages = 1, int bytes = -1, int timeoutMs = 3000)
     {
@@ -97,12 +103,13 @@ private slots:
     void settingsOfTheTabTakeEffect()
     {
         // What the tab sends, each on its own write, then the read-backs in one burst.
-        for (const char *cmd : {"SWEEP:FREQSTAR 24.05$", "SWEEP:FREQSTOP 24.2$", "SWEEP:RAMPTIME 2$", "SWEEP:TYPE 1$",
-                                "SWEEP:START$", "POWE:RF 0$", "SWEEP:STOP$"})
+        for (const char *cmd :
+             {"SWEEP:FREQSTAR 24.05$", "SWEEP:FREQSTOP 24.2$", "SWEEP:RAMPTIME 2$", "SWEEP:TYPE 1$",
+              "SWEEP:START$", "POWE:RF 0$", "SWEEP:STOP$"})
             line->send(cmd);
         line->send("SWEEP:FREQSTOP?$SWEEP:FREQSTAR?$SWEEP:RAMPTIME?$SWEEP:TYPE?$POWE:RF?$");
-        QCOMPARE(line->receive(5),
-                 QByteArray("STOPF:24.2:END\r\nSTARTF:24.05:END\r\nRAMP:2:END\r\nTYPE:1:END\r\nRFPOW:0:END\r\n"));
+        QCOMPARE(line->receive(5), QByteArray("STOPF:24.2:END\r\nSTARTF:24.05:END\r\nRAMP:2:"
+                                              "END\r\nTYPE:1:END\r\nRFPOW:0:END\r\n"));
         QVERIFY(!kit->sweep().sweeping);
         QCOMPARE(kit->receivedCommands().first(), QStringLiteral("SWEEP:FREQSTAR 24.05$"));
         QCOMPARE(kit->receivedCommands().size(), 12);
@@ -134,7 +141,8 @@ private slots:
         const QByteArray tag = msg.left(msg.indexOf(':'));
         QVERIFY(tag.size() <= 7);
         QVERIFY(tag.contains("DATA"));
-        for (const char *earlier : {"STARTF", "STOPF", "RAMP", "TYPE", "LOCK", "PLLM", "RFPOW", "RETACT", "FREQ", "DIV", "REFEXT", "FRAM"})
+        for (const char *earlier : {"STARTF", "STOPF", "RAMP", "TYPE", "LOCK", "PLLM", "RFPOW",
+                                    "RETACT", "FREQ", "DIV", "REFEXT", "FRAM"})
             QVERIFY2(!tag.contains(earlier), earlier);
 
         // The samples carry the scene: not a flat line, and within the ADC's counts.
@@ -155,8 +163,10 @@ private slots:
 
     void dataReplyNeverSpellsTheTerminator()
     {
-        // Words whose bytes read ":END\r\n", aligned and straddling two words, and right after the header.
-        const QVector<QVector<quint16>> frames = {{0x3A45, 0x4E44, 0x0D0A}, {0x013A, 0x454E, 0x440D, 0x0A00}, {0x454E, 0x440D, 0x0A00}};
+        // Words whose bytes read ":END\r\n", aligned and straddling two words, and right after the
+        // header.
+        const QVector<QVector<quint16>> frames = {
+            {0x3A45, 0x4E44, 0x0D0A}, {0x013A, 0x454E, 0x440D, 0x0A00}, {0x454E, 0x440D, 0x0A00}};
         for (const QVector<quint16> &frame : frames) {
             const QByteArray msg = VirtualKit::encodeBtFrame(frame, 0);
             QCOMPARE(msg.size(), 7 + 2 * frame.size() + 6);
@@ -174,7 +184,8 @@ private slots:
         f.extraBytes = "xyz";
         kit->setFaults(f);
         line->send("SWEEP:TYPE?$");
-        QCOMPARE(line->receive(1, 4 + 12 + 3), QByteArray("\x00\xff~!", 4) + "TYPE:2:END\r\n" + "xyz");
+        QCOMPARE(line->receive(1, 4 + 12 + 3),
+                 QByteArray("\x00\xff~!", 4) + "TYPE:2:END\r\n" + "xyz");
 
         f = SimFaults();
         f.truncateBytes = 2;
@@ -209,7 +220,8 @@ private slots:
 
     void aBlockedClientDoesNotStallTheKit()
     {
-        // The application sleeps after each write; the kit answers meanwhile and the reply waits on the line.
+        // The application sleeps after each write; the kit answers meanwhile and the reply waits on
+        // the line.
         line->send("POWE:RF?$");
         QThread::msleep(150);
         QCOMPARE(line->receive(1, -1, 10), QByteArray("RFPOW:1:END\r\n"));
@@ -315,7 +327,8 @@ private slots:
     void simProgram()
     {
         QProcess p;
-        p.start(QStringLiteral(KVVLX_SIM_EXE), {"--target", "2.0", "--target", "1,0.5,0.2", "--serial", "BENCH7", "--seed", "3"});
+        p.start(QStringLiteral(KVVLX_SIM_EXE),
+                {"--target", "2.0", "--target", "1,0.5,0.2", "--serial", "BENCH7", "--seed", "3"});
         QVERIFY(p.waitForStarted());
         QVERIFY(p.waitForReadyRead(5000));
         const QString path = QString::fromLocal8Bit(p.readLine()).trimmed();

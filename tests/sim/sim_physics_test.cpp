@@ -83,7 +83,8 @@ private slots:
         QCOMPARE(frame.size(), n);
         const double slope = (24.25 - 24.0) * 1e9 / (1.0 / 1000);
         const double expectedBin = 2 * slope * 2.0 / kC * n * period;
-        QVERIFY2(std::abs(peakBin(spectrum(frame)) - expectedBin) <= 1.0, qPrintable(QString::number(expectedBin)));
+        QVERIFY2(std::abs(peakBin(spectrum(frame)) - expectedBin) <= 1.0,
+                 qPrintable(QString::number(expectedBin)));
     }
 
     void sweepSettingsMoveTheTone()
@@ -106,12 +107,14 @@ private slots:
     {
         VirtualKit kit;
         kit.setManualClock(true);
-        kit.setTargets({{3.0, 1.0, 0.5, 0.0}, {1.0, 0.0, 0.5, 0.0}}); // the still one has no Doppler
+        kit.setTargets(
+            {{3.0, 1.0, 0.5, 0.0}, {1.0, 0.0, 0.5, 0.0}}); // the still one has no Doppler
         kit.handleUsbCommand("SWEEP:TYPE 3");
         const int n = 1024;
         const QVector<double> mag = spectrum(captureOverUsb(kit, n));
         const double expectedBin = 2 * 1.0 * 24e9 / kC * n * 5e-05;
-        QVERIFY2(std::abs(peakBin(mag) - expectedBin) <= 1.0, qPrintable(QString::number(peakBin(mag))));
+        QVERIFY2(std::abs(peakBin(mag) - expectedBin) <= 1.0,
+                 qPrintable(QString::number(peakBin(mag))));
     }
 
     void silentWhenNotRadiating_data()
@@ -199,7 +202,8 @@ private slots:
         QCOMPARE(VirtualKit::voltsToCount(9.0), quint16(65535));
         QCOMPARE(VirtualKit::voltsToCount(std::nan("")), quint16(0));
         for (double v : {-1.234, 0.0, 0.3, 2.1})
-            QVERIFY(std::abs(VirtualKit::countToVolts(VirtualKit::voltsToCount(v)) - v) <= 2.5 / 65535);
+            QVERIFY(std::abs(VirtualKit::countToVolts(VirtualKit::voltsToCount(v)) - v) <=
+                    2.5 / 65535);
 
         VirtualKit kit;
         kit.setTargets({{2.0, 0.0, 4.0, 0.0}}); // beyond the ADC: clipped, not wrapped

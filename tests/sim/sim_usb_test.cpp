@@ -46,10 +46,13 @@ struct Host
     bool raw(const QByteArray &t)
     {
         int written = -1;
-        return dev.write(reinterpret_cast<const std::uint8_t *>(t.constData()), int(t.size()), written) && written == t.size();
+        return dev.write(reinterpret_cast<const std::uint8_t *>(t.constData()), int(t.size()),
+                         written) &&
+               written == t.size();
     }
     bool send(const QByteArray &cmd) { return raw(msgOut(nextTag(), cmd)); }
-    // One read request and one bulk-IN transfer; returns the whole transfer, or a null array on failure.
+    // One read request and one bulk-IN transfer; returns the whole transfer, or a null array on
+    // failure.
     QByteArray readTransfer(quint32 max = 255, quint8 *requestTag = nullptr)
     {
         const quint8 t = nextTag();
@@ -63,7 +66,10 @@ struct Host
             return {};
         return buf.left(received);
     }
-    QByteArray payloadOf(const QByteArray &t) { return t.mid(12, int(qFromLittleEndian<quint32>(t.constData() + 4))); }
+    QByteArray payloadOf(const QByteArray &t)
+    {
+        return t.mid(12, int(qFromLittleEndian<quint32>(t.constData() + 4)));
+    }
     QByteArray query(const QByteArray &cmd)
     {
         if (!send(cmd))
@@ -75,7 +81,8 @@ struct Host
     {
         QByteArray buf(300, '\0');
         int received = -1;
-        const bool ok = dev.read(reinterpret_cast<std::uint8_t *>(buf.data()), int(buf.size()), received);
+        const bool ok =
+            dev.read(reinterpret_cast<std::uint8_t *>(buf.data()), int(buf.size()), received);
         return !ok && received == 0 && dev.lastError() == expectedError;
     }
 };
@@ -190,7 +197,8 @@ private slots:
         t = good, t[19] = 'x';
         QTest::newRow("padding not zero") << t << "padding";
         QTest::newRow("short header") << good.left(8) << "shorter";
-        QTest::newRow("read request too long") << requestIn(5, 255) + QByteArray(4, '\0') << "read request";
+        QTest::newRow("read request too long")
+            << requestIn(5, 255) + QByteArray(4, '\0') << "read request";
         t = msgOut(0, "*IDN?"), t[2] = char(0xff);
         QTest::newRow("tag 0") << t << "tag 0";
     }
@@ -200,7 +208,8 @@ private slots:
         QFETCH(QString, reason);
         QVERIFY(host->raw(transfer)); // the bus takes the bytes; the firmware drops them
         QCOMPARE(kit->malformedTransfers(), 1);
-        QVERIFY2(kit->lastMalformedReason().contains(reason), qPrintable(kit->lastMalformedReason()));
+        QVERIFY2(kit->lastMalformedReason().contains(reason),
+                 qPrintable(kit->lastMalformedReason()));
         QVERIFY(kit->receivedCommands().isEmpty());
         host->tag = 6;
         QVERIFY(host->readTransfer().isNull()); // nothing to answer
@@ -336,10 +345,14 @@ private slots:
         QCOMPARE(host->query("SYST:MODU?"), QByteArray("10\n"));
         for (int port : {1, 3}) {
             QVERIFY(host->send(QStringLiteral("SYST:SENDSTR:%1 \"*IDN?\"").arg(port).toLatin1()));
-            const QList<QByteArray> fields = host->query(QStringLiteral("SYST:READSTR:%1?").arg(port).toLatin1()).trimmed().split(',');
+            const QList<QByteArray> fields =
+                host->query(QStringLiteral("SYST:READSTR:%1?").arg(port).toLatin1())
+                    .trimmed()
+                    .split(',');
             QCOMPARE(fields.size(), 4);
             QCOMPARE(fields[0], QByteArray("Tamarin Works"));
-            QCOMPARE(host->query(QStringLiteral("SYST:FIRMID:%1?").arg(port).toLatin1()), QByteArray("0100\n"));
+            QCOMPARE(host->query(QStringLiteral("SYST:FIRMID:%1?").arg(port).toLatin1()),
+                     QByteArray("0100\n"));
         }
         QVERIFY(host->send("SYST:SENDSTR:0 \"*IDN?\"")); // no module on port 0
         QVERIFY(host->send("SYST:READSTR:0?"));
@@ -357,7 +370,8 @@ private slots:
         QCOMPARE(host->query("SWEEP:TYPE?"), QByteArray("2\n"));
         QCOMPARE(host->query("POWE:RF?"), QByteArray("1\n"));
 
-        for (const char *cmd : {"SWEEP:FREQSTAR 24.05", "SWEEP:FREQSTOP 24.2", "SWEEP:RAMPTIME 2.5", "SWEEP:TYPE 3", "POWE:RF 0", "SWEEP:STOP"})
+        for (const char *cmd : {"SWEEP:FREQSTAR 24.05", "SWEEP:FREQSTOP 24.2", "SWEEP:RAMPTIME 2.5",
+                                "SWEEP:TYPE 3", "POWE:RF 0", "SWEEP:STOP"})
             QVERIFY(host->send(cmd));
         QCOMPARE(host->query("SWEEP:FREQSTAR?"), QByteArray("24.05\n"));
         QCOMPARE(host->query("SWEEP:FREQSTOP?"), QByteArray("24.2\n"));
@@ -367,7 +381,8 @@ private slots:
         QVERIFY(!kit->sweep().sweeping);
 
         // What the kit cannot do leaves the setting as it was.
-        for (const char *cmd : {"SWEEP:FREQSTAR 24,1", "SWEEP:FREQSTOP 99", "SWEEP:RAMPTIME 0", "SWEEP:RAMPTIME abc", "SWEEP:TYPE 4", "POWE:RF 2"})
+        for (const char *cmd : {"SWEEP:FREQSTAR 24,1", "SWEEP:FREQSTOP 99", "SWEEP:RAMPTIME 0",
+                                "SWEEP:RAMPTIME abc", "SWEEP:TYPE 4", "POWE:RF 2"})
             QVERIFY(host->send(cmd));
         const SimSweep s = kit->sweep();
         QCOMPARE(s.startGHz, 24.05);

@@ -52,9 +52,15 @@ FAKEVISA_EXPORT void fakevisa_setResources(const char *lines)
             state.resources.push_back(line);
 }
 
-FAKEVISA_EXPORT void fakevisa_setStatus(const char *function, std::int32_t status) { state.status[function] = status; }
+FAKEVISA_EXPORT void fakevisa_setStatus(const char *function, std::int32_t status)
+{
+    state.status[function] = status;
+}
 
-FAKEVISA_EXPORT void fakevisa_pushReply(const char *data, int length) { state.replies.emplace_back(data, std::size_t(length)); }
+FAKEVISA_EXPORT void fakevisa_pushReply(const char *data, int length)
+{
+    state.replies.emplace_back(data, std::size_t(length));
+}
 
 FAKEVISA_EXPORT const char *fakevisa_calls() { return state.calls.c_str(); }
 
@@ -65,8 +71,8 @@ FAKEVISA_EXPORT ViStatus viOpenDefaultRM(ViSession *rm)
     return statusOf("viOpenDefaultRM");
 }
 
-FAKEVISA_EXPORT ViStatus viFindRsrc(ViSession rm, const char *expression, ViSession *list, std::uint32_t *count,
-                                    char *descriptor)
+FAKEVISA_EXPORT ViStatus viFindRsrc(ViSession rm, const char *expression, ViSession *list,
+                                    std::uint32_t *count, char *descriptor)
 {
     note("viFindRsrc " + std::to_string(rm) + " " + expression);
     if (const ViStatus s = statusOf("viFindRsrc"))
@@ -89,10 +95,11 @@ FAKEVISA_EXPORT ViStatus viFindNext(ViSession list, char *descriptor)
     return 0;
 }
 
-FAKEVISA_EXPORT ViStatus viOpen(ViSession rm, const char *name, std::uint32_t mode, std::uint32_t timeout,
-                                ViSession *instrument)
+FAKEVISA_EXPORT ViStatus viOpen(ViSession rm, const char *name, std::uint32_t mode,
+                                std::uint32_t timeout, ViSession *instrument)
 {
-    note("viOpen " + std::to_string(rm) + " " + name + " " + std::to_string(mode) + " " + std::to_string(timeout));
+    note("viOpen " + std::to_string(rm) + " " + name + " " + std::to_string(mode) + " " +
+         std::to_string(timeout));
     *instrument = 300;
     return statusOf("viOpen");
 }
@@ -103,10 +110,11 @@ FAKEVISA_EXPORT ViStatus viClose(ViSession object)
     return 0;
 }
 
-FAKEVISA_EXPORT ViStatus viWrite(ViSession instrument, const unsigned char *data, std::uint32_t count,
-                                 std::uint32_t *written)
+FAKEVISA_EXPORT ViStatus viWrite(ViSession instrument, const unsigned char *data,
+                                 std::uint32_t count, std::uint32_t *written)
 {
-    note("viWrite " + std::to_string(instrument) + " " + std::string(reinterpret_cast<const char *>(data), count));
+    note("viWrite " + std::to_string(instrument) + " " +
+         std::string(reinterpret_cast<const char *>(data), count));
     *written = count;
     return statusOf("viWrite");
 }
@@ -129,7 +137,13 @@ FAKEVISA_EXPORT ViStatus viRead(ViSession instrument, unsigned char *buffer, std
 
 #if !defined(FAKEVISA_LEAN) && !defined(FAKEVISA_NO_READ)
 // Looked up but never called by the backend; a library missing one of them is still usable.
-FAKEVISA_EXPORT ViStatus viIn32(ViSession, std::uint16_t, std::uintptr_t, std::uint32_t *) { return 0; }
-FAKEVISA_EXPORT ViStatus viOut32(ViSession, std::uint16_t, std::uintptr_t, std::uint32_t) { return 0; }
+FAKEVISA_EXPORT ViStatus viIn32(ViSession, std::uint16_t, std::uintptr_t, std::uint32_t *)
+{
+    return 0;
+}
+FAKEVISA_EXPORT ViStatus viOut32(ViSession, std::uint16_t, std::uintptr_t, std::uint32_t)
+{
+    return 0;
+}
 FAKEVISA_EXPORT ViStatus viSetAttribute(ViSession, std::uint32_t, std::uintptr_t) { return 0; }
 #endif

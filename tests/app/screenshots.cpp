@@ -4,6 +4,7 @@
 #include "app/KVserialSetup.h"
 #include "app/MainWindow.h"
 #include "app/Simulation.h"
+#include "link/WinUSBTMC.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -24,11 +25,17 @@ static void save(QWidget *w, const QString &name)
     std::printf("%s\n", qPrintable(out.filePath(name + QStringLiteral(".png"))));
 }
 
-static void shootPages(QWidget *tab, const QString &prefix)
+// Only the visible page is drawn, so the maps over time get their frames while they show.
+static void shootPages(QWidget *tab, const QString &prefix, int framesPerMap = 0)
 {
     auto *pages = tab->findChild<QTabWidget *>(QStringLiteral("plot_tab"));
+    auto *collect = tab->findChild<QPushButton *>(QStringLiteral("collect_btn"));
     for (int i = 0; i < pages->count(); ++i) {
         pages->setCurrentIndex(i);
+        for (int frame = 0; i >= 4 && frame < framesPerMap; ++frame) {
+            collect->click();
+            QTest::qWait(10);
+        }
         QTest::qWait(300);
         save(tab, QStringLiteral("%1-page%2").arg(prefix).arg(i));
     }
@@ -44,6 +51,8 @@ int main(int argc, char *argv[])
     }
     out = QDir(QString::fromLocal8Bit(argv[1]));
     out.mkpath(QStringLiteral("."));
+    // Pictures, not timing: the USB pauses would make 120 frames take four minutes.
+    WinUSBTMC::setDefaultPause([](unsigned long) {});
     QString error;
     if (!startSimulation(SimulationOptions{true, 1}, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
@@ -66,12 +75,8 @@ int main(int argc, char *argv[])
             QTest::qWait(2500); // the start-up read-backs and the ramp-time tune
             tab->findChild<QPushButton *>(QStringLiteral("collect_btn"))->click();
             QTest::qWait(200);
-            for (int frame = 0; frame < 20; ++frame) { // a few frames for the maps over time
-                tab->findChild<QPushButton *>(QStringLiteral("collect_btn"))->click();
-                QTest::qWait(50);
-            }
             save(&usbWindow, QStringLiteral("usb-window"));
-            shootPages(tab, QStringLiteral("usb"));
+            shootPages(tab, QStringLiteral("usb"), 60);
         }
     }
 

@@ -5,7 +5,7 @@
 #include "app/Logging.h"
 #include "app/parameterDialog.h"
 #include "bt/BtProtocol.h"
-#include "dsp/PaddedSpectrum.h"
+#include "dsp/PaddedFft.h"
 #include "radar/LinePlot.h"
 
 #include <QButtonGroup>

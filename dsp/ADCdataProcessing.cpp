@@ -2,7 +2,7 @@
 
 #include "dsp/A_fft.h"
 #include "dsp/Logging.h"
-#include "dsp/SpectrumKernels.h"
+#include "dsp/BinKernels.h"
 #include "dsp/VectorAlloc.h"
 
 #include <QFile>

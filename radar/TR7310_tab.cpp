@@ -4,7 +4,7 @@
 #include "app/Logging.h"
 #include "app/parameterDialog.h"
 #include "dsp/ADCdataProcessing.h"
-#include "dsp/PaddedSpectrum.h"
+#include "dsp/PaddedFft.h"
 #include "link/usbTMCabstraction.h"
 #include "radar/FrameCapture.h"
 #include "radar/LinePlot.h"

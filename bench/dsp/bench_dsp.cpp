@@ -2,7 +2,7 @@
 
 #include "bench/BenchMain.h"
 #include "dsp/ADCdataProcessing.h"
-#include "dsp/PaddedSpectrum.h"
+#include "dsp/PaddedFft.h"
 
 #include <QDir>
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
 // kvvlx-cli capture and collect, run in-process over virtual kits.
 #include "cli/CliApp.h"
-#include "dsp/PaddedSpectrum.h"
+#include "dsp/PaddedFft.h"
 #include "link/WinUSBTMC.h"
 #include "link/usbConnection.h"
 #include "radar/DataFile.h"

@@ -1,6 +1,6 @@
-#include "dsp/PaddedSpectrum.h"
+#include "dsp/PaddedFft.h"
 
-#include "dsp/SpectrumKernels.h"
+#include "dsp/BinKernels.h"
 #include "dsp/VectorAlloc.h"
 
 QVector<double> paddedSpectrum(const QVector<double> &w)

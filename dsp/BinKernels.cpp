@@ -1,4 +1,4 @@
-#include "dsp/SpectrumKernels.h"
+#include "dsp/BinKernels.h"
 
 #include "dsp/A_fft.h"
 #include "dsp/FftEngine.h"

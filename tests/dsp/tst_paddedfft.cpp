@@ -1,6 +1,6 @@
 #include "dsp/ADCdataProcessing.h"
 #include "dsp/A_fft.h"
-#include "dsp/PaddedSpectrum.h"
+#include "dsp/PaddedFft.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -104,4 +104,4 @@ void TestPaddedSpectrum::finishLinePlot()
 }
 
 QTEST_GUILESS_MAIN(TestPaddedSpectrum)
-#include "tst_paddedspectrum.moc"
+#include "tst_paddedfft.moc"

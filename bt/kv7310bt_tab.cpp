@@ -15,10 +15,18 @@
 #include <qcustomplot.h>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 constexpr double kSpeedOfLight = 3e8;
 enum Page { RawPage, SpectrumPage, RangePage, DopplerPage };
+
+// A timer interval from typed or computed milliseconds: QTimer refuses negative ones (a series
+// would never take its next step) and an int cannot hold every double.
+int timerMs(double ms)
+{
+    return int(qBound(0.0, std::trunc(ms), double(std::numeric_limits<int>::max())));
+}
 } // namespace
 
 kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310bt_tab)
@@ -235,7 +243,7 @@ void kv7310bt_tab::on_collect_btn_clicked()
     const int n = ui->numSamples_txt->text().toInt();
     send(QStringLiteral("CAPT:STRE ") + QString::number(n) + QStringLiteral("$"));
     if (continuousCapture)
-        frameWatchdog.start(int(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
+        frameWatchdog.start(timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
     delay();
 }
 
@@ -291,7 +299,7 @@ void kv7310bt_tab::seriesStep()
     seriesAwaiting = captureCount;
     ++captureCount;
     send(QStringLiteral("CAPT:STRE ") + QString::number(numSampleCapture) + QStringLiteral("$"));
-    seriesTimer.start(int(captureInterval * 1000));
+    seriesTimer.start(timerMs(captureInterval * 1000));
 }
 
 void kv7310bt_tab::endSeries()

@@ -193,8 +193,18 @@ private slots:
         w<QLineEdit>("numCaptures_txt")->setText(QStringLiteral("1"));
         QMetaObject::invokeMethod(tab, "on_numCaptures_txt_editingFinished");
         w<QCheckBox>("saveData_ckbx")->click();
+        // A negative interval runs the steps at once, so a series whose reply never comes still
+        // ends and the next one starts.
+        SimFaults quiet;
+        quiet.noReply = true;
+        kit->setFaults(quiet);
+        w<QLineEdit>("captureInterval_txt")->setText(QStringLiteral("-1"));
         w<QPushButton>("startCapture_btn")->click();
         QTRY_COMPARE(capturesSent(), QStringList{"CAPT:STRE -3$"});
+
+        QTest::qWait(300);
+        w<QPushButton>("startCapture_btn")->click();
+        QTRY_COMPARE(capturesSent().size(), 2);
     }
 
     void seriesSavesEachReplyUnderItsCommand()

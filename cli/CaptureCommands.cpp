@@ -176,14 +176,7 @@ int runCapture(CliSession &session, const QStringList &arguments)
     QVector<double> frame;
     if (!takeFrame(session, target, o.samples, frame))
         return CliDeviceError;
-    if (o.output.isEmpty() || o.output == QLatin1String("-")) {
-        session.out << QString::fromLatin1(DataFile::format(frame));
-        return CliOk;
-    }
-    QString error;
-    if (!DataFile::write(frame, o.output, &error))
-        return session.deviceError(QStringLiteral("cannot write %1: %2").arg(o.output, error));
-    return CliOk;
+    return session.writeFrame(frame, o.output);
 }
 
 int runCollect(CliSession &session, const QStringList &arguments)

@@ -5,6 +5,7 @@
 
 #include "link/usbConnection.h"
 #include "link/usbTMCabstraction.h"
+#include "radar/DataFile.h"
 #include "sim/Demo.h"
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"
@@ -213,6 +214,18 @@ bool CliSession::pickKit(const QString &wanted, QString &target)
     }
     deviceError(QStringLiteral("no kit with target or serial %1").arg(wanted));
     return false;
+}
+
+int CliSession::writeFrame(const QVector<double> &frame, const QString &file)
+{
+    if (file.isEmpty() || file == QLatin1String("-")) {
+        out << QString::fromLatin1(DataFile::format(frame));
+        return CliOk;
+    }
+    QString error;
+    if (!DataFile::write(frame, file, &error))
+        return deviceError(QStringLiteral("cannot write %1: %2").arg(file, error));
+    return CliOk;
 }
 
 int CliSession::usageError(const QString &message)

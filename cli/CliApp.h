@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <QVector>
 
 #include <memory>
 
@@ -27,6 +28,10 @@ public:
     bool listKits(QStringList &targets);
     // The first kit, or the one whose target or serial is wanted; false with a message if none.
     bool pickKit(const QString &wanted, QString &target);
+
+    // Writes a frame in the data-file format to file, or to standard output when file is empty
+    // or "-"; the exit status.
+    int writeFrame(const QVector<double> &frame, const QString &file);
 
     int usageError(const QString &message);
     int deviceError(const QString &message);

@@ -3,7 +3,6 @@
 #include "bt/BtFraming.h"
 #include "bt/BtProtocol.h"
 #include "cli/CliApp.h"
-#include "radar/DataFile.h"
 #include "sim/BtPtyServer.h"
 #include "sim/KitOptions.h"
 #include "sim/VirtualKit.h"
@@ -129,13 +128,5 @@ int runSerial(CliSession &session, const QString &portName, const QStringList &a
     if (!reply)
         return session.deviceError(QStringLiteral("no frame from %1").arg(portName));
     const QVector<double> frame = BtProtocol::decodeSamples(*reply);
-    const QString file = parser.value(output);
-    if (file.isEmpty() || file == QLatin1String("-")) {
-        session.out << QString::fromLatin1(DataFile::format(frame));
-        return CliOk;
-    }
-    QString error;
-    if (!DataFile::write(frame, file, &error))
-        return session.deviceError(QStringLiteral("cannot write %1: %2").arg(file, error));
-    return CliOk;
+    return session.writeFrame(frame, parser.value(output));
 }

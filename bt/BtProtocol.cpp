@@ -1,6 +1,6 @@
 #include "bt/BtProtocol.h"
 
-#include "radar/FrameCapture.h"
+#include "radar/RadarMath.h"
 
 namespace BtProtocol {
 
@@ -51,7 +51,7 @@ QVector<double> decodeSamples(const QByteArray &message)
     samples.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
         const quint16 word = quint16((bytes[2 * i] << 8) | bytes[2 * i + 1]);
-        samples.append(FrameCapture::countToVolts(word));
+        samples.append(RadarMath::countToVolts(word));
     }
     return samples;
 }

@@ -1,6 +1,7 @@
 #include "radar/FrameCapture.h"
 
 #include "link/usbTMCabstraction.h"
+#include "radar/RadarMath.h"
 
 namespace FrameCapture {
 
@@ -40,7 +41,7 @@ FrameText captureFrame(usbTMCabstraction &inst, int n)
     return fetchFrame(inst, n);
 }
 
-double countToVolts(quint16 count) { return count / 65535.0 * 5.0 - 2.5; }
+double countToVolts(quint16 count) { return RadarMath::countToVolts(count); }
 
 static int hexDigit(QChar c)
 {

@@ -92,7 +92,7 @@ void VirtualKit::setFirmwareId(const QString &id)
 
 double VirtualKit::samplePeriodFor(const QString &version)
 {
-    return version.contains(QLatin1String("1.1.0")) ? 4.505e-05 : 5e-05;
+    return RadarMath::samplePeriodForFirmware(version.toStdString());
 }
 
 double VirtualKit::samplePeriod() const
@@ -249,15 +249,7 @@ void VirtualKit::moveTargetsLocked()
     }
 }
 
-quint16 VirtualKit::voltsToCount(double volts)
-{
-    const double c = std::round((volts + 2.5) / 5.0 * 65535.0);
-    if (!(c > 0))
-        return 0;
-    if (c >= 65535)
-        return 65535;
-    return static_cast<quint16>(c);
-}
+quint16 VirtualKit::voltsToCount(double volts) { return RadarMath::voltsToCount(volts); }
 
 QVector<quint16> VirtualKit::captureFrame(int n)
 {
@@ -271,8 +263,8 @@ QVector<quint16> VirtualKit::captureFrameLocked(int n)
     moveTargetsLocked();
     const double ts = samplePeriodFor(m_version);
     const bool radiating = m_catalogue.systemPower && m_sweep.rfOn && m_sweep.sweeping;
-    const double f0 = m_sweep.startGHz * 1e9;
-    const double slope = (m_sweep.stopGHz - m_sweep.startGHz) * 1e9 / (m_sweep.rampMs / 1000.0);
+    const RadarMath::Sweep sweep{m_sweep.startGHz, m_sweep.stopGHz, m_sweep.rampMs};
+    const double f0 = RadarMath::carrierHz(sweep);
 
     struct Tone
     {
@@ -282,10 +274,10 @@ QVector<quint16> VirtualKit::captureFrameLocked(int n)
     if (radiating) {
         for (const MovingTarget &m : m_targets) {
             const SimTarget &t = m.target;
-            const double f = m_sweep.type == 3 ? 2 * t.velocityMps * f0 / kSpeedOfLight
-                                               : 2 * slope * t.rangeM / kSpeedOfLight;
+            const double f = m_sweep.type == 3 ? RadarMath::dopplerForVelocity(t.velocityMps, f0)
+                                               : RadarMath::beatForRange(t.rangeM, sweep);
             // The carrier's round trip turns the phase frame by frame as the target moves.
-            const double phase = t.phaseRad + 4 * kPi * f0 * t.rangeM / kSpeedOfLight;
+            const double phase = t.phaseRad + 4 * kPi * f0 * t.rangeM / RadarMath::kSpeedOfLight;
             tones.append({2 * kPi * f * ts, std::fmod(phase, 2 * kPi), t.amplitudeV});
         }
     }

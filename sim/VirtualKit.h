@@ -3,6 +3,8 @@
 // and its two command languages (USB text commands, Bluetooth "$" commands). Thread-safe: the
 // Bluetooth server answers on its own thread while tests read the command log on theirs.
 
+#include "radar/RadarMath.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
@@ -89,7 +91,6 @@ struct SimBtReply
 class VirtualKit
 {
 public:
-    static constexpr double kSpeedOfLight = 3e8;
     static constexpr int kMaxFrameSamples = 65535;
     static constexpr int kSamplesPerUsbReply = 31;
 
@@ -134,7 +135,7 @@ public:
     // One frame of n ADC counts as the kit would capture it now (moves the targets first).
     QVector<quint16> captureFrame(int n);
     static quint16 voltsToCount(double volts);
-    static double countToVolts(quint16 count) { return count / 65535.0 * 5.0 - 2.5; }
+    static double countToVolts(quint16 count) { return RadarMath::countToVolts(count); }
 
     // Command languages. The USB reply is empty when there is nothing to read.
     QByteArray handleUsbCommand(const QByteArray &message);

@@ -28,6 +28,14 @@ struct Sweep
     double rampMs = 0.0;
 };
 
+// What puts one frame on its axes: the sample period it was taken with and the sweep it saw.
+struct FrameAxes
+{
+    double samplePeriodS = 5e-05;
+    Sweep sweep;
+    double sampleRateHz() const { return 1.0 / samplePeriodS; }
+};
+
 // Signed sweep slope in Hz/s: negative for a down-chirp, infinite or NaN for a zero ramp.
 double sweepSlope(const Sweep &sweep);
 // Swept bandwidth in Hz, always non-negative.

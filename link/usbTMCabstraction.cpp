@@ -1,6 +1,7 @@
 #include "link/usbTMCabstraction.h"
 
 #include "link/LinkLogging.h"
+#include "link/LinkThread.h"
 #include "link/usbConnection.h"
 
 namespace {
@@ -9,8 +10,14 @@ constexpr int kBiasGates = 22;
 
 usbTMCabstraction::usbTMCabstraction(QObject *parent) : QObject(parent) {}
 
-// Deletes the connection (and its backend) without closing anything.
-usbTMCabstraction::~usbTMCabstraction() { delete connection; }
+// Deletes the connection (and its backend) without closing anything; a link thread that uses
+// this object is joined first, so that no job runs on a deleted connection.
+usbTMCabstraction::~usbTMCabstraction()
+{
+    if (auto *link = findChild<LinkThread *>(QString(), Qt::FindDirectChildrenOnly))
+        link->shutdown();
+    delete connection;
+}
 
 QPair<int, QStringList> usbTMCabstraction::getDeviceList()
 {

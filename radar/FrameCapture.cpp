@@ -16,12 +16,19 @@ void requestFrame(usbTMCabstraction &inst, int n)
     inst.sendVISACommand(QStringLiteral("CAPT:FRAM ") + QString::number(n));
 }
 
-FrameText fetchFrame(usbTMCabstraction &inst, int n)
+FrameText fetchFrame(usbTMCabstraction &inst, int n) { return fetchFrame(inst, n, Progress()); }
+
+FrameText fetchFrame(usbTMCabstraction &inst, int n, const Progress &progress)
 {
     FrameText frame;
     frame.queries = queryCount(n);
     frame.hex.reserve(frame.queries * samplesPerReply * 4);
     for (int i = 0; i < frame.queries; ++i) {
+        if (progress && !progress(i, frame.queries)) {
+            frame.abandoned = true;
+            frame.queries = i;
+            return frame;
+        }
         inst.sendVISACommand(QStringLiteral("CAPT:FRAM?"));
         const QPair<int, QString> reply = inst.readVISAResponseString();
         if (reply.first < 0)
@@ -32,6 +39,8 @@ FrameText fetchFrame(usbTMCabstraction &inst, int n)
         else
             frame.hex += reply.second;
     }
+    if (progress)
+        progress(frame.queries, frame.queries);
     return frame;
 }
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 class usbTMCabstraction;
 
 // The kit's frame transfer over the command layer, shared by the USB radar tab and the
@@ -18,8 +20,9 @@ constexpr int samplesPerReply = 31;
 struct FrameText
 {
     QString hex;
-    int queries = 0;     // "CAPT:FRAM?" queries sent
-    int lostReplies = 0; // replies whose read failed: the kit stopped answering or went away
+    int queries = 0;        // "CAPT:FRAM?" queries sent
+    int lostReplies = 0;    // replies whose read failed: the kit stopped answering or went away
+    bool abandoned = false; // the caller stopped the transfer before its last query
 };
 
 // Number of "CAPT:FRAM?" queries for a frame of n samples: n / 31 + 1, none when n <= -31.
@@ -31,6 +34,11 @@ void requestFrame(usbTMCabstraction &inst, int n);
 // Fetches a frame already requested with requestFrame(n): queryCount(n) queries, each reply's
 // terminator dropped, the bodies joined in reply order.
 FrameText fetchFrame(usbTMCabstraction &inst, int n);
+
+// Told the replies received so far and the replies expected, first with none received and then
+// after every reply; returning false ends the transfer there (the frame is then abandoned).
+using Progress = std::function<bool(int received, int expected)>;
+FrameText fetchFrame(usbTMCabstraction &inst, int n, const Progress &progress);
 
 // requestFrame and fetchFrame in one.
 FrameText captureFrame(usbTMCabstraction &inst, int n);

@@ -7,6 +7,7 @@
 #include "app/Logging.h"
 #include "bt/BtFraming.h"
 #include "bt/kv7310bt_tab.h"
+#include "link/LinkThread.h"
 #include "link/usbTMCabstraction.h"
 #include "radar/TR7310_tab.h"
 
@@ -44,34 +45,60 @@ void MainWindow::showError(QString text)
                QStringLiteral("] ") + QStringLiteral("ERROR: ") + text + QStringLiteral("\n"));
 }
 
+// Enumeration and identification run on the link thread; the tabs are made here once the
+// answers are back.
 void MainWindow::configureUSB()
 {
-    const QStringList devices = usb->getDeviceList().second;
-    if (devices.isEmpty()) {
+    LinkThread *link = LinkThread::of(usb);
+    if (!link || usbSearchRunning)
+        return;
+    usbSearchRunning = true;
+    link->submit(this, nullptr, [this](LinkThread::Job &job) -> LinkThread::Done {
+        usbTMCabstraction &inst = job.inst;
+        const QStringList devices = inst.getDeviceList().second;
+        QList<FoundKit> kits;
+        for (const QString &device : devices) {
+            FoundKit kit;
+            if (inst.openConnection(device) >= 0) {
+                kit.opened = true;
+                inst.getDescriptions();
+                kit.instDesc = inst.getInstDesc();
+                kit.serial = inst.getSerial();
+                kit.version = inst.getVersion();
+                kit.productName = inst.getProductName();
+                kit.manufacturer = inst.getMan();
+                inst.closeConnection();
+            }
+            kits.append(kit);
+        }
+        return [this, kits] { addUsbTabs(kits); };
+    });
+}
+
+void MainWindow::addUsbTabs(const QList<FoundKit> &kits)
+{
+    usbSearchRunning = false;
+    if (kits.isEmpty()) {
         connSelector->setMessage(QStringLiteral("No USB devices found!"));
         return;
     }
-    for (const QString &device : devices) {
-        if (usb->openConnection(device) < 0) {
+    for (const FoundKit &kit : kits) {
+        if (!kit.opened) {
             qCDebug(lcApp) << "Could not detect USB devices";
             continue;
         }
-        usb->getDescriptions();
-        const QString instDesc = usb->getInstDesc();
-        const QString serial = usb->getSerial();
-        const QString version = usb->getVersion();
-        const QString productName = usb->getProductName();
-        const QString manufacturer = usb->getMan();
-        qCDebug(lcApp).noquote() << instDesc << serial << version << productName << manufacturer;
-        if (productName.startsWith(QStringLiteral("KV7310"))) {
+        qCDebug(lcApp).noquote() << kit.instDesc << kit.serial << kit.version << kit.productName
+                                 << kit.manufacturer;
+        if (kit.productName.startsWith(QStringLiteral("KV7310"))) {
             qCDebug(lcApp) << "KV7310 found!";
             ++numDevices;
             showStatus(QString::number(numDevices) + QStringLiteral(" device(s) found"));
-            auto *tab = new TR7310_tab(usb, instDesc, version, productName, serial, nullptr);
+            auto *tab = new TR7310_tab(usb, kit.instDesc, kit.version, kit.productName, kit.serial,
+                                       nullptr);
             tab->setAttribute(Qt::WA_DeleteOnClose);
-            ui->activityTabs_tab->addTab(tab, QStringLiteral("SN:%1").arg(serial));
+            connect(tab, &TR7310_tab::captureStatus, this, &MainWindow::showStatus);
+            ui->activityTabs_tab->addTab(tab, QStringLiteral("SN:%1").arg(kit.serial));
         }
-        usb->closeConnection();
     }
     connSelector->close();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QString>
@@ -37,6 +38,13 @@ private slots:
     void portError(QSerialPort::SerialPortError error);
 
 private:
+    // What discovery learnt of one listed kit.
+    struct FoundKit
+    {
+        bool opened = false;
+        QString instDesc, serial, version, productName, manufacturer;
+    };
+    void addUsbTabs(const QList<FoundKit> &kits);
     void showStatus(QString text);
     void showError(QString text);
     bool openBTport();
@@ -49,4 +57,5 @@ private:
     usbTMCabstraction *usb = nullptr;
     DeviceConnectionSelector *connSelector = nullptr;
     QByteArray rxBuffer;
+    bool usbSearchRunning = false; // discovery runs on the link thread; one at a time
 };

@@ -12,7 +12,9 @@
 
 #include <QButtonGroup>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QRubberBand>
 #include <QThread>
 
@@ -124,7 +126,28 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
     collectionTimer.setSingleShot(true);
     connect(&collectionTimer, &QTimer::timeout, this, &TR7310_tab::collectionStep);
     continuousTimer.setSingleShot(true);
-    connect(&continuousTimer, &QTimer::timeout, this, &TR7310_tab::on_collect_btn_clicked);
+    connect(&continuousTimer, &QTimer::timeout, this, &TR7310_tab::continueCapture);
+
+    // Device work runs on the link thread of the command layer; the window only waits for its
+    // results. A transfer shows its replies received out of those expected.
+    link = LinkThread::of(inst);
+    linkToken = LinkThread::newToken();
+    rampText = std::make_shared<RampText>();
+    rampText->set(ui->ramptime_txt->text());
+    connect(ui->ramptime_txt, &QLineEdit::textChanged, this,
+            [this](const QString &text) { rampText->set(text); });
+    frameProgress = new QProgressBar(this);
+    frameProgress->setObjectName(QStringLiteral("frameProgress_wdgt"));
+    frameProgress->setFormat(QStringLiteral("%v/%m"));
+    frameProgress->setRange(0, 1);
+    frameProgress->setValue(0);
+    ui->gridLayout_7->addWidget(frameProgress, 6, 0);
+    collectionProgress = new QProgressBar(this);
+    collectionProgress->setObjectName(QStringLiteral("collectionProgress_wdgt"));
+    collectionProgress->setFormat(QStringLiteral("%v/%m"));
+    collectionProgress->setRange(0, qMax(1, numCaptures));
+    collectionProgress->setValue(0);
+    ui->gridLayout_8->addWidget(collectionProgress, 8, 0, 1, 3);
 
     plot();
 
@@ -135,13 +158,57 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
     QTimer::singleShot(520, this, &TR7310_tab::readSweepType);
 }
 
-TR7310_tab::~TR7310_tab() { delete ui; }
+TR7310_tab::~TR7310_tab()
+{
+    linkToken->store(true); // a frame in flight ends at its next reply; its result is dropped
+    delete ui;
+}
 
 void TR7310_tab::setFilesChooser(FilesChooser chooser) { filesChooser = std::move(chooser); }
 
 void TR7310_tab::setTunePause(Pause pause) { tunePause = std::move(pause); }
 
-bool TR7310_tab::openDevice() { return inst && inst->openConnection(instDesc) >= 0; }
+bool TR7310_tab::openDevice(usbTMCabstraction &link, const QString &target)
+{
+    return link.openConnection(target) >= 0;
+}
+
+void TR7310_tab::onLink(LinkThread::Work work)
+{
+    if (link)
+        link->submit(this, linkToken, std::move(work));
+}
+
+// Sends each command in one bracket of its own, as a slot of its own would.
+void TR7310_tab::sendInBracket(const QStringList &commands)
+{
+    const QString target = instDesc;
+    onLink([target, commands](LinkThread::Job &job) -> LinkThread::Done {
+        if (openDevice(job.inst, target)) {
+            for (const QString &c : commands)
+                job.inst.sendVISACommand(c);
+            job.inst.closeConnection();
+        }
+        return {};
+    });
+}
+
+// One query in one bracket; the answer goes to then on this thread, count -1 when the kit did not
+// open or did not answer.
+void TR7310_tab::queryInBracket(const QString &query,
+                                std::function<void(const QPair<int, QString> &)> then)
+{
+    const QString target = instDesc;
+    onLink([target, query, then](LinkThread::Job &job) -> LinkThread::Done {
+        QPair<int, QString> reply(-1, QString());
+        if (openDevice(job.inst, target)) {
+            job.inst.sendVISACommand(query);
+            reply = job.inst.readVISAResponseString();
+            job.inst.closeConnection();
+        }
+        return [then, reply] { then(reply); };
+    });
+}
 
 void TR7310_tab::tell(const QString &message)
 {
@@ -154,11 +221,8 @@ void TR7310_tab::tell(const QString &message)
 
 void TR7310_tab::on_rf_power_btn_clicked()
 {
-    if (openDevice()) {
-        inst->sendVISACommand(QStringLiteral("POWE:RF ") +
-                              (rfOn ? QStringLiteral("0") : QStringLiteral("1")));
-        inst->closeConnection();
-    }
+    sendInBracket(
+        {QStringLiteral("POWE:RF ") + (rfOn ? QStringLiteral("0") : QStringLiteral("1"))});
     update_RFPower();
 }
 
@@ -170,90 +234,106 @@ void TR7310_tab::set_RFPowerBtn_state(bool s)
 
 void TR7310_tab::update_RFPower()
 {
-    if (!openDevice())
-        return;
-    inst->sendVISACommand(QStringLiteral("POWE:RF?"));
-    const QPair<int, QString> reply = inst->readVISAResponseString();
-    inst->closeConnection();
-    if (reply.first < 0)
-        return;
-    const quint8 state = quint8(reply.second.trimmed().toInt());
-    if (state == 1)
-        emit rf_on(true);
-    else if (state == 0)
-        emit rf_on(false);
-    else
-        qCDebug(lcRadar, "rfPowerCheck: bad return value");
+    queryInBracket(QStringLiteral("POWE:RF?"), [this](const QPair<int, QString> &reply) {
+        if (reply.first < 0)
+            return;
+        const quint8 state = quint8(reply.second.trimmed().toInt());
+        if (state == 1)
+            emit rf_on(true);
+        else if (state == 0)
+            emit rf_on(false);
+        else
+            qCDebug(lcRadar, "rfPowerCheck: bad return value");
+    });
 }
 
 void TR7310_tab::tune()
 {
-    if (!openDevice())
-        return;
-    QStringList codes;
-    for (int c = 1; c <= 8; ++c)
-        codes << QString::number(c);
-    for (int c = 8; c >= 1; --c)
-        codes << QString::number(c);
-    for (int i = 0; i < codes.size(); ++i) {
-        inst->sendVISACommand(QStringLiteral("SWEEP:RAMPTIME ") + codes.at(i));
-        if (i + 1 < codes.size()) {
-            if (tunePause)
-                tunePause(100);
-            else
-                QThread::msleep(100);
+    const QString target = instDesc;
+    const Pause pause = tunePause;
+    // The restore sends what the ramp-time field shows when the sequence ends, 1.5 s after it
+    // began; the field lives on the window's thread, so its text is mirrored for the link.
+    const std::shared_ptr<RampText> ramp = rampText;
+    onLink([target, pause, ramp](LinkThread::Job &job) -> LinkThread::Done {
+        if (!openDevice(job.inst, target))
+            return {};
+        QStringList codes;
+        for (int c = 1; c <= 8; ++c)
+            codes << QString::number(c);
+        for (int c = 8; c >= 1; --c)
+            codes << QString::number(c);
+        for (int i = 0; i < codes.size(); ++i) {
+            job.inst.sendVISACommand(QStringLiteral("SWEEP:RAMPTIME ") + codes.at(i));
+            if (i + 1 < codes.size()) {
+                if (pause)
+                    pause(100);
+                else
+                    QThread::msleep(100);
+            }
         }
-    }
-    qCDebug(lcRadar) << ui->ramptime_txt->text();
-    inst->sendVISACommand(QStringLiteral("SWEEP:RAMPTIME ") + ui->ramptime_txt->text());
-    inst->closeConnection();
+        const QString shown = ramp->get();
+        qCDebug(lcRadar) << shown;
+        job.inst.sendVISACommand(QStringLiteral("SWEEP:RAMPTIME ") + shown);
+        job.inst.closeConnection();
+        return {};
+    });
 }
 
-void TR7310_tab::readFreqs()
+void TR7310_tab::readFreqs() { readFreqsThen({}); }
+
+void TR7310_tab::readFreqsThen(std::function<void()> then)
 {
-    if (!openDevice())
-        return;
-    inst->sendVISACommand(QStringLiteral("SWEEP:FREQSTOP?"));
-    QPair<int, QString> reply = inst->readVISAResponseString();
-    if (reply.first >= 0) {
-        ui->stopFreq_txt->setText(displayNumber(reply.second));
-        inst->sendVISACommand(QStringLiteral("SWEEP:FREQSTAR?"));
-        reply = inst->readVISAResponseString();
-        if (reply.first >= 0)
-            ui->startFreq_txt->setText(displayNumber(reply.second));
-    }
-    inst->closeConnection();
+    const QString target = instDesc;
+    onLink([this, target, then](LinkThread::Job &job) -> LinkThread::Done {
+        QPair<int, QString> stop(-1, QString());
+        QPair<int, QString> start(-1, QString());
+        if (openDevice(job.inst, target)) {
+            job.inst.sendVISACommand(QStringLiteral("SWEEP:FREQSTOP?"));
+            stop = job.inst.readVISAResponseString();
+            if (stop.first >= 0) {
+                job.inst.sendVISACommand(QStringLiteral("SWEEP:FREQSTAR?"));
+                start = job.inst.readVISAResponseString();
+            }
+            job.inst.closeConnection();
+        }
+        return [this, stop, start, then] {
+            if (stop.first >= 0)
+                ui->stopFreq_txt->setText(displayNumber(stop.second));
+            if (start.first >= 0)
+                ui->startFreq_txt->setText(displayNumber(start.second));
+            if (then)
+                then();
+        };
+    });
 }
 
-void TR7310_tab::readRamptime()
+void TR7310_tab::readRamptime() { readRamptimeThen({}); }
+
+void TR7310_tab::readRamptimeThen(std::function<void()> then)
 {
-    if (!openDevice())
-        return;
-    inst->sendVISACommand(QStringLiteral("SWEEP:RAMPTIME?"));
-    const QPair<int, QString> reply = inst->readVISAResponseString();
-    if (reply.first >= 0)
-        ui->ramptime_txt->setText(displayNumber(reply.second));
-    inst->closeConnection();
+    queryInBracket(QStringLiteral("SWEEP:RAMPTIME?"), [this, then](const QPair<int, QString> &r) {
+        if (r.first >= 0)
+            ui->ramptime_txt->setText(displayNumber(r.second));
+        if (then)
+            then();
+    });
 }
 
 void TR7310_tab::readSweepType()
 {
-    if (!openDevice())
-        return;
-    inst->sendVISACommand(QStringLiteral("SWEEP:TYPE?"));
-    const QPair<int, QString> reply = inst->readVISAResponseString();
-    inst->closeConnection();
-    if (reply.first < 0)
-        return;
-    const float code = reply.second.trimmed().toFloat();
-    if (code == 0.0f)
-        ui->oneWaySingle_rdbtn->setChecked(true);
-    else if (code == 1.0f)
-        ui->twoWaySingle_rdbtn->setChecked(true);
-    else if (code == 2.0f)
-        ui->twoWayCont_rdbtn->setChecked(true);
-    else if (code == 3.0f)
-        ui->continuousWave_rdbtn->setChecked(true);
+    queryInBracket(QStringLiteral("SWEEP:TYPE?"), [this](const QPair<int, QString> &reply) {
+        if (reply.first < 0)
+            return;
+        const float code = reply.second.trimmed().toFloat();
+        if (code == 0.0f)
+            ui->oneWaySingle_rdbtn->setChecked(true);
+        else if (code == 1.0f)
+            ui->twoWaySingle_rdbtn->setChecked(true);
+        else if (code == 2.0f)
+            ui->twoWayCont_rdbtn->setChecked(true);
+        else if (code == 3.0f)
+            ui->continuousWave_rdbtn->setChecked(true);
+    });
 }
 
 void TR7310_tab::sweepBtnClicked(QAbstractButton *btn)
@@ -269,83 +349,131 @@ void TR7310_tab::sweepBtnClicked(QAbstractButton *btn)
     else if (text.contains(QStringLiteral("Continuous Wave")))
         code = 3;
 
-    if (code >= 0) {
-        if (openDevice()) {
-            inst->sendVISACommand(QStringLiteral("SWEEP:TYPE ") + QString::number(code));
-            inst->closeConnection();
-        }
-    } else {
+    if (code >= 0)
+        sendInBracket({QStringLiteral("SWEEP:TYPE ") + QString::number(code)});
+    else
         qCDebug(lcRadar, "btn not recognized");
-    }
-    if (openDevice()) {
-        inst->sendVISACommand(QStringLiteral("SWEEP:START"));
-        inst->closeConnection();
-    }
+    sendInBracket({QStringLiteral("SWEEP:START")});
 }
 
 void TR7310_tab::on_setFreqs_btn_clicked()
 {
-    if (openDevice()) {
-        inst->sendVISACommand(QStringLiteral("SWEEP:FREQSTAR ") + ui->startFreq_txt->text());
-        inst->sendVISACommand(QStringLiteral("SWEEP:FREQSTOP ") + ui->stopFreq_txt->text());
-        inst->closeConnection();
-    }
-    readFreqs();
-    applyAxisMode();
+    sendInBracket({QStringLiteral("SWEEP:FREQSTAR ") + ui->startFreq_txt->text(),
+                   QStringLiteral("SWEEP:FREQSTOP ") + ui->stopFreq_txt->text()});
+    // The axes follow the frequencies the kit reports, so they wait for the read-back.
+    readFreqsThen([this] { applyAxisMode(); });
 }
 
 void TR7310_tab::on_setRamp_btn_clicked()
 {
-    if (openDevice()) {
-        inst->sendVISACommand(QStringLiteral("SWEEP:RAMPTIME ") + ui->ramptime_txt->text());
-        inst->closeConnection();
-    }
-    readRamptime();
-    applyAxisMode();
+    sendInBracket({QStringLiteral("SWEEP:RAMPTIME ") + ui->ramptime_txt->text()});
+    readRamptimeThen([this] { applyAxisMode(); });
 }
 
 void TR7310_tab::on_start_btn_clicked()
 {
-    if (openDevice()) {
-        inst->sendVISACommand(QStringLiteral("SWEEP:START"));
-        inst->closeConnection();
-    }
+    sendInBracket({QStringLiteral("SWEEP:START")});
     update_RFPower();
 }
 
 void TR7310_tab::on_stop_btn_clicked()
 {
-    if (openDevice()) {
-        inst->sendVISACommand(QStringLiteral("SWEEP:STOP"));
-        inst->closeConnection();
-    }
+    sendInBracket({QStringLiteral("SWEEP:STOP")});
     update_RFPower();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Capture
 
+// One frame on the link thread: request, fetch with progress, close. The frame comes back to
+// frameArrived, or to openFailed when the kit did not open.
+void TR7310_tab::captureOnLink(int n, bool forCollection, int intervalMs)
+{
+    captureInFlight = true;
+    frameProgress->setRange(0, qMax(1, FrameCapture::queryCount(n)));
+    frameProgress->setValue(0);
+    updateControls();
+    const QString target = instDesc;
+    onLink([this, target, n, forCollection, intervalMs](LinkThread::Job &job) -> LinkThread::Done {
+        if (!openDevice(job.inst, target))
+            return [this, forCollection] { openFailed(forCollection); };
+        FrameCapture::requestFrame(job.inst, n);
+        if (forCollection) // the interval runs from the frame request
+            job.post([this, intervalMs] {
+                if (collectionRunning)
+                    collectionTimer.start(intervalMs);
+            });
+        const FrameCapture::FrameText frame =
+            FrameCapture::fetchFrame(job.inst, n, [this, &job](int received, int expected) {
+                job.post([this, received, expected] { showTransfer(received, expected); });
+                return !job.cancelled();
+            });
+        job.inst.closeConnection();
+        return [this, frame, n, forCollection] { frameArrived(frame, n, forCollection); };
+    });
+}
+
+void TR7310_tab::showTransfer(int received, int expected)
+{
+    frameProgress->setRange(0, qMax(1, expected));
+    frameProgress->setValue(received);
+}
+
+void TR7310_tab::updateControls()
+{
+    // Starting a second kind of capture while one runs would only queue behind it; the set-up
+    // commands stay available and run between two frames.
+    ui->collect_btn->setEnabled(!captureInFlight && !continuousCapture && !collectionRunning);
+    ui->continuousCapture_btn->setEnabled(!collectionRunning);
+    ui->startCapture_btn->setEnabled(!continuousCapture);
+    ui->startCapture_btn->setText(collectionRunning ? QStringLiteral("Stop Collection")
+                                                    : QStringLiteral("Start Collection"));
+}
+
+void TR7310_tab::openFailed(bool forCollection)
+{
+    captureInFlight = false;
+    if (forCollection) {
+        stopCollection(QStringLiteral("The collection stopped after %1 of %2 captures: the kit "
+                                      "could not be opened. Press Start Collection to go on "
+                                      "from there.")
+                           .arg(captureCount)
+                           .arg(numCaptures));
+    } else if (continuousCapture) {
+        stopContinuousCapture(
+            QStringLiteral("Continuous capture stopped: the kit could not be opened."));
+    }
+    updateControls();
+}
+
+void TR7310_tab::frameArrived(const FrameCapture::FrameText &frame, int n, bool forCollection)
+{
+    captureInFlight = false;
+    if (forCollection)
+        collectionFrame(frame, n);
+    else
+        collectedFrame(frame);
+    updateControls();
+}
+
 void TR7310_tab::on_collect_btn_clicked()
 {
-    if (!openDevice()) {
-        if (continuousCapture)
-            stopContinuousCapture(
-                QStringLiteral("Continuous capture stopped: the kit could not be opened."));
-        return;
-    }
-
+    if (captureInFlight)
+        return; // one frame at a time; the one in flight is drawn when it arrives
     int n = ui->numSamples_txt->text().toInt();
     if (n > FrameCapture::maxSamples) {
         ui->numSamples_txt->setText(QString::number(FrameCapture::maxSamples));
         n = FrameCapture::maxSamples;
     }
-    const FrameCapture::FrameText frame = FrameCapture::captureFrame(*inst, n);
+    captureOnLink(n, false, 0);
+}
 
+void TR7310_tab::collectedFrame(const FrameCapture::FrameText &frame)
+{
     previousSamples = samples;
     samples = FrameCapture::hexToVolts(frame.hex);
 
     if (samples.isEmpty() && continuousCapture) {
-        inst->closeConnection();
         stopContinuousCapture(
             QStringLiteral("Continuous capture stopped: the kit sent an empty frame."));
         return;
@@ -375,15 +503,37 @@ void TR7310_tab::on_collect_btn_clicked()
     }
 
     plot();
-    inst->closeConnection();
+
+    if (continuousCapture) {
+        ++continuousFrames;
+        emit captureStatus(frameRateText());
+        continuousTimer.start(1); // the next frame, once the event loop has drawn this one
+    }
+}
+
+QString TR7310_tab::frameRateText() const
+{
+    const double seconds = continuousClock.elapsed() / 1000.0;
+    const double rate = seconds > 0 ? continuousFrames / seconds : 0.0;
+    return QStringLiteral("Frame %1 \u00b7 %2 frames/s")
+        .arg(continuousFrames)
+        .arg(QString::number(rate, 'f', 2));
+}
+
+void TR7310_tab::continueCapture()
+{
+    if (continuousCapture)
+        on_collect_btn_clicked();
 }
 
 void TR7310_tab::stopContinuousCapture(const QString &reason)
 {
     qCDebug(lcRadar) << reason;
     continuousCapture = false;
+    continuousTimer.stop();
     ui->continuousCapture_btn->setChecked(false);
     ui->continuousCapture_btn->setText(QStringLiteral("Start Continuous Capture"));
+    updateControls();
     tell(reason);
 }
 
@@ -392,21 +542,35 @@ void TR7310_tab::on_continuousCapture_btn_clicked(bool checked)
     if (checked) {
         ui->continuousCapture_btn->setText(QStringLiteral("Stop Capture"));
         continuousCapture = true;
+        continuousFrames = 0;
+        continuousClock.start();
+        on_collect_btn_clicked(); // with a frame in flight, the loop goes on when it arrives
     } else {
+        // The frame in flight still arrives and is drawn; nothing starts after it.
         ui->continuousCapture_btn->setText(QStringLiteral("Start Continuous Capture"));
         continuousCapture = false;
+        continuousTimer.stop();
     }
-    on_collect_btn_clicked();
+    updateControls();
 }
 
 void TR7310_tab::on_startCapture_btn_clicked()
 {
-    if (collectionRunning) {
-        qCDebug(lcRadar, "a collection is already running");
+    if (collectionRunning) { // the button reads "Stop Collection" while a run goes on
+        collectionTimer.stop();
+        collectionRunning = false;
+        collectionStepDue = false;
+        collectionProgress->setFormat(
+            QStringLiteral("%v/%m stopped; Start Collection goes on from there"));
+        qCDebug(lcRadar) << "collection stopped by the user after" << captureCount << "captures";
+        updateControls();
         return;
     }
     collectionRunning = true;
+    backToBackTold = false;
+    collectionProgress->setFormat(QStringLiteral("%v/%m"));
     saver.beginRun();
+    updateControls();
     collectionStep();
 }
 
@@ -414,50 +578,64 @@ void TR7310_tab::stopCollection(const QString &reason)
 {
     collectionTimer.stop();
     collectionRunning = false;
+    collectionStepDue = false;
+    updateControls();
     qCDebug(lcRadar) << reason;
     tell(reason);
 }
 
 void TR7310_tab::collectionStep()
 {
+    if (!collectionRunning)
+        return;
+    if (captureInFlight) {
+        // The interval is shorter than one frame's transfer: the next frame follows this one.
+        collectionStepDue = true;
+        if (!backToBackTold) {
+            backToBackTold = true;
+            collectionProgress->setFormat(
+                QStringLiteral("%v/%m, frames follow back to back: the interval is shorter "
+                               "than one frame's transfer"));
+        }
+        return;
+    }
     if (captureCount >= numCaptures) {
         captureCount = 0;
         collectionRunning = false;
+        updateControls();
         return;
     }
-    const QString stopped = QStringLiteral("The collection stopped after %1 of %2 captures: %3 "
-                                           "Press Start Collection to go on from there.");
-    if (!openDevice()) {
-        stopCollection(stopped.arg(captureCount)
-                           .arg(numCaptures)
-                           .arg(QStringLiteral("the kit could not be opened.")));
-        return;
-    }
-
-    const int n = numSampleCapture;
-    FrameCapture::requestFrame(*inst, n);
-    // The interval runs from the frame request, not from the end of the transfer.
+    collectionProgress->setRange(0, qMax(1, numCaptures));
+    collectionProgress->setValue(captureCount);
     const double ms = std::trunc(captureInterval * 1000.0);
-    collectionTimer.start(int(qBound(0.0, ms, double(std::numeric_limits<int>::max()))));
-    const FrameCapture::FrameText frame = FrameCapture::fetchFrame(*inst, n);
-    QVector<double> volts = FrameCapture::hexToVolts(frame.hex);
+    captureOnLink(numSampleCapture, true,
+                  int(qBound(0.0, ms, double(std::numeric_limits<int>::max()))));
+}
 
+void TR7310_tab::collectionFrame(const FrameCapture::FrameText &frame, int n)
+{
+    QVector<double> volts = FrameCapture::hexToVolts(frame.hex);
     if (frame.lostReplies > 0 || (volts.isEmpty() && n > 0)) {
-        inst->closeConnection();
-        stopCollection(stopped.arg(captureCount)
-                           .arg(numCaptures)
-                           .arg(QStringLiteral("the kit stopped answering.")));
+        stopCollection(QStringLiteral("The collection stopped after %1 of %2 captures: the kit "
+                                      "stopped answering. Press Start Collection to go on "
+                                      "from there.")
+                           .arg(captureCount)
+                           .arg(numCaptures));
         return;
     }
 
     samples = std::move(volts);
     plot();
-    inst->closeConnection();
 
     ++captureCount;
+    collectionProgress->setValue(captureCount);
     if (saveCaptureData)
         saveData(samples, collectionFolder + QLatin1Char('/') +
                               DataFile::numberedName(collectionName, captureCount - 1));
+    if (collectionStepDue) {
+        collectionStepDue = false;
+        collectionStep();
+    }
 }
 
 void TR7310_tab::on_numCaptures_txt_editingFinished()
@@ -650,9 +828,6 @@ void TR7310_tab::plot()
     default:
         break;
     }
-
-    if (continuousCapture && !continuousTimer.isActive())
-        continuousTimer.start(1);
 }
 
 void TR7310_tab::plotRaw(const QVector<double> &w)

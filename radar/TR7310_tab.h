@@ -1,8 +1,12 @@
 #pragma once
 
+#include "link/LinkThread.h"
 #include "radar/DataFile.h"
+#include "radar/FrameCapture.h"
 
+#include <QElapsedTimer>
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -10,6 +14,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class ADCdataProcessing;
 class QAbstractButton;
@@ -20,6 +25,7 @@ class QCPColorScale;
 class QCPTextElement;
 class QCustomPlot;
 class QMouseEvent;
+class QProgressBar;
 class QRubberBand;
 class parameterDialog;
 class usbTMCabstraction;
@@ -30,7 +36,8 @@ class TR7310_tab;
 
 // The USB radar tab of one kit: sweep set-up, frame capture (single, continuous, timed
 // collection), data files and the six plot pages. Every device operation is one bracket
-// openDevice() ... inst->closeConnection() inside a single slot.
+// openDevice() ... closeConnection(), run as a job on the command layer's link thread; its
+// result comes back to this tab's thread, which updates the form, the frame and the plots.
 class TR7310_tab : public QWidget
 {
     Q_OBJECT
@@ -44,13 +51,16 @@ public:
     using FilesChooser = std::function<QStringList(QWidget *parent, const QString &caption)>;
     void setFilesChooser(FilesChooser chooser);
 
-    // The 100 ms pauses of the ramp-time tune sequence; QThread::msleep unless replaced.
+    // The 100 ms pauses of the ramp-time tune sequence, taken on the link thread;
+    // QThread::msleep unless replaced.
     using Pause = std::function<void(int ms)>;
     void setTunePause(Pause pause);
 
 signals:
     void rf_on(bool s);
     void plottingFinished();
+    // During continuous capture, after each frame: "Frame 132 · 0.47 frames/s".
+    void captureStatus(const QString &text);
 
 private slots:
     // Radar set-up
@@ -72,6 +82,7 @@ private slots:
     void on_continuousCapture_btn_clicked(bool checked);
     void on_startCapture_btn_clicked();
     void collectionStep();
+    void continueCapture();
     void on_numCaptures_txt_editingFinished();
     void on_numSampleCapture_txt_editingFinished();
     void on_captureInterval_txt_editingFinished();
@@ -118,7 +129,21 @@ private slots:
     void on_subtractAverage_ckbx_clicked(bool checked);
 
 private:
-    bool openDevice();
+    static bool openDevice(usbTMCabstraction &link, const QString &target);
+    void onLink(LinkThread::Work work);
+    void sendInBracket(const QStringList &commands);
+    void queryInBracket(const QString &query,
+                        std::function<void(const QPair<int, QString> &)> then);
+    void readFreqsThen(std::function<void()> then);
+    void readRamptimeThen(std::function<void()> then);
+    void captureOnLink(int n, bool forCollection, int intervalMs);
+    void showTransfer(int received, int expected);
+    void updateControls();
+    void openFailed(bool forCollection);
+    void frameArrived(const FrameCapture::FrameText &frame, int n, bool forCollection);
+    void collectedFrame(const FrameCapture::FrameText &frame);
+    void collectionFrame(const FrameCapture::FrameText &frame, int n);
+    QString frameRateText() const;
     void tell(const QString &message);
     void stopContinuousCapture(const QString &reason);
     void stopCollection(const QString &reason);
@@ -196,6 +221,33 @@ private:
     DataFile::Saver saver;
     FilesChooser filesChooser;
     Pause tunePause;
+
+    // The text of ramptime_txt as the link thread may read it.
+    struct RampText
+    {
+        void set(const QString &t)
+        {
+            QMutexLocker lock(&mutex);
+            text = t;
+        }
+        QString get()
+        {
+            QMutexLocker lock(&mutex);
+            return text;
+        }
+        QMutex mutex;
+        QString text;
+    };
+    LinkThread *link = nullptr;
+    LinkThread::CancelToken linkToken;
+    std::shared_ptr<RampText> rampText;
+    bool captureInFlight = false;   // a frame of this tab is queued or on the wire
+    bool collectionStepDue = false; // the interval ended while a frame was still in flight
+    bool backToBackTold = false;
+    int continuousFrames = 0;
+    QElapsedTimer continuousClock;
+    QProgressBar *frameProgress = nullptr;
+    QProgressBar *collectionProgress = nullptr;
 
     friend struct TR7310_tabProbe; // white-box access for the tests
 };

@@ -2,6 +2,7 @@
 // White-box access to the radar tab's state for the tests (the tab names this struct its friend).
 
 #include "app/parameterDialog.h"
+#include "link/LinkThread.h"
 #include "radar/TR7310_tab.h"
 
 #include <QAbstractButton>
@@ -70,7 +71,18 @@ struct TR7310_tabProbe
     QCustomPlot *plotWidget(const char *name) { return w<QCustomPlot>(name); }
     QString text(const char *name) { return w<QLineEdit>(name)->text(); }
     void setText(const char *name, const QString &text) { w<QLineEdit>(name)->setText(text); }
-    void click(const char *name) { w<QAbstractButton>(name)->click(); }
+    // Clicks and waits until the device work it started is done and its results are shown.
+    void click(const char *name)
+    {
+        w<QAbstractButton>(name)->click();
+        settle();
+    }
+    // The link thread has nothing queued or running, and every result has reached the tab.
+    bool idle() const { return !t.link || t.link->pending() == 0; }
+    bool settle(int timeoutMs = 15000)
+    {
+        return QTest::qWaitFor([this] { return idle(); }, timeoutMs);
+    }
     void showPage(int index) { w<QTabWidget>("plot_tab")->setCurrentIndex(index); }
 
     TR7310_tab &t;

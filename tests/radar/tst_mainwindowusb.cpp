@@ -49,6 +49,7 @@ void MainWindowUsbTest::twoKitsGiveTwoTabs()
 
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("activityTabs_tab"));
     QVERIFY(tabs);
+    QTRY_COMPARE(tabs->count(), 2); // discovery runs on the link thread
     QStringList titles;
     QList<TR7310_tab *> radarTabs;
     for (int i = 0; i < tabs->count(); ++i) {
@@ -69,8 +70,8 @@ void MainWindowUsbTest::twoKitsGiveTwoTabs()
     kits[0]->clearReceived();
     kits[1]->clearReceived();
     radarTabs[1]->findChild<QPushButton *>(QStringLiteral("collect_btn"))->click();
+    QTRY_COMPARE(kits[1]->receivedCommands().count(QStringLiteral("CAPT:FRAM?")), 34);
     QCOMPARE(kits[1]->receivedCommands().value(0), QStringLiteral("CAPT:FRAM 1024"));
-    QCOMPARE(kits[1]->receivedCommands().count(QStringLiteral("CAPT:FRAM?")), 34);
     QVERIFY(kits[0]->receivedCommands().isEmpty());
 
     window.close();

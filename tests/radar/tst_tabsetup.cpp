@@ -138,6 +138,7 @@ void TabSetupTest::frequenciesAreSentAsTyped()
     sim->kit().clearReceived();
     p.setText("startFreq_txt", QStringLiteral("24,1"));
     QTest::keyClick(p.w<QLineEdit>("stopFreq_txt"), Qt::Key_Return); // Return sends both
+    QVERIFY(p.settle());
     QCOMPARE(sim->received().mid(0, 2),
              (QStringList{"SWEEP:FREQSTAR 24,1", "SWEEP:FREQSTOP 24.2"}));
     QCOMPARE(p.text("startFreq_txt"), QStringLiteral("24.05"));
@@ -154,6 +155,7 @@ void TabSetupTest::rampTimeIsSentAndAxisFollows()
     TR7310_tabProbe p(*tab);
     p.setText("ramptime_txt", QStringLiteral("2.5"));
     QTest::keyClick(p.w<QLineEdit>("ramptime_txt"), Qt::Key_Return);
+    QVERIFY(p.settle());
     QCOMPARE(sim->received(), (QStringList{"SWEEP:RAMPTIME 2.5", "SWEEP:RAMPTIME?"}));
     QCOMPARE(p.text("ramptime_txt"), QStringLiteral("2.5"));
     // Range mode: top of the value axis = c * 10 kHz / K with K = 2 * 0.25 GHz / 2.5 ms.
@@ -231,21 +233,26 @@ void TabSetupTest::readBackFormatsAndBadValues()
         RadarLogOn log;
         QTest::ignoreMessage(QtDebugMsg, "rfPowerCheck: bad return value");
         QVERIFY(QMetaObject::invokeMethod(&fake, "update_RFPower"));
+        QVERIFY(p.settle());
     }
     QCOMPARE(p.w<QPushButton>("rf_power_btn")->styleSheet(), QString());
 
     QVERIFY(QMetaObject::invokeMethod(&fake, "readFreqs"));
+    QVERIFY(p.settle());
     QCOMPARE(p.text("stopFreq_txt"), QStringLiteral("1.23457e+06"));
     QCOMPARE(p.text("startFreq_txt"), QStringLiteral("0.5"));
     QVERIFY(QMetaObject::invokeMethod(&fake, "readRamptime"));
+    QVERIFY(p.settle());
     QCOMPARE(p.text("ramptime_txt"), QStringLiteral("0"));
     QVERIFY(QMetaObject::invokeMethod(&fake, "readSweepType"));
+    QVERIFY(p.settle());
     QVERIFY(p.w<QRadioButton>("twoWayCont_rdbtn")->isChecked());
 
     // No reply to the stop frequency: the start frequency is not asked either.
     answers.remove("SWEEP:FREQSTOP?");
     wire->commands.clear();
     QVERIFY(QMetaObject::invokeMethod(&fake, "readFreqs"));
+    QVERIFY(p.settle());
     QCOMPARE(wire->commands, (QList<QByteArray>{"SWEEP:FREQSTOP?"}));
     QCOMPARE(p.text("stopFreq_txt"), QStringLiteral("1.23457e+06"));
 

@@ -9,8 +9,6 @@
 #include "radar/LinePlot.h"
 
 #include <QButtonGroup>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QtMath>
 #include <qcustomplot.h>
 
@@ -79,6 +77,8 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
     for (int i = SpectrumPage; i <= DopplerPage; ++i)
         plots[i]->yAxis->setRange(-120, 0);
 
+    stepTimer.setSingleShot(true);
+    connect(&stepTimer, &QTimer::timeout, this, &kv7310bt_tab::runSteps);
     seriesTimer.setSingleShot(true);
     connect(&seriesTimer, SIGNAL(timeout()), this, SLOT(seriesStep()));
     frameWatchdog.setSingleShot(true);
@@ -95,27 +95,46 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
 
 kv7310bt_tab::~kv7310bt_tab() { delete ui; }
 
-void kv7310bt_tab::send(const QString &command) { emit sendBTmsg(command); }
+// The waits after commands are steps of a queue run by a timer: the window stays live and an idle
+// wait costs nothing. Commands and pauses keep the order the slots gave them; a slot called
+// during a wait runs its commands after it, not in the middle of another slot's sequence.
+void kv7310bt_tab::send(const QString &command)
+{
+    pendingSteps.append(command);
+    runSteps();
+}
 
 void kv7310bt_tab::delay()
 {
-    // A monotonic clock: a change of the wall clock must not stretch the wait.
-    QElapsedTimer waited;
-    waited.start();
-    ++delayDepth;
-    while (waited.elapsed() < 100)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, int(100 - waited.elapsed()));
-    if (--delayDepth == 0 && captureAfterDelay) {
+    pendingSteps.append(QString()); // a pause
+    runSteps();
+}
+
+void kv7310bt_tab::setCommandPause(int ms) { commandPause = qMax(0, ms); }
+
+void kv7310bt_tab::runSteps()
+{
+    while (!stepTimer.isActive() && !pendingSteps.isEmpty()) {
+        const QString step = pendingSteps.takeFirst();
+        if (step.isNull())
+            stepTimer.start(commandPause);
+        else
+            emit sendBTmsg(step);
+    }
+    if (!stepsBusy() && captureAfterDelay) {
         captureAfterDelay = false;
         QTimer::singleShot(1, this, SLOT(continueCapture()));
     }
 }
 
+bool kv7310bt_tab::stepsBusy() const { return stepTimer.isActive() || !pendingSteps.isEmpty(); }
+
 void kv7310bt_tab::continueCapture()
 {
     if (!continuousCapture)
         return;
-    if (delayDepth > 0) {
+    // A frame that arrives during a wait requests the next one after it, as it always did.
+    if (stepsBusy()) {
         captureAfterDelay = true;
         return;
     }

@@ -26,6 +26,9 @@ public:
     explicit kv7310bt_tab(QWidget *parent = nullptr);
     ~kv7310bt_tab() override;
 
+    // The wait after most commands, 100 ms unless replaced (tests shorten it).
+    void setCommandPause(int ms);
+
 signals:
     void sendBTmsg(QString msg);
     void rf_on(bool p);
@@ -70,9 +73,11 @@ private slots:
     void seriesStep();
     void frameOverdue();
     void continueCapture();
+    void runSteps();
 
 private:
     void delay();
+    bool stepsBusy() const;
     void plotData();
     void send(const QString &command);
     void endSeries();
@@ -106,9 +111,11 @@ private:
 
     // Continuous capture gives up when the kit stops sending frames.
     QTimer frameWatchdog;
-    // A frame that arrives inside delay() must not start the next capture there: on a fast link
-    // every capture would nest one level deeper until the stack runs out.
-    int delayDepth = 0;
+    // Commands and waits (null entries) still to go, and the wait under way.
+    QStringList pendingSteps;
+    QTimer stepTimer;
+    int commandPause = 100;
+    // A frame arrived during a wait: the next capture follows once the waits are over.
     bool captureAfterDelay = false;
 
     QCustomPlot *plots[4] = {};

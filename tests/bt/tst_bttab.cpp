@@ -63,6 +63,8 @@ class BtTabTest : public QObject
             ->setEditText(server->slavePath());
         setup->findChild<QPushButton *>(QStringLiteral("connect_btn"))->click();
         tab = window->findChild<kv7310bt_tab *>();
+        if (tab)
+            tab->setCommandPause(1); // the order of commands and waits is what counts here
         return tab != nullptr;
     }
 

@@ -33,6 +33,8 @@ static void shootPages(QWidget *tab, const QString &prefix, int framesPerMap = 0
     for (int i = 0; i < pages->count(); ++i) {
         pages->setCurrentIndex(i);
         for (int frame = 0; i >= 4 && frame < framesPerMap; ++frame) {
+            // The button is back once the frame before has arrived.
+            (void)QTest::qWaitFor([collect] { return collect->isEnabled(); }, 5000);
             collect->click();
             QTest::qWait(10);
         }
@@ -70,11 +72,13 @@ int main(int argc, char *argv[])
                 save(w, QStringLiteral("start-") + w->metaObject()->className());
         usbWindow.configureUSB();
         auto *tabs = usbWindow.findChild<QTabWidget *>(QStringLiteral("activityTabs_tab"));
+        (void)QTest::qWaitFor([tabs] { return tabs->count() > 0; },
+                              5000); // found on the link thread
         if (tabs->count() > 0) {
             QWidget *tab = tabs->widget(0);
             QTest::qWait(2500); // the start-up read-backs and the ramp-time tune
             tab->findChild<QPushButton *>(QStringLiteral("collect_btn"))->click();
-            QTest::qWait(200);
+            QTest::qWait(500);
             save(&usbWindow, QStringLiteral("usb-window"));
             shootPages(tab, QStringLiteral("usb"), 60);
         }

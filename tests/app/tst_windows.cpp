@@ -54,8 +54,9 @@ private slots:
         for (int press = 0; press < 2; ++press) {
             QTest::mouseClick(selector->findChild<QPushButton *>(QStringLiteral("usb_btn")),
                               Qt::LeftButton);
-            QCOMPARE(selector->findChild<QLabel *>(QStringLiteral("msg_lbl"))->text(),
-                     QStringLiteral("No USB devices found!"));
+            // The search runs on the link thread; the answer comes back a moment later.
+            QTRY_COMPARE(selector->findChild<QLabel *>(QStringLiteral("msg_lbl"))->text(),
+                         QStringLiteral("No USB devices found!"));
             QVERIFY(selector->isVisible());
             QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Not connected"));
         }

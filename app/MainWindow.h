@@ -8,6 +8,7 @@
 class DeviceConnectionSelector;
 class InteractiveSerialIO;
 class KVserialSetup;
+class QPushButton;
 class usbTMCabstraction;
 
 namespace Ui {
@@ -35,10 +36,11 @@ public slots:
 
 private slots:
     void portError(QSerialPort::SerialPortError error);
+    void showError(QString text);
+    void reconnectBT();
 
 private:
     void showStatus(QString text);
-    void showError(QString text);
     bool openBTport();
 
     qint32 numDevices = 0;
@@ -49,4 +51,6 @@ private:
     usbTMCabstraction *usb = nullptr;
     DeviceConnectionSelector *connSelector = nullptr;
     QByteArray rxBuffer;
+    // Shown in the status bar while the Bluetooth port has vanished: opens it again by name.
+    QPushButton *reconnect_btn = nullptr;
 };

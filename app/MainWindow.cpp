@@ -11,6 +11,8 @@
 #include "link/usbTMCabstraction.h"
 #include "radar/TR7310_tab.h"
 
+#include <QPushButton>
+#include <QStatusBar>
 #include <QThread>
 #include <QTime>
 
@@ -33,6 +35,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(this, SIGNAL(msgReceived(QByteArray)), console, SLOT(showReceivedText(QByteArray)));
 
     usb = new usbTMCabstraction();
+
+    reconnect_btn = new QPushButton(QStringLiteral("Reconnect"), this);
+    reconnect_btn->setObjectName(QStringLiteral("reconnect_btn"));
+    reconnect_btn->setToolTip(QStringLiteral("Open the Bluetooth port again"));
+    reconnect_btn->hide();
+    statusBar()->addPermanentWidget(reconnect_btn);
+    connect(reconnect_btn, SIGNAL(clicked()), this, SLOT(reconnectBT()));
 }
 
 MainWindow::~MainWindow() { delete ui; }
@@ -129,6 +138,7 @@ bool MainWindow::openBTport()
     ui->activityTabs_tab->addTab(tab, QStringLiteral("VLX BT"));
     connect(this, SIGNAL(msgReceived(QByteArray)), tab, SLOT(parseBTmsg(QByteArray)));
     connect(tab, SIGNAL(sendBTmsg(QString)), this, SLOT(sendMsg(QString)));
+    connect(tab, SIGNAL(errorMessage(QString)), this, SLOT(showError(QString)));
     ui->activityTabs_tab->addTab(console, QStringLiteral("I/O"));
     showStatus(QStringLiteral("Connected over BT"));
     serialSetup->close();
@@ -163,7 +173,24 @@ void MainWindow::portError(QSerialPort::SerialPortError error)
         return;
     const QString reason = port->errorString();
     port->close();
+    rxBuffer.clear(); // a message cut off by the loss would swallow the first one after it
     showError(QStringLiteral("port closed: ") + reason);
+    reconnect_btn->show();
+}
+
+void MainWindow::reconnectBT()
+{
+    if (!port || port->isOpen())
+        return;
+    // The same port object keeps its name and line settings.
+    port->clearError();
+    if (!port->open(QIODevice::ReadWrite)) {
+        showError(QStringLiteral("port not opened!"));
+        return;
+    }
+    rxBuffer.clear();
+    reconnect_btn->hide();
+    showStatus(QStringLiteral("Connected over BT"));
 }
 
 void MainWindow::sendMsg(QString msg)

@@ -9,6 +9,7 @@
 class DeviceConnectionSelector;
 class InteractiveSerialIO;
 class KVserialSetup;
+class QPushButton;
 class usbTMCabstraction;
 
 namespace Ui {
@@ -36,6 +37,8 @@ public slots:
 
 private slots:
     void portError(QSerialPort::SerialPortError error);
+    void showError(QString text);
+    void reconnectBT();
 
 private:
     // What discovery learnt of one listed kit.
@@ -46,7 +49,6 @@ private:
     };
     void addUsbTabs(const QList<FoundKit> &kits);
     void showStatus(QString text);
-    void showError(QString text);
     bool openBTport();
 
     qint32 numDevices = 0;
@@ -58,4 +60,6 @@ private:
     DeviceConnectionSelector *connSelector = nullptr;
     QByteArray rxBuffer;
     bool usbSearchRunning = false; // discovery runs on the link thread; one at a time
+    // Shown in the status bar while the Bluetooth port has vanished: opens it again by name.
+    QPushButton *reconnect_btn = nullptr;
 };

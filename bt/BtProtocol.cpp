@@ -2,6 +2,8 @@
 
 #include "radar/RadarMath.h"
 
+#include <limits>
+
 namespace BtProtocol {
 
 namespace {
@@ -54,6 +56,53 @@ QVector<double> decodeSamples(const QByteArray &message)
         samples.append(RadarMath::countToVolts(word));
     }
     return samples;
+}
+
+namespace {
+// The tag as the user can read it: printable ASCII kept, anything else escaped, kept short.
+QString printableTag(const QByteArray &message)
+{
+    const qsizetype colon = message.indexOf(':');
+    const QByteArray tag = message.left(colon < 0 ? message.size() : colon);
+    QString text;
+    for (qsizetype i = 0; i < tag.size() && text.size() < 16; ++i) {
+        const uchar c = uchar(tag.at(i));
+        text += c >= 0x20 && c < 0x7f ? QString(QLatin1Char(char(c)))
+                                      : QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
+    }
+    if (tag.size() > 16)
+        text += QStringLiteral("...");
+    return text;
+}
+} // namespace
+
+DataCheck checkDataReply(const QByteArray &message, int requested)
+{
+    DataCheck check;
+    auto fail = [&check](const QString &reason) {
+        check.ok = false;
+        check.reason = reason;
+        return check;
+    };
+    if (!message.endsWith(QByteArrayView(":END\r\n", kTerminatorBytes)))
+        return fail(QStringLiteral("garbled: no terminator"));
+    const bool dataTag = message.size() >= kHeaderBytes + kTerminatorBytes &&
+                         message.startsWith("DATA") && message.at(4) != ':' &&
+                         message.at(5) != ':' && message.at(6) == ':';
+    if (!dataTag)
+        return fail(
+            QStringLiteral("garbled: tag \"%1\" is not a data tag").arg(printableTag(message)));
+    const qsizetype payload = message.size() - kHeaderBytes - kTerminatorBytes;
+    check.samples = int(qMin<qsizetype>(payload / 2, std::numeric_limits<int>::max()));
+    if (payload % 2 != 0)
+        return fail(QStringLiteral("garbled: an odd byte after %1 samples").arg(check.samples));
+    if (requested >= 0 && check.samples < requested)
+        return fail(
+            QStringLiteral("incomplete: %1 of %2 samples").arg(check.samples).arg(requested));
+    if (requested >= 0 && check.samples > requested)
+        return fail(
+            QStringLiteral("too long: %1 samples for %2").arg(check.samples).arg(requested));
+    return check;
 }
 
 double replySeconds(int samples)

@@ -46,6 +46,21 @@ constexpr int kTerminatorBytes = 6;
 // an odd byte before the terminator is ignored.
 QVector<double> decodeSamples(const QByteArray &message);
 
+// The verdict on one data reply. reason reads after "frame" or "frame 12", for example
+// "incomplete: 512 of 1024 samples"; it is empty when the reply is whole.
+struct DataCheck
+{
+    bool ok = true;
+    int samples = 0; // whole samples the payload holds
+    QString reason;
+};
+
+// Checks a framed data reply against the samples requested: the 7-byte header is the data tag
+// ("DATA", two bytes of its own, ":"), the payload exactly 2 bytes per requested sample, and
+// the terminator follows. requested < 0 (the tab did not ask, the console did) accepts any
+// whole number of samples.
+DataCheck checkDataReply(const QByteArray &message, int requested);
+
 // Seconds the serial link (9600 baud, 10 bits a byte) needs to carry the data reply of n samples.
 double replySeconds(int samples);
 

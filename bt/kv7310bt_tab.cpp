@@ -260,6 +260,7 @@ void kv7310bt_tab::on_numSamples_txt_editingFinished() {}
 void kv7310bt_tab::on_collect_btn_clicked()
 {
     const int n = ui->numSamples_txt->text().toInt();
+    requestedSamples = n;
     send(QStringLiteral("CAPT:STRE ") + QString::number(n) + QStringLiteral("$"));
     if (continuousCapture)
         frameWatchdog.start(timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
@@ -317,6 +318,7 @@ void kv7310bt_tab::seriesStep()
     // Awaiting is set before the command leaves, so a reply parsed at once finds it.
     seriesAwaiting = captureCount;
     ++captureCount;
+    requestedSamples = numSampleCapture;
     send(QStringLiteral("CAPT:STRE ") + QString::number(numSampleCapture) + QStringLiteral("$"));
     seriesTimer.start(timerMs(captureInterval * 1000));
 }
@@ -439,25 +441,46 @@ void kv7310bt_tab::parseBTmsg(QByteArray msg)
             break;
         }
         break;
-    case BtProtocol::Tag::Data: {
-        qCDebug(lcBt) << msg.size() - BtProtocol::kHeaderBytes - BtProtocol::kTerminatorBytes;
-        samples = BtProtocol::decodeSamples(msg);
-        frameWatchdog.stop();
-        if (seriesRunning && seriesAwaiting >= 0) {
-            const int number = seriesAwaiting;
-            seriesAwaiting = -1;
-            if (saveCaptureData)
-                saveData(samples, collectionFolder + QStringLiteral("/") +
-                                      DataFile::numberedName(collectionName, number));
-            if (captureCount >= numCaptures)
-                endSeries();
-        }
-        plotData();
+    case BtProtocol::Tag::Data:
+        takeFrame(msg);
         break;
-    }
     default:
         break;
     }
+}
+
+void kv7310bt_tab::takeFrame(const QByteArray &msg)
+{
+    qCDebug(lcBt) << msg.size() - BtProtocol::kHeaderBytes - BtProtocol::kTerminatorBytes;
+    const int number = ++framesReceived;
+    frameWatchdog.stop();
+    const BtProtocol::DataCheck check = BtProtocol::checkDataReply(msg, requestedSamples);
+    if (!check.ok) {
+        // Neither drawn nor saved: a series leaves a gap under this number, continuous capture
+        // asks for the next frame.
+        const QString text = QStringLiteral("frame %1 %2").arg(number).arg(check.reason);
+        qCDebug(lcBt).noquote() << text;
+        emit errorMessage(text);
+        if (seriesRunning && seriesAwaiting >= 0) {
+            seriesAwaiting = -1;
+            if (captureCount >= numCaptures)
+                endSeries();
+        }
+        if (continuousCapture)
+            QTimer::singleShot(1, this, SLOT(continueCapture()));
+        return;
+    }
+    samples = BtProtocol::decodeSamples(msg);
+    if (seriesRunning && seriesAwaiting >= 0) {
+        const int capture = seriesAwaiting;
+        seriesAwaiting = -1;
+        if (saveCaptureData)
+            saveData(samples, collectionFolder + QStringLiteral("/") +
+                                  DataFile::numberedName(collectionName, capture));
+        if (captureCount >= numCaptures)
+            endSeries();
+    }
+    plotData();
 }
 
 // ---- Plots ----

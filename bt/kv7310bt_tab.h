@@ -32,6 +32,8 @@ public:
 signals:
     void sendBTmsg(QString msg);
     void rf_on(bool p);
+    // A reply the tab refused, in words for the status bar.
+    void errorMessage(QString text);
 
 public slots:
     void parseBTmsg(QByteArray msg);
@@ -83,6 +85,7 @@ private:
     void endSeries();
     void stopContinuousCapture(const QString &why);
     void tellUser(const QString &message);
+    void takeFrame(const QByteArray &msg);
 
     Ui::kv7310bt_tab *ui;
     QButtonGroup *sweepGroup;
@@ -117,6 +120,11 @@ private:
     int commandPause = 100;
     // A frame arrived during a wait: the next capture follows once the waits are over.
     bool captureAfterDelay = false;
+
+    // Samples asked for by the tab's last "CAPT:STRE"; -1 before the first. A data reply must
+    // carry exactly this many, or it is dropped.
+    int requestedSamples = -1;
+    int framesReceived = 0;
 
     QCustomPlot *plots[4] = {};
     int plottedLength[4] = {-1, -1, -1, -1};

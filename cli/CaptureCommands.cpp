@@ -136,30 +136,30 @@ bool parseOptions(CliSession &session, const QStringList &arguments, bool collec
     return true;
 }
 
-// One frame as Collect and Plot takes it; false (with the message given) when it did not happen.
-bool takeFrame(CliSession &session, const QString &target, int n, QVector<double> &frame,
-               const std::function<void()> &afterRequest = {})
+enum class Take { Ok, NoKit, BadFrame };
+
+// One frame as Collect and Plot takes it; Ok only when the frame is exactly what the kit was
+// asked for. Otherwise the reason has been written to standard error.
+Take takeFrame(CliSession &session, const QString &target, int n, QVector<double> &frame,
+               const QString &frameName, const std::function<void()> &afterRequest = {})
 {
     usbTMCabstraction &usb = session.usb();
     const int opened = usb.openConnection(target);
     if (opened < 0) {
         session.deviceError(QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened));
-        return false;
+        return Take::NoKit;
     }
     FrameCapture::requestFrame(usb, n);
     if (afterRequest)
         afterRequest();
     const FrameCapture::FrameText text = FrameCapture::fetchFrame(usb, n);
     usb.closeConnection();
-    if (text.lostReplies > 0) {
-        session.deviceError(QStringLiteral("%1 stopped answering during the frame").arg(target));
-        return false;
+    if (!text.check.ok) {
+        session.deviceError(QStringLiteral("%1: %2 %3").arg(target, frameName, text.check.reason));
+        return Take::BadFrame;
     }
     frame = FrameCapture::hexToVolts(text.hex);
-    if (frame.size() != n)
-        session.err << "kvvlx-cli: " << target << " sent " << frame.size() << " of " << n
-                    << " samples\n";
-    return true;
+    return Take::Ok;
 }
 
 } // namespace
@@ -174,7 +174,7 @@ int runCapture(CliSession &session, const QStringList &arguments)
     if (!session.pickKit(o.kit, target))
         return CliDeviceError;
     QVector<double> frame;
-    if (!takeFrame(session, target, o.samples, frame))
+    if (takeFrame(session, target, o.samples, frame, QStringLiteral("frame")) != Take::Ok)
         return CliDeviceError;
     return session.writeFrame(frame, o.output);
 }
@@ -191,6 +191,7 @@ int runCollect(CliSession &session, const QStringList &arguments)
 
     const qint64 intervalMs = qint64(std::trunc(o.interval * 1000.0)); // as the tab's timer
     QElapsedTimer sinceRequest;
+    int dropped = 0;
     for (int i = 0; i < o.count; ++i) {
         if (i > 0) {
             const qint64 wait = intervalMs - sinceRequest.elapsed();
@@ -199,18 +200,31 @@ int runCollect(CliSession &session, const QStringList &arguments)
         }
         QVector<double> frame;
         // The interval runs from the frame request, as in the tab.
-        if (!takeFrame(session, target, o.samples, frame, [&] { sinceRequest.start(); })) {
+        const Take took =
+            takeFrame(session, target, o.samples, frame, QStringLiteral("frame %1").arg(i),
+                      [&] { sinceRequest.start(); });
+        if (took == Take::NoKit) {
             session.err << "kvvlx-cli: the collection stopped after " << i << " of " << o.count
                         << " captures\n";
             session.err.flush();
             return CliDeviceError;
         }
         const QString path = o.folder + QLatin1Char('/') + DataFile::numberedName(o.name, i);
+        if (took == Take::BadFrame) {
+            // A gap: no file under this number, so no wrong frame passes for a good one.
+            ++dropped;
+            session.err << "kvvlx-cli: no file " << path << '\n';
+            session.err.flush();
+            continue;
+        }
         QString error;
         if (!DataFile::write(frame, path, &error))
             return session.deviceError(QStringLiteral("cannot write %1: %2").arg(path, error));
         session.out << path << '\n';
         session.out.flush();
     }
+    if (dropped > 0)
+        return session.deviceError(
+            QStringLiteral("%1 of %2 frames dropped").arg(dropped).arg(o.count));
     return CliOk;
 }

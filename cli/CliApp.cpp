@@ -6,6 +6,7 @@
 #include "link/usbConnection.h"
 #include "link/usbTMCabstraction.h"
 #include "radar/DataFile.h"
+#include "radar/FrameCapture.h"
 #include "sim/Demo.h"
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"
@@ -201,17 +202,9 @@ bool CliSession::pickKit(const QString &wanted, QString &target)
         target = wanted.isEmpty() ? targets.first() : wanted;
         return true;
     }
-    for (const QString &candidate : targets) {
-        if (usb().openConnection(candidate) < 0)
-            continue;
-        usb().getDescriptions();
-        const bool match = usb().getSerial() == wanted;
-        usb().closeConnection();
-        if (match) {
-            target = candidate;
-            return true;
-        }
-    }
+    target = FrameCapture::findKitBySerial(usb(), wanted, targets);
+    if (!target.isEmpty())
+        return true;
     deviceError(QStringLiteral("no kit with target or serial %1").arg(wanted));
     return false;
 }

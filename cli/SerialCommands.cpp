@@ -3,6 +3,7 @@
 #include "bt/BtFraming.h"
 #include "bt/BtProtocol.h"
 #include "cli/CliApp.h"
+#include "radar/FrameCapture.h"
 #include "sim/BtPtyServer.h"
 #include "sim/KitOptions.h"
 #include "sim/VirtualKit.h"
@@ -12,7 +13,6 @@
 #include <QSerialPort>
 
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -32,25 +32,40 @@ bool openPort(CliSession &session, QSerialPort &port, const QString &name)
     return false;
 }
 
-// Sends one command and waits for the first reply that accept() takes; nullopt on time-out.
-std::optional<QByteArray> exchange(QSerialPort &port, const QString &command, int timeoutMs,
-                                   bool (*accept)(const QByteArray &))
+enum class Wait { Reply, TimedOut, PortClosed };
+
+// A port whose device vanished reports it as one of these, and every later wait returns at once.
+bool portGone(const QSerialPort &port)
+{
+    const QSerialPort::SerialPortError e = port.error();
+    return !port.isOpen() || e == QSerialPort::ResourceError || e == QSerialPort::ReadError ||
+           e == QSerialPort::WriteError || e == QSerialPort::DeviceNotFoundError;
+}
+
+// Sends one command and waits for the first reply that accept() takes, at most timeoutMs.
+Wait exchange(QSerialPort &port, const QString &command, qint64 timeoutMs,
+              bool (*accept)(const QByteArray &), QByteArray &reply)
 {
     port.write(command.toUtf8());
-    port.waitForBytesWritten(timeoutMs);
+    port.waitForBytesWritten(int(qMin<qint64>(timeoutMs, 60000)));
     QByteArray pending;
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < timeoutMs) {
-        if (!port.waitForReadyRead(int(timeoutMs - waited.elapsed())))
+        if (portGone(port))
+            return Wait::PortClosed;
+        const qint64 left = qBound(qint64(1), timeoutMs - waited.elapsed(), qint64(60000));
+        if (!port.waitForReadyRead(int(left)))
             continue;
         pending.append(port.readAll());
         for (const QByteArray &message : BtFraming::takeMessages(pending))
-            if (accept(message))
-                return message;
+            if (accept(message)) {
+                reply = message;
+                return Wait::Reply;
+            }
         BtFraming::enforceBound(pending);
     }
-    return std::nullopt;
+    return portGone(port) ? Wait::PortClosed : Wait::TimedOut;
 }
 
 bool anyReply(const QByteArray &) { return true; }
@@ -107,11 +122,13 @@ int runSerial(CliSession &session, const QString &portName, const QStringList &a
         const QString text = words.mid(1).join(QLatin1Char(' '));
         if (text.isEmpty())
             return session.usageError(QStringLiteral("query needs the command text, with its $"));
-        const auto reply = exchange(port, text, kQueryTimeoutMs, &anyReply);
-        if (!reply)
+        QByteArray reply;
+        const Wait got = exchange(port, text, kQueryTimeoutMs, &anyReply, reply);
+        if (got == Wait::PortClosed)
+            return session.deviceError(QStringLiteral("%1: port closed").arg(portName));
+        if (got != Wait::Reply)
             return session.deviceError(QStringLiteral("no reply from %1").arg(portName));
-        session.out << QString::fromLatin1(reply->chopped(2))
-                    << "\n"; // "\r\n" becomes one line end
+        session.out << QString::fromLatin1(reply.chopped(2)) << "\n"; // "\r\n" becomes one line end
         return CliOk;
     }
 
@@ -119,14 +136,21 @@ int runSerial(CliSession &session, const QString &portName, const QStringList &a
         return session.usageError(QStringLiteral("unknown argument %1").arg(words.at(1)));
     bool ok = false;
     const int n = parser.value(samples).toInt(&ok);
-    if (!ok || n < 1)
-        return session.usageError(QStringLiteral("the number of samples must be 1 or more"));
+    if (!ok || n < 1 || n > FrameCapture::maxSamples)
+        return session.usageError(QStringLiteral("the number of samples must be from 1 to %1")
+                                      .arg(FrameCapture::maxSamples));
     // The link carries 960 bytes a second; give the frame that time and two seconds more.
-    const int timeoutMs = int(BtProtocol::replySeconds(n) * 1000) + 2000;
-    const auto reply =
-        exchange(port, QStringLiteral("CAPT:STRE %1$").arg(n), timeoutMs, &dataReply);
-    if (!reply)
+    const qint64 timeoutMs = qint64(BtProtocol::replySeconds(n) * 1000) + 2000;
+    QByteArray reply;
+    const Wait got =
+        exchange(port, QStringLiteral("CAPT:STRE %1$").arg(n), timeoutMs, &dataReply, reply);
+    if (got == Wait::PortClosed)
+        return session.deviceError(QStringLiteral("%1: port closed").arg(portName));
+    if (got != Wait::Reply)
         return session.deviceError(QStringLiteral("no frame from %1").arg(portName));
-    const QVector<double> frame = BtProtocol::decodeSamples(*reply);
+    const BtProtocol::DataCheck check = BtProtocol::checkDataReply(reply, n);
+    if (!check.ok)
+        return session.deviceError(QStringLiteral("%1: frame %2").arg(portName, check.reason));
+    const QVector<double> frame = BtProtocol::decodeSamples(reply);
     return session.writeFrame(frame, parser.value(output));
 }

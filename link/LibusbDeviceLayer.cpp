@@ -13,12 +13,21 @@ namespace {
 
 constexpr std::uint8_t kClassApplication = 0xFE;
 constexpr std::uint8_t kSubclassUsbtmc = 0x03;
+constexpr std::uint8_t kInitiateAbortBulkOut = 1;
+constexpr std::uint8_t kCheckAbortBulkOutStatus = 2;
+constexpr std::uint8_t kInitiateAbortBulkIn = 3;
+constexpr std::uint8_t kCheckAbortBulkInStatus = 4;
 constexpr std::uint8_t kInitiateClear = 5;
 constexpr std::uint8_t kCheckClearStatus = 6;
 constexpr std::uint8_t kStatusSuccess = 0x01;
 constexpr std::uint8_t kStatusPending = 0x02;
 constexpr int kClearPolls = 100;
 constexpr auto kClearPollInterval = std::chrono::milliseconds(50);
+// An abort follows a transfer that already took the full time-out; it gets well under a second
+// more, so a hung kit holds its caller for at most about six seconds.
+constexpr unsigned kAbortRequestTimeoutMs = 200;
+constexpr auto kAbortBudget = std::chrono::milliseconds(700);
+constexpr auto kAbortPollInterval = std::chrono::milliseconds(20);
 
 struct Location
 {
@@ -333,4 +342,77 @@ bool LibusbDeviceLayer::close()
     if (rc != 0)
         return fail(rc);
     return true;
+}
+
+bool LibusbDeviceLayer::abortBulkIn(std::uint8_t tag)
+{
+    if (!handle)
+        return fail(LIBUSB_ERROR_NO_DEVICE);
+    constexpr std::uint8_t requestType =
+        LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_ENDPOINT;
+    const auto deadline = std::chrono::steady_clock::now() + kAbortBudget;
+    std::uint8_t status[8] = {};
+    int rc = libusb_control_transfer(handle, requestType, kInitiateAbortBulkIn, tag, endpointIn,
+                                     status, 2, kAbortRequestTimeoutMs);
+    if (rc < 0)
+        return fail(rc);
+    if (rc < 1 || status[0] != kStatusSuccess)
+        return fail(LIBUSB_ERROR_IO); // nothing of that tag in progress, or refused
+    // The kit ends the transfer with a short packet; read what it still had queued.
+    auto drain = [this] {
+        std::uint8_t scratch[512];
+        int got = 0;
+        while (libusb_bulk_transfer(handle, endpointIn, scratch, int(sizeof scratch), &got,
+                                    kAbortRequestTimeoutMs / 2) == 0 &&
+               got == int(sizeof scratch)) {
+        }
+    };
+    drain();
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::fill(std::begin(status), std::end(status), 0);
+        rc = libusb_control_transfer(handle, requestType, kCheckAbortBulkInStatus, 0, endpointIn,
+                                     status, 8, kAbortRequestTimeoutMs);
+        if (rc < 1)
+            return fail(rc < 0 ? rc : LIBUSB_ERROR_IO);
+        if (status[0] != kStatusPending)
+            return status[0] == kStatusSuccess ? true : fail(LIBUSB_ERROR_IO);
+        if (rc >= 2 && (status[1] & 0x01))
+            drain(); // bmAbortBulkIn: the kit still holds data in its FIFO
+        else
+            std::this_thread::sleep_for(kAbortPollInterval);
+    }
+    return fail(LIBUSB_ERROR_TIMEOUT);
+}
+
+bool LibusbDeviceLayer::abortBulkOut(std::uint8_t tag)
+{
+    if (!handle)
+        return fail(LIBUSB_ERROR_NO_DEVICE);
+    constexpr std::uint8_t requestType =
+        LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_ENDPOINT;
+    const auto deadline = std::chrono::steady_clock::now() + kAbortBudget;
+    std::uint8_t status[8] = {};
+    int rc = libusb_control_transfer(handle, requestType, kInitiateAbortBulkOut, tag, endpointOut,
+                                     status, 2, kAbortRequestTimeoutMs);
+    if (rc < 0)
+        return fail(rc);
+    if (rc < 1 || status[0] != kStatusSuccess)
+        return fail(LIBUSB_ERROR_IO);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::fill(std::begin(status), std::end(status), 0);
+        rc = libusb_control_transfer(handle, requestType, kCheckAbortBulkOutStatus, 0, endpointOut,
+                                     status, 8, kAbortRequestTimeoutMs);
+        if (rc < 1)
+            return fail(rc < 0 ? rc : LIBUSB_ERROR_IO);
+        if (status[0] == kStatusPending) {
+            std::this_thread::sleep_for(kAbortPollInterval);
+            continue;
+        }
+        if (status[0] != kStatusSuccess)
+            return fail(LIBUSB_ERROR_IO);
+        // The kit halted its bulk-OUT endpoint to end the transfer; the host clears the halt.
+        libusb_clear_halt(handle, endpointOut);
+        return true;
+    }
+    return fail(LIBUSB_ERROR_TIMEOUT);
 }

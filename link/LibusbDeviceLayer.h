@@ -26,6 +26,8 @@ public:
     bool read(std::uint8_t *data, int capacity, int &received) override;
     bool close() override;
     long lastError() const override { return error; }
+    bool abortBulkIn(std::uint8_t tag) override;
+    bool abortBulkOut(std::uint8_t tag) override;
 
 private:
     bool fail(int code);

@@ -31,6 +31,22 @@ public:
 
     virtual bool close() = 0;
 
+    // Ends a bulk transfer that failed or timed out, as USBTMC allows: INITIATE_ABORT_BULK_IN
+    // or _OUT with the tag of the transfer's message, then CHECK_ABORT_BULK_IN/OUT_STATUS until
+    // the kit has let it go. Without it the kit may still answer the dead request later and put
+    // every following reply one step out of place. False when the layer cannot or the kit
+    // refused; the next open clears the kit in any case.
+    virtual bool abortBulkIn(std::uint8_t tag)
+    {
+        (void)tag;
+        return false;
+    }
+    virtual bool abortBulkOut(std::uint8_t tag)
+    {
+        (void)tag;
+        return false;
+    }
+
     // The code of the last failed call, for the log lines of the framing layer.
     virtual long lastError() const = 0;
 };

@@ -68,6 +68,16 @@ void WinUSBTMC::advanceTag()
     tag = tag == 255 ? 1 : std::uint8_t(tag + 1);
 }
 
+// A transfer that failed or timed out may still be pending in the kit; end it there so that a
+// late reply cannot answer a later request.
+void WinUSBTMC::abortTransfer(bool bulkIn, std::uint8_t transferTag)
+{
+    const bool aborted =
+        bulkIn ? layer->abortBulkIn(transferTag) : layer->abortBulkOut(transferTag);
+    qCDebug(lcUsb, "%s %s transfer of tag %u", aborted ? "Aborted the" : "Could not abort the",
+            bulkIn ? "bulk-IN" : "bulk-OUT", unsigned(transferTag));
+}
+
 int WinUSBTMC::initBackend() { return 0; }
 
 void WinUSBTMC::releaseBackend() {}
@@ -110,6 +120,7 @@ int WinUSBTMC::write(const char *data, int length)
     const int padding = (4 - length % 4) % 4;
     const int total = kHeaderSize + length + padding;
     std::vector<std::uint8_t> message(std::size_t(total), 0);
+    const std::uint8_t messageTag = tag;
     message[0] = kDevDepMsgOut;
     message[1] = tag;
     message[2] = std::uint8_t(~tag);
@@ -126,11 +137,13 @@ int WinUSBTMC::write(const char *data, int length)
     if (!ok) {
         qCDebug(lcUsb) << "Error Writing to USB device during send";
         qCDebug(lcUsb, "%ld", layer->lastError());
+        abortTransfer(false, messageTag);
         return -1;
     }
     if (written != total) {
         qCDebug(lcUsb) << "Wrong number of bytes written";
         qCDebug(lcUsb, "%ld", long(written));
+        abortTransfer(false, messageTag);
         return -2;
     }
     return total;
@@ -155,10 +168,12 @@ int WinUSBTMC::read(char *buffer, int capacity)
     if (!sent) {
         qCDebug(lcUsb) << "Error Writing to USB device";
         qCDebug(lcUsb, "%ld", layer->lastError());
+        abortTransfer(false, requestTag);
         return -1;
     }
     if (written != kHeaderSize) {
         qCDebug(lcUsb) << "Couldn't send the right number of bytes";
+        abortTransfer(false, requestTag);
         return -1;
     }
 
@@ -170,6 +185,7 @@ int WinUSBTMC::read(char *buffer, int capacity)
     if (!got) {
         qCDebug(lcUsb) << "Error Reading from USB device";
         qCDebug(lcUsb, "%ld", layer->lastError());
+        abortTransfer(true, requestTag);
         return -1;
     }
     if (received < kHeaderSize) {
@@ -218,17 +234,21 @@ QPair<int, QStringList> WinUSBTMC::findDevices()
         }
         pause();
         static const char idn[] = "*IDN?\n";
-        if (write(idn, 6) >= 0) {
+        // A kit that misses one identification is asked once more before it goes unlisted.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (write(idn, 6) < 0)
+                break;
             char reply[kIdnCapacity + 1] = {};
             const int n = read(reply, kIdnCapacity);
-            if (n > 0) {
-                const QStringList parts = QString::fromUtf8(reply, n).trimmed().split(
-                    QLatin1Char(','), Qt::KeepEmptyParts, Qt::CaseSensitive);
-                if (parts.size() == 4 && parts.first() == QLatin1String("Tamarin Works")) {
-                    qCDebug(lcUsb) << "It's an TWX device";
-                    found.append(path);
-                }
+            if (n <= 0)
+                continue;
+            const QStringList parts = QString::fromUtf8(reply, n).trimmed().split(
+                QLatin1Char(','), Qt::KeepEmptyParts, Qt::CaseSensitive);
+            if (parts.size() == 4 && parts.first() == QLatin1String("Tamarin Works")) {
+                qCDebug(lcUsb) << "It's an TWX device";
+                found.append(path);
             }
+            break;
         }
         close();
     }

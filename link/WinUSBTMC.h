@@ -39,6 +39,7 @@ public:
 private:
     void pause();
     void advanceTag();
+    void abortTransfer(bool bulkIn, std::uint8_t transferTag);
 
     UsbDeviceLayerPtr layer; // stands for the file handle: open or not
     std::uint8_t tag = 1;

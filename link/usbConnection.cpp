@@ -230,7 +230,8 @@ void usbConnection::describePort(int port)
 void usbConnection::describe()
 {
     QString reply;
-    if (!query("*IDN?", reply))
+    // A kit that missed one identification is asked once more before it counts as unknown.
+    if (!query("*IDN?", reply) && !query("*IDN?", reply))
         return;
     const QStringList parts = splitReply(reply);
     if (parts.size() != 4)

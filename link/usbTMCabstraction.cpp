@@ -38,7 +38,6 @@ QPair<int, QStringList> usbTMCabstraction::getDeviceList()
             continue;
         }
         connection->describe();
-        connection->describe();
         targets.append(connection->identity.instDesc);
         connection->closeKit();
     }

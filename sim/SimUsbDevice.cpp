@@ -37,7 +37,7 @@ bool SimUsbDevice::enumerate(std::vector<std::string> &paths)
     paths.clear();
     for (const auto &kit : m_bus.kits())
         if (kit->isConnected())
-            paths.push_back(SimUsbBus::pathFor(*kit).toStdString());
+            paths.push_back(m_bus.pathOf(*kit).toStdString());
     m_error = ErrorNone;
     return true;
 }
@@ -159,6 +159,7 @@ void SimUsbDevice::handleBulkOut(const QByteArray &t)
     m_message.clear();
     // A new command discards an answer nobody asked for, as an instrument's output queue does.
     m_output = m_kit->handleUsbCommand(command);
+    m_outputDelayMs = m_kit->lastUsbReplyDelayMs();
 }
 
 QByteArray SimUsbDevice::buildReply()
@@ -204,7 +205,7 @@ bool SimUsbDevice::read(std::uint8_t *data, int capacity, int &received)
         }
         t = buildReply();
         m_requestPending = false;
-        const int late = m_kit->faults().lateReplyMs;
+        const int late = m_outputDelayMs;
         if (late > m_timeoutMs) {
             // Too late for this read; the transfer waits in the endpoint for the next one.
             m_inQueue.append(t);
@@ -220,6 +221,35 @@ bool SimUsbDevice::read(std::uint8_t *data, int capacity, int &received)
     received = n;
     if (t.size() > capacity)
         return fail(ErrorOverflow);
+    m_error = ErrorNone;
+    return true;
+}
+
+// The kit drops the transfer in progress, as after INITIATE_ABORT_BULK_IN and a
+// CHECK_ABORT_BULK_IN_STATUS that reports success: the request and whatever it would still
+// have sent, also a late reply already waiting in the endpoint.
+bool SimUsbDevice::abortBulkIn(std::uint8_t tag)
+{
+    if (!m_kit)
+        return fail(ErrorNotFound);
+    if (!m_kit->isConnected())
+        return fail(ErrorNoDevice);
+    m_kit->noteAbort(true, tag);
+    m_requestPending = false;
+    m_output.clear();
+    m_inQueue.clear();
+    m_error = ErrorNone;
+    return true;
+}
+
+bool SimUsbDevice::abortBulkOut(std::uint8_t tag)
+{
+    if (!m_kit)
+        return fail(ErrorNotFound);
+    if (!m_kit->isConnected())
+        return fail(ErrorNoDevice);
+    m_kit->noteAbort(false, tag);
+    m_message.clear();
     m_error = ErrorNone;
     return true;
 }

@@ -37,6 +37,8 @@ public:
     bool read(std::uint8_t *data, int capacity, int &received) override;
     bool close() override;
     long lastError() const override;
+    bool abortBulkIn(std::uint8_t tag) override;
+    bool abortBulkOut(std::uint8_t tag) override;
 
     std::shared_ptr<VirtualKit> kit() const { return m_kit; }
 
@@ -62,5 +64,6 @@ private:
     quint8 m_requestTag = 0;
     quint32 m_requestMax = 0;
     QByteArray m_output;         // reply bytes not yet asked for
+    int m_outputDelayMs = 0;     // how late the kit sends them
     QList<QByteArray> m_inQueue; // bulk-IN transfers already committed to the endpoint
 };

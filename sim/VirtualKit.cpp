@@ -391,6 +391,11 @@ bool VirtualKit::applySetting(const QString &header, const QString &args)
         if (ok) {
             m_usbFrame = captureFrameLocked(n);
             m_usbFramePos = 0;
+            m_usbFrameQuery = 0;
+            m_frameFaulty =
+                m_faults.frameFault != SimFrameFault::None && m_faults.frameFaultFrames != 0;
+            if (m_frameFaulty && m_faults.frameFaultFrames > 0)
+                --m_faults.frameFaultFrames;
         }
         return true;
     }
@@ -405,18 +410,8 @@ bool VirtualKit::applySetting(const QString &header, const QString &args)
 QByteArray VirtualKit::usbQuery(const QString &header, const QString &args)
 {
     Q_UNUSED(args);
-    if (header == QLatin1String("CAPT:FRAM?")) {
-        const int count = std::min<int>(kSamplesPerUsbReply, m_usbFrame.size() - m_usbFramePos);
-        static const char digits[] = "0123456789ABCDEF";
-        QByteArray out(count * 4 + 1, '\n');
-        for (int i = 0; i < count; ++i) {
-            const quint16 s = m_usbFrame[m_usbFramePos + i];
-            for (int d = 0; d < 4; ++d)
-                out[4 * i + d] = digits[(s >> (12 - 4 * d)) & 0xf];
-        }
-        m_usbFramePos += count;
-        return out;
-    }
+    if (header == QLatin1String("CAPT:FRAM?"))
+        return frameReplyLocked();
     if (header == QLatin1String("*IDN?"))
         return line(
             QStringLiteral("%1,%2,%3,%4").arg(manufacturer(), model(), m_serial, m_version));
@@ -481,9 +476,75 @@ QByteArray VirtualKit::usbQuery(const QString &header, const QString &args)
     return {};
 }
 
+QByteArray VirtualKit::frameReplyLocked()
+{
+    const int query = m_usbFrameQuery++;
+    const SimFrameFault fault = m_frameFaulty && query >= m_faults.frameFaultReply
+                                    ? m_faults.frameFault
+                                    : SimFrameFault::None;
+    if (fault == SimFrameFault::Hang)
+        return {};
+    if (fault == SimFrameFault::Unplug) {
+        qCDebug(lcSim) << m_serial << "unplugged mid-frame";
+        m_connected = false;
+        return {};
+    }
+    const bool strikes = query == m_faults.frameFaultReply;
+    const int count = std::min<int>(kSamplesPerUsbReply, m_usbFrame.size() - m_usbFramePos);
+    static const char digits[] = "0123456789ABCDEF";
+    QByteArray out(count * 4 + 1, '\n');
+    for (int i = 0; i < count; ++i) {
+        const quint16 s = m_usbFrame[m_usbFramePos + i];
+        for (int d = 0; d < 4; ++d)
+            out[4 * i + d] = digits[(s >> (12 - 4 * d)) & 0xf];
+    }
+    m_usbFramePos += count;
+    if (!strikes)
+        return out;
+    switch (fault) {
+    case SimFrameFault::LostReply:
+        return {};
+    case SimFrameFault::LateReply:
+        m_lastUsbDelayMs = 60 * 60 * 1000;
+        break;
+    case SimFrameFault::ShortBody:
+        if (out.size() >= 3)
+            out.remove(out.size() - 3, 2);
+        break;
+    case SimFrameFault::NoTerminator:
+        out.chop(1);
+        break;
+    case SimFrameFault::NonHex:
+        out.replace(0, std::min<int>(4, out.size() - 1), "-?.x");
+        break;
+    default:
+        break;
+    }
+    return out;
+}
+
+int VirtualKit::lastUsbReplyDelayMs() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastUsbDelayMs;
+}
+
+void VirtualKit::noteAbort(bool bulkIn, quint8 tag)
+{
+    QMutexLocker lock(&m_mutex);
+    m_aborts << QStringLiteral("%1 %2").arg(bulkIn ? "IN" : "OUT").arg(tag);
+}
+
+QStringList VirtualKit::abortLog() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_aborts;
+}
+
 QByteArray VirtualKit::handleUsbCommand(const QByteArray &message)
 {
     QMutexLocker lock(&m_mutex);
+    m_lastUsbDelayMs = std::max(0, m_faults.lateReplyMs);
     record(SimChannel::Usb, message);
     QString header, args;
     splitCommand(message, header, args);
@@ -515,7 +576,7 @@ QByteArray VirtualKit::btQuery(const QString &header, const QString &args)
         const int n = args.toInt(&ok);
         if (!ok)
             return {};
-        return encodeBtFrame(captureFrameLocked(n), m_btFrameCounter++);
+        return spoilBtFrameLocked(encodeBtFrame(captureFrameLocked(n), m_btFrameCounter++));
     }
     return {};
 }
@@ -539,6 +600,39 @@ QByteArray VirtualKit::encodeBtFrame(const QVector<quint16> &frame, quint8 count
         msg[low] = char(msg[low] ^ 1);
     }
     return msg + ":END\r\n";
+}
+
+QByteArray VirtualKit::spoilBtFrameLocked(const QByteArray &reply)
+{
+    if (m_faults.btFrameFault == SimBtFrameFault::None || m_faults.btFrameFaultFrames == 0)
+        return reply;
+    if (m_faults.btFrameFaultFrames > 0)
+        --m_faults.btFrameFaultFrames;
+    constexpr int kHeader = 7, kTerminator = 6;
+    const QByteArray header = reply.left(kHeader);
+    const QByteArray payload = reply.mid(kHeader, reply.size() - kHeader - kTerminator);
+    const QByteArray terminator = reply.right(kTerminator);
+    switch (m_faults.btFrameFault) {
+    case SimBtFrameFault::TruncatedPayload:
+        return header + payload.left(payload.size() / 2) + terminator;
+    case SimBtFrameFault::OddByte:
+        return header + payload + QByteArray(1, '\x5a') + terminator;
+    case SimBtFrameFault::ZeroGlitch:
+        return QByteArray(1001, '\0') + reply;
+    case SimBtFrameFault::Noise: {
+        QByteArray noise(1000, '\0');
+        for (char &c : noise) {
+            c = char(m_rng() & 0xff);
+            if (c == ':')
+                c = ';';
+        }
+        return noise + reply;
+    }
+    case SimBtFrameFault::WrongTag:
+        return "ADATA0:" + payload + terminator;
+    default:
+        return reply;
+    }
 }
 
 SimBtReply VirtualKit::handleBtCommand(const QByteArray &command)

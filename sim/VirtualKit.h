@@ -25,9 +25,40 @@ struct SimTarget
     double phaseRad = 0.0;
 };
 
+// Ways one USB frame transfer can go wrong, as real hardware does.
+enum class SimFrameFault {
+    None,
+    LostReply,    // one "CAPT:FRAM?" goes unanswered; its samples are gone
+    LateReply,    // one reply leaves after the host's read time-out
+    ShortBody,    // one reply body lacks its last two hexadecimal digits
+    NoTerminator, // one reply lacks its line terminator
+    NonHex,       // one sample of a reply is text that is not hexadecimal
+    Hang,         // the kit answers nothing more of the frame until it is cleared
+    Unplug,       // the kit drops off the bus
+};
+
+// Ways one Bluetooth data reply can go wrong.
+enum class SimBtFrameFault {
+    None,
+    TruncatedPayload, // half the samples are missing, the terminator follows
+    OddByte,          // one byte too many before the terminator
+    ZeroGlitch,       // 1001 zero bytes on the line before the reply
+    Noise,            // line noise without ":" before the reply
+    WrongTag,         // a tag that holds "DATA" but is not the data tag
+};
+
 // Misbehaviour a kit can be told to show, for the reliability tests of the link and the tabs.
 struct SimFaults
 {
+    // USB: the fault strikes the reply to query number frameFaultReply (from 0) of the next
+    // frameFaultFrames frames (-1: every frame); Hang and Unplug strike from that query on.
+    SimFrameFault frameFault = SimFrameFault::None;
+    int frameFaultReply = 0;
+    int frameFaultFrames = 1;
+    // Bluetooth: the fault strikes the next btFrameFaultFrames data replies (-1: every one).
+    SimBtFrameFault btFrameFault = SimBtFrameFault::None;
+    int btFrameFaultFrames = 1;
+
     bool noReply = false;   // commands are carried out, queries never answered
     int lateReplyMs = 0;    // every reply leaves this much later; over USB a delay beyond the read
                             // time-out makes the read time out and leaves the reply in the endpoint
@@ -152,6 +183,12 @@ public:
     // Spends one transfer (or Bluetooth command) of the link; false once the kit has dropped off.
     bool takeTransfer();
 
+    // Delay of the USB reply last produced by handleUsbCommand.
+    int lastUsbReplyDelayMs() const;
+    // USBTMC INITIATE_ABORT_BULK_IN/OUT requests the kit received, as "IN <tag>" or "OUT <tag>".
+    void noteAbort(bool bulkIn, quint8 tag);
+    QStringList abortLog() const;
+
     // Exclusive USB claim, as a real device allows one open handle.
     bool claimUsb();
     void releaseUsb();
@@ -183,6 +220,8 @@ private:
     bool applySetting(const QString &header, const QString &args);
     QByteArray usbQuery(const QString &header, const QString &args);
     QByteArray btQuery(const QString &header, const QString &args);
+    QByteArray frameReplyLocked();
+    QByteArray spoilBtFrameLocked(const QByteArray &reply);
     QVector<quint16> captureFrameLocked(int n);
     void moveTargetsLocked();
     double nowSecondsLocked() const;
@@ -210,6 +249,10 @@ private:
 
     QVector<quint16> m_usbFrame;
     int m_usbFramePos = 0;
+    int m_usbFrameQuery = 0;    // "CAPT:FRAM?" queries answered for the current frame
+    bool m_frameFaulty = false; // the current frame carries the frame fault
+    int m_lastUsbDelayMs = 0;
+    QStringList m_aborts;
     quint8 m_btFrameCounter = 0;
 
     SimFaults m_faults;

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -239,6 +240,78 @@ private slots:
         }
         QVERIFY(frames[0] != frames[1]);
         QVERIFY(!QFile::exists(out.filePath(QStringLiteral("data3.txt"))));
+    }
+
+    void badDataReplyIsDroppedWithAMessage()
+    {
+        waitForStartUp();
+        w<QLineEdit>("numSamples_txt")->setText(QStringLiteral("64"));
+        auto *raw = tab->findChild<QCustomPlot *>(QStringLiteral("rawPlot_wdgt"));
+        w<QPushButton>("collect_btn")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(raw->graph(0)->data()->size(), 64, 3000);
+        const double firstValue = raw->graph(0)->data()->at(5)->value;
+
+        QByteArrayList arrived;
+        connect(window.get(), &MainWindow::msgReceived, this,
+                [&](const QByteArray &m) { arrived << m; });
+        SimFaults faults;
+        faults.btFrameFault = SimBtFrameFault::TruncatedPayload;
+        kit->setFaults(faults);
+        w<QPushButton>("collect_btn")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window->statusBar()->currentMessage().contains(
+                                     QStringLiteral("ERROR: frame 2 incomplete: 32 of 64 samples")),
+                                 3000);
+        QCOMPARE(arrived.size(), 1);                 // the console and the tab saw what arrived
+        QCOMPARE(raw->graph(0)->data()->size(), 64); // the last good frame stays on show
+        QCOMPARE(raw->graph(0)->data()->at(5)->value, firstValue);
+
+        w<QPushButton>("collect_btn")->click(); // the kit is well again
+        QTRY_COMPARE_WITH_TIMEOUT(arrived.size(), 2, 3000);
+        QTRY_VERIFY(raw->graph(0)->data()->at(5)->value != firstValue);
+    }
+
+    void reconnectAfterThePortVanished()
+    {
+        // A link name of our own stands for the port name the system gives the kit again.
+        cleanup();
+        kit = std::make_shared<VirtualKit>();
+        server = std::make_unique<BtPtyServer>(kit);
+        QVERIFY(server->start());
+        const QString link = workDir.filePath(QStringLiteral("ttyKIT"));
+        QFile::remove(link);
+        QVERIFY(QFile::link(server->slavePath(), link));
+        window = std::make_unique<MainWindow>();
+        window->configureBT();
+        KVserialSetup *setup = visibleTopLevel<KVserialSetup>();
+        QVERIFY(setup);
+        setup->findChild<QComboBox *>(QStringLiteral("availPorts_cmb"))->setEditText(link);
+        setup->findChild<QPushButton *>(QStringLiteral("connect_btn"))->click();
+        tab = window->findChild<kv7310bt_tab *>();
+        QVERIFY(tab);
+        waitForStartUp();
+        auto *reconnect = window->findChild<QPushButton *>(QStringLiteral("reconnect_btn"));
+        QVERIFY(reconnect);
+        QVERIFY(reconnect->isHidden());
+
+        server.reset(); // the kit goes away
+        QTRY_VERIFY_WITH_TIMEOUT(
+            window->statusBar()->currentMessage().contains(QStringLiteral("ERROR: port closed")),
+            3000);
+        QVERIFY(!reconnect->isHidden());
+
+        kit = std::make_shared<VirtualKit>();
+        server = std::make_unique<BtPtyServer>(kit);
+        QVERIFY(server->start());
+        QFile::remove(link);
+        QVERIFY(QFile::link(server->slavePath(), link));
+        reconnect->click();
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connected over BT"));
+        QVERIFY(reconnect->isHidden());
+
+        w<QLineEdit>("numSamples_txt")->setText(QStringLiteral("16"));
+        w<QPushButton>("collect_btn")->click();
+        auto *raw = tab->findChild<QCustomPlot *>(QStringLiteral("rawPlot_wdgt"));
+        QTRY_COMPARE_WITH_TIMEOUT(raw->graph(0)->data()->size(), 16, 3000);
     }
 
     void seriesWritesNoFileForALostReply()

@@ -1,5 +1,6 @@
 #include "bt/BtProtocol.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 using BtProtocol::Tag;
@@ -89,6 +90,62 @@ private slots:
     {
         QVERIFY(qAbs(BtProtocol::replySeconds(1024) - 2061 * 10 / 9600.0) < 1e-12);
         QCOMPARE(BtProtocol::replySeconds(-5), 13 * 10 / 9600.0);
+    }
+
+    void dataReplyCheck_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<int>("requested");
+        QTest::addColumn<QString>("reason");
+        const QByteArray four("\x00\x01\x02\x03\x04\x05\x06\x07", 8);
+        QTest::newRow("whole") << "DATA1F:" + four + ":END\r\n" << 4 << QString();
+        QTest::newRow("count unknown") << "DATA1F:" + four + ":END\r\n" << -1 << QString();
+        QTest::newRow("payload holds a colon and a zero")
+            << "DATA00:" + QByteArray(1, '\0') + "::::END\r\n"
+            << 2 << QString();
+        QTest::newRow("short") << "DATA1F:" + four + ":END\r\n"
+                               << 5 << "incomplete: 4 of 5 samples";
+        QTest::newRow("long") << "DATA1F:" + four + ":END\r\n" << 3 << "too long: 4 samples for 3";
+        QTest::newRow("odd byte") << "DATA1F:" + four + "x:END\r\n"
+                                  << 4 << "garbled: an odd byte after 4 samples";
+        QTest::newRow("colon early") << "DATA:" + four + "..:END\r\n"
+                                     << 4 << "garbled: tag \"DATA\" is not a data tag";
+        QTest::newRow("too short for a header")
+            << QByteArray("DATA:END\r\n") << 0 << "garbled: tag \"DATA\" is not a data tag";
+        QTest::newRow("no terminator") << "DATA1F:" + four << 4 << "garbled: no terminator";
+    }
+    void dataReplyCheck()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(int, requested);
+        QFETCH(QString, reason);
+        const BtProtocol::DataCheck check = BtProtocol::checkDataReply(message, requested);
+        QCOMPARE(check.reason, reason);
+        QCOMPARE(check.ok, reason.isEmpty());
+    }
+
+    // Random bytes around a good reply: the check never crashes, and passes only replies of
+    // exactly the form asked for.
+    void dataReplyCheckOnRandomBytes()
+    {
+        QRandomGenerator rng(7);
+        for (int round = 0; round < 20000; ++round) {
+            QByteArray m = "DATA00:";
+            const int n = int(rng.bounded(20));
+            for (int i = 0; i < 2 * n; ++i)
+                m += char(rng.bounded(256));
+            m += ":END\r\n";
+            const int cut = int(rng.bounded(m.size() + 1));
+            if (rng.bounded(2))
+                m.insert(cut, char(rng.bounded(256)));
+            else if (cut < m.size())
+                m.remove(cut, 1);
+            const BtProtocol::DataCheck check = BtProtocol::checkDataReply(m, n);
+            if (check.ok) {
+                QCOMPARE(m.size(), 7 + 2 * n + 6);
+                QVERIFY(m.startsWith("DATA") && m.at(6) == ':' && m.endsWith(":END\r\n"));
+            }
+        }
     }
 };
 

@@ -53,10 +53,11 @@ struct FakeWire
     // Replies: scripted raw transfers first; otherwise, as a kit, answers[path][command].
     std::deque<Bytes> scripted;
     QMap<QString, QMap<QByteArray, QByteArray>> answers;
-    QSet<QString> silent; // kits that never answer a query
+    QSet<QString> silent;       // kits that never answer a query
+    QMap<QString, int> missIdn; // "*IDN?" queries a kit leaves unanswered before it answers
 
     // What happened
-    QStringList events; // "open <path>", "close", "out", "in", "pause"
+    QStringList events; // "open <path>", "close", "out", "in", "pause", "abort IN|OUT <tag>"
     std::vector<Bytes> out;
     QList<QByteArray> commands; // payloads of command messages, in order
     int opens = 0;
@@ -108,9 +109,11 @@ public:
                 data[4] | data[5] << 8 | data[6] << 16 | std::uint32_t(data[7]) << 24;
             const QByteArray command(reinterpret_cast<const char *>(data) + 12, int(n));
             wire->commands << command;
-            const auto &table = wire->answers.value(QString::fromStdString(wire->current));
-            if (!wire->silent.contains(QString::fromStdString(wire->current)) &&
-                table.contains(command)) {
+            const QString path = QString::fromStdString(wire->current);
+            const auto &table = wire->answers.value(path);
+            if (command == "*IDN?\n" && wire->missIdn.value(path) > 0) {
+                --wire->missIdn[path];
+            } else if (!wire->silent.contains(path) && table.contains(command)) {
                 wire->pending = table.value(command);
                 wire->havePending = true;
             }
@@ -149,6 +152,17 @@ public:
         return was && !wire->closeFails;
     }
     long lastError() const override { return wire->errorCode; }
+    bool abortBulkIn(std::uint8_t tag) override
+    {
+        wire->events << QStringLiteral("abort IN %1").arg(tag);
+        wire->havePending = false;
+        return openNow;
+    }
+    bool abortBulkOut(std::uint8_t tag) override
+    {
+        wire->events << QStringLiteral("abort OUT %1").arg(tag);
+        return openNow;
+    }
 
 private:
     std::shared_ptr<FakeWire> wire;

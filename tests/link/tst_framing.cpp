@@ -46,6 +46,8 @@ private slots:
     void staleReplyRefused();
     void pausesAroundEveryTransfer();
     void writeAndReadFailures();
+    void timedOutReadIsAbortedAndTheNextReplyFits();
+    void missedIdentificationIsAskedAgain();
     void openAndCloseFailures();
     void findDevicesFilter();
     void findDevicesFailures();
@@ -225,7 +227,9 @@ void FramingTest::writeAndReadFailures()
         QCOMPARE(rig.backend.write("ABC", 3), -1);
         QCOMPARE(rig.backend.read(buffer, 255), -1);
         QCOMPARE(capture.lines, (QStringList{"Error Writing to USB device during send", "31",
-                                             "Error Writing to USB device", "31"}));
+                                             "Aborted the bulk-OUT transfer of tag 1",
+                                             "Error Writing to USB device", "31",
+                                             "Aborted the bulk-OUT transfer of tag 2"}));
         QCOMPARE(rig.backend.nextTag(), std::uint8_t(3)); // the tag moves on after a failed write
     }
     {
@@ -235,15 +239,53 @@ void FramingTest::writeAndReadFailures()
         QCOMPARE(rig.backend.write("ABCDE", 5), -2);
         QCOMPARE(rig.backend.read(buffer, 255), -1);
         QCOMPARE(capture.lines, (QStringList{"Wrong number of bytes written", "16",
-                                             "Couldn't send the right number of bytes"}));
+                                             "Aborted the bulk-OUT transfer of tag 3",
+                                             "Couldn't send the right number of bytes",
+                                             "Aborted the bulk-OUT transfer of tag 4"}));
     }
     {
         LogCapture capture;
         rig.wire->shortWriteBy = 0;
         rig.wire->readFails = true;
         QCOMPARE(rig.backend.read(buffer, 255), -1);
-        QCOMPARE(capture.lines, (QStringList{"Error Reading from USB device", "31"}));
+        QCOMPARE(capture.lines, (QStringList{"Error Reading from USB device", "31",
+                                             "Aborted the bulk-IN transfer of tag 5"}));
     }
+    // The abort goes out right after the failed transfer, before anything else on the wire.
+    QCOMPARE(
+        rig.wire->events.filter(QStringLiteral("abort")),
+        (QStringList{"abort OUT 1", "abort OUT 2", "abort OUT 3", "abort OUT 4", "abort IN 5"}));
+    const int lastIn = int(rig.wire->events.lastIndexOf("in"));
+    QCOMPARE(rig.wire->events.mid(lastIn), (QStringList{"in", "pause", "abort IN 5"}));
+}
+
+void FramingTest::timedOutReadIsAbortedAndTheNextReplyFits()
+{
+    Rig rig;
+    rig.wire->answers["fake:1"]["Q?"] = "1";
+    rig.wire->silent << "fake:1";
+    QCOMPARE(rig.backend.open("fake:1"), 0);
+    char buffer[256];
+    QVERIFY(rig.backend.write("Q?", 2) >= 0);         // tag 1
+    QCOMPARE(rig.backend.read(buffer, 255), -1);      // request tag 2 times out
+    QVERIFY(rig.wire->events.contains("abort IN 2")); // the request's own tag
+    rig.wire->silent.clear();
+    QVERIFY(rig.backend.write("Q?", 2) >= 0);
+    QCOMPARE(rig.backend.read(buffer, 255), 1);
+    QCOMPARE(buffer[0], '1');
+}
+
+void FramingTest::missedIdentificationIsAskedAgain()
+{
+    Rig rig;
+    rig.wire->paths = {"k:slow", "k:mute"};
+    rig.wire->answers["k:slow"]["*IDN?\n"] = kitIdn("B1");
+    rig.wire->answers["k:mute"]["*IDN?\n"] = kitIdn("B2");
+    rig.wire->missIdn["k:slow"] = 1;
+    rig.wire->missIdn["k:mute"] = 2;
+    const QPair<int, QStringList> found = rig.backend.findDevices();
+    QCOMPARE(found.second, QStringList{"k:slow"}); // asked twice at most, never a third time
+    QCOMPARE(rig.wire->commands.count("*IDN?\n"), 4);
 }
 
 void FramingTest::openAndCloseFailures()

@@ -31,9 +31,9 @@ constexpr int kMapColumns = 150;
 const QString kRfOnStyle = QStringLiteral("*{background-color:green}");
 const QString kRfOffStyle = QStringLiteral("*{background-color:red}");
 
-// Jet, with the cells of captures not yet taken (NaN) left transparent: on a dB scale a cleared
-// cell of 0 would read as the strongest return of all.
-QCPColorGradient spectrumGradient()
+// Jet, with the cells of captures not yet taken (NaN) left transparent on both maps: a cleared
+// cell of 0 would read as 0 V, or on a dB scale as the strongest return of all.
+QCPColorGradient mapGradient()
 {
     QCPColorGradient jet(QCPColorGradient::gpJet);
     jet.setNanHandling(QCPColorGradient::nhTransparent);
@@ -629,7 +629,7 @@ void TR7310_tab::setUpColourMap(QCustomPlot *plot, QCPColorMap *&map, QCPColorSc
     map->data()->setSize(50, 50);
     map->data()->setRange(QCPRange(0, kMapColumns - 1), QCPRange(0, rows));
     map->data()->fill(0.0);
-    map->setGradient(spectrumGradient());
+    map->setGradient(mapGradient());
     map->rescaleDataRange(true);
     plot->rescaleAxes();
     plot->replot(QCustomPlot::rpRefreshHint);
@@ -783,7 +783,7 @@ void TR7310_tab::plotRawTime(const QVector<double> &w)
     }
     for (int r = 0; r < n; ++r)
         data->setCell(rawTimeColumn, r, w[r]);
-    rawTimeMap->setGradient(spectrumGradient());
+    rawTimeMap->setGradient(mapGradient());
     rawTimeColours->apply(rawTimeMap, rawTimeScale);
     if (rescaleRawTimePending) {
         plot->rescaleAxes();
@@ -819,7 +819,7 @@ void TR7310_tab::plotVsTime(const QVector<double> &w)
     const int h = qMin<int>(p.size(), rows);
     for (int r = 0; r < h; ++r)
         data->setCell(vsTimeColumn, r, p[r]);
-    vsTimeMap->setGradient(spectrumGradient());
+    vsTimeMap->setGradient(mapGradient());
     vsTimeColours->apply(vsTimeMap, vsTimeScale);
     if (rescaleVsTimePending) {
         plot->rescaleAxes();

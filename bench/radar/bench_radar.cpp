@@ -22,6 +22,7 @@
 #include <QLoggingCategory>
 #include <QPushButton>
 #include <QTabWidget>
+#include <qcustomplot.h>
 
 #include <algorithm>
 #include <cstdio>

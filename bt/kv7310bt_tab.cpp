@@ -7,6 +7,8 @@
 #include "bt/BtProtocol.h"
 #include "dsp/PaddedFft.h"
 #include "radar/LinePlot.h"
+#include "radar/PeakReadout.h"
+#include "radar/PlotTools.h"
 
 #include <QButtonGroup>
 #include <QtMath>
@@ -16,7 +18,6 @@
 #include <limits>
 
 namespace {
-constexpr double kSpeedOfLight = 3e8;
 enum Page { RawPage, SpectrumPage, RangePage, DopplerPage };
 
 // A timer interval from typed or computed milliseconds: QTimer refuses negative ones (a series
@@ -30,6 +31,8 @@ int timerMs(double ms)
 kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310bt_tab)
 {
     ui->setupUi(this);
+    kitAxes.samplePeriodS = samplePeriod;
+    frameAxes = kitAxes;
     saveLoc = QStringLiteral("Data");
     saveFileName = QStringLiteral("data.txt");
     collectionFolder = QStringLiteral("Data");
@@ -76,6 +79,16 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
     plots[RawPage]->yAxis->setRange(-2.5, 2.5);
     for (int i = SpectrumPage; i <= DopplerPage; ++i)
         plots[i]->yAxis->setRange(-120, 0);
+    const PeakReadout::Page kinds[4] = {PeakReadout::Page::Spectrum, PeakReadout::Page::Spectrum,
+                                        PeakReadout::Page::Range,
+                                        PeakReadout::Page::DopplerVelocity};
+    for (int i = SpectrumPage; i <= DopplerPage; ++i) {
+        readouts[i] = new PeakReadout(plots[i], kinds[i], this);
+        layouts[i]->addWidget(readouts[i], 1, 0);
+        connect(readouts[i], &PeakReadout::settingsChanged, this, [this] { plotData(); });
+    }
+    for (int i = RawPage; i <= DopplerPage; ++i)
+        new PlotTools(plots[i], [this, i] { resetAxes(i); });
 
     stepTimer.setSingleShot(true);
     connect(&stepTimer, &QTimer::timeout, this, &kv7310bt_tab::runSteps);
@@ -403,12 +416,15 @@ void kv7310bt_tab::parseBTmsg(QByteArray msg)
     switch (reply.tag) {
     case BtProtocol::Tag::StartFreq:
         ui->startFreq_txt->setText(reply.value);
+        kitAxes.sweep.startGHz = reply.value.toDouble();
         break;
     case BtProtocol::Tag::StopFreq:
         ui->stopFreq_txt->setText(reply.value);
+        kitAxes.sweep.stopGHz = reply.value.toDouble();
         break;
     case BtProtocol::Tag::Ramp:
         ui->ramptime_txt->setText(reply.value);
+        kitAxes.sweep.rampMs = reply.value.toDouble();
         break;
     case BtProtocol::Tag::Type:
         switch (BtProtocol::intValue(reply.value)) {
@@ -471,6 +487,7 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
         return;
     }
     samples = BtProtocol::decodeSamples(msg);
+    frameAxes = kitAxes;
     if (seriesRunning && seriesAwaiting >= 0) {
         const int capture = seriesAwaiting;
         seriesAwaiting = -1;
@@ -504,29 +521,28 @@ void kv7310bt_tab::plotData()
         if (page == RawPage) {
             keys.resize(n);
             for (int i = 0; i < n; ++i)
-                keys[i] = i * samplePeriod;
+                keys[i] = i * frameAxes.samplePeriodS;
             values = samples;
         } else {
-            values = paddedSpectrum(samples);
+            values = paddedSpectrum(samples, readouts[page]->window());
             finishLinePlot(values);
-            const double df = sampleRate / (7.0 * n);
-            double scale = 1.0; // axis units per hertz of beat or Doppler frequency
-            if (page == RangePage) {
-                const double start = ui->startFreq_txt->text().toDouble();
-                const double stop = ui->stopFreq_txt->text().toDouble();
-                const double ramp = ui->ramptime_txt->text().toDouble();
-                const double slope = 2.0 * (stop - start) * 1e9 / (ramp / 1000.0);
-                scale = kSpeedOfLight / slope;
-            } else if (page == DopplerPage) {
-                // v = f_d c / (2 f0): the radial velocity, not twice it.
-                const double start = ui->startFreq_txt->text().toDouble();
-                scale = kSpeedOfLight / (2.0 * start * 1e9);
-            }
+            const double df = RadarMath::binSpacingHz(frameAxes.sampleRateHz(), n);
+            const double carrier = RadarMath::carrierHz(frameAxes.sweep);
             keys.resize(values.size());
-            for (int i = 0; i < keys.size(); ++i)
-                keys[i] = i * df * scale;
+            for (int i = 0; i < keys.size(); ++i) {
+                const double hz = i * df;
+                if (page == RangePage)
+                    keys[i] = RadarMath::rangeForBeat(hz, frameAxes.sweep);
+                else if (page == DopplerPage)
+                    keys[i] = RadarMath::velocityForDoppler(hz, carrier);
+                else
+                    keys[i] = hz;
+            }
         }
-        LinePlot::show(plot, keys, values);
+        LinePlot::setData(plot, keys, values);
+        if (readouts[page])
+            readouts[page]->show(values, frameAxes, n);
+        plot->replot(QCustomPlot::rpRefreshHint);
         // Fit the key axis when the frame length (or the first frame) changes; otherwise keep
         // the user's zoom.
         if (plottedLength[page] != n && !keys.isEmpty() && std::isfinite(keys.last()) &&
@@ -540,4 +556,20 @@ void kv7310bt_tab::plotData()
         QTimer::singleShot(1, this, SLOT(continueCapture()));
         qCDebug(lcBt) << "plotting finished";
     }
+}
+
+void kv7310bt_tab::resetAxes(int page)
+{
+    QCustomPlot *plot = plots[page];
+    if (page == RawPage)
+        plot->yAxis->setRange(-2.5, 2.5);
+    else
+        plot->yAxis->setRange(-120, 0);
+    if (QCPGraph *graph = plot->graph(0)) {
+        bool found = false;
+        const QCPRange keys = graph->getKeyRange(found);
+        if (found && keys.upper > 0)
+            plot->xAxis->setRange(0, keys.upper);
+    }
+    plot->replot(QCustomPlot::rpQueuedReplot);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "radar/DataFile.h"
+#include "radar/RadarMath.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,6 +12,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QCustomPlot;
+class PeakReadout;
 class parameterDialog;
 
 namespace Ui {
@@ -81,6 +83,7 @@ private:
     void delay();
     bool stepsBusy() const;
     void plotData();
+    void resetAxes(int page);
     void send(const QString &command);
     void endSeries();
     void stopContinuousCapture(const QString &why);
@@ -94,6 +97,10 @@ private:
     bool rfOn = false;
     double samplePeriod = 5e-05;
     double sampleRate = 20000;
+    // The sweep as last reported by the kit, with the sample period; and the axes of the frame
+    // shown (for a live frame a copy of kitAxes). Plots read only frameAxes.
+    RadarMath::FrameAxes kitAxes;
+    RadarMath::FrameAxes frameAxes;
     QString saveLoc;
     QString saveFileName;
     QString collectionFolder;
@@ -128,4 +135,5 @@ private:
 
     QCustomPlot *plots[4] = {};
     int plottedLength[4] = {-1, -1, -1, -1};
+    PeakReadout *readouts[4] = {}; // under the three spectrum pages
 };

@@ -27,6 +27,12 @@ QCPTextElement *setUp(QCustomPlot *plot, const QString &title, const QString &xL
 
 void show(QCustomPlot *plot, const QVector<double> &keys, const QVector<double> &values)
 {
+    setData(plot, keys, values);
+    plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void setData(QCustomPlot *plot, const QVector<double> &keys, const QVector<double> &values)
+{
     QCPGraph *graph = plot->graph(0);
     if (!graph)
         return;
@@ -38,7 +44,6 @@ void show(QCustomPlot *plot, const QVector<double> &keys, const QVector<double> 
         points[i].value = values[i];
     }
     data->set(points, true);
-    plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 } // namespace LinePlot

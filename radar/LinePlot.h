@@ -19,5 +19,7 @@ QCPTextElement *setUp(QCustomPlot *plot, const QString &title, const QString &xL
 // Replaces the data of graph 0 (keys ascending) and replots. Only the first
 // min(keys, values) points are used, so a longer key axis can be shared between calls.
 void show(QCustomPlot *plot, const QVector<double> &keys, const QVector<double> &values);
+// The same without the replot, for pages that add markers before they replot.
+void setData(QCustomPlot *plot, const QVector<double> &keys, const QVector<double> &values);
 
 } // namespace LinePlot

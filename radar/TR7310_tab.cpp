@@ -6,13 +6,17 @@
 #include "dsp/ADCdataProcessing.h"
 #include "dsp/PaddedFft.h"
 #include "link/usbTMCabstraction.h"
+#include "radar/ColourSpanControl.h"
 #include "radar/FrameCapture.h"
 #include "radar/LinePlot.h"
+#include "radar/PeakReadout.h"
+#include "radar/PlotTools.h"
 #include "ui_TR7310_tab.h"
 
 #include <QButtonGroup>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QGridLayout>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QRubberBand>
@@ -26,37 +30,16 @@
 namespace {
 
 constexpr int kMapColumns = 150;
-constexpr double kSpeedOfLight = 3e8;
 const QString kRfOnStyle = QStringLiteral("*{background-color:green}");
 const QString kRfOffStyle = QStringLiteral("*{background-color:red}");
 
-// Jet, with the cells of captures not yet taken (NaN) left transparent: on a dB scale a cleared
-// cell of 0 would read as the strongest return of all.
-QCPColorGradient spectrumGradient()
+// Jet, with the cells of captures not yet taken (NaN) left transparent on both maps: a cleared
+// cell of 0 would read as 0 V, or on a dB scale as the strongest return of all.
+QCPColorGradient mapGradient()
 {
     QCPColorGradient jet(QCPColorGradient::gpJet);
     jet.setNanHandling(QCPColorGradient::nhTransparent);
     return jet;
-}
-
-// The colour span of the spectrum map: its finite cells only (NaN marks cells not yet captured,
-// minus infinity comes from cancelled frames). Returns false when there is nothing to span.
-bool finiteBounds(QCPColorMapData *data, int firstColumn, int lastColumn, QCPRange *range)
-{
-    double lo = std::numeric_limits<double>::infinity();
-    double hi = -lo;
-    for (int v = 0; v < data->valueSize(); ++v)
-        for (int k = firstColumn; k <= lastColumn; ++k) {
-            const double z = data->cell(k, v);
-            if (std::isfinite(z)) {
-                lo = qMin(lo, z);
-                hi = qMax(hi, z);
-            }
-        }
-    if (!(lo <= hi))
-        return false;
-    *range = lo < hi ? QCPRange(lo, hi) : QCPRange(lo - 1, hi + 1);
-    return true;
 }
 
 // Read-back numbers are shown as the kit's single-precision value in 'g', 6.
@@ -78,8 +61,10 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
     continuousCapture = false;
     twoPulseCancellation = false;
 
-    samplePeriod = firmwareVersion.contains(QStringLiteral("1.1.0")) ? 4.505e-05 : 5e-05;
+    samplePeriod = RadarMath::samplePeriodForFirmware(firmwareVersion.toStdString());
     sampleRate = 1.0 / samplePeriod;
+    kitAxes.samplePeriodS = samplePeriod;
+    frameAxes = kitAxes;
 
     ui->subtractAverage_ckbx->hide();
     saveCaptureData = true;
@@ -297,10 +282,16 @@ void TR7310_tab::readFreqsThen(std::function<void()> then)
             job.inst.closeConnection();
         }
         return [this, stop, start, then] {
-            if (stop.first >= 0)
+            if (stop.first >= 0) {
                 ui->stopFreq_txt->setText(displayNumber(stop.second));
-            if (start.first >= 0)
+                kitAxes.sweep.stopGHz = displayNumber(stop.second).toDouble();
+            }
+            if (start.first >= 0) {
                 ui->startFreq_txt->setText(displayNumber(start.second));
+                kitAxes.sweep.startGHz = displayNumber(start.second).toDouble();
+            }
+            if (stop.first >= 0 && samples.isEmpty())
+                frameAxes = kitAxes;
             if (then)
                 then();
         };
@@ -312,8 +303,12 @@ void TR7310_tab::readRamptime() { readRamptimeThen({}); }
 void TR7310_tab::readRamptimeThen(std::function<void()> then)
 {
     queryInBracket(QStringLiteral("SWEEP:RAMPTIME?"), [this, then](const QPair<int, QString> &r) {
-        if (r.first >= 0)
+        if (r.first >= 0) {
             ui->ramptime_txt->setText(displayNumber(r.second));
+            kitAxes.sweep.rampMs = displayNumber(r.second).toDouble();
+            if (samples.isEmpty())
+                frameAxes = kitAxes;
+        }
         if (then)
             then();
     });
@@ -472,6 +467,7 @@ void TR7310_tab::collectedFrame(const FrameCapture::FrameText &frame)
 {
     previousSamples = samples;
     samples = FrameCapture::hexToVolts(frame.hex);
+    frameAxes = kitAxes;
 
     if (samples.isEmpty() && continuousCapture) {
         stopContinuousCapture(
@@ -625,6 +621,7 @@ void TR7310_tab::collectionFrame(const FrameCapture::FrameText &frame, int n)
     }
 
     samples = std::move(volts);
+    frameAxes = kitAxes;
     plot();
 
     ++captureCount;
@@ -719,6 +716,7 @@ void TR7310_tab::loadData(QStringList files)
         DataFile::read(name, &frame);
         previousSamples = samples;
         samples = std::move(frame);
+        frameAxes = kitAxes;
         plot();
     }
 }
@@ -756,6 +754,50 @@ void TR7310_tab::setUpPlots()
                    QStringLiteral("Power (dBm)"));
 
     on_zoomRaw2Fit_btn_clicked();
+    setUpReadouts();
+}
+
+// The read-outs, window choices, colour spans and plot menus: new widgets beside the form's, in a
+// row of their own under the spectrum pages and beside the reset buttons of the maps.
+void TR7310_tab::setUpReadouts()
+{
+    struct LinePage
+    {
+        QCustomPlot *plot;
+        QGridLayout *layout;
+        PeakReadout::Page kind;
+        PeakReadout **readout;
+    };
+    const LinePage pages[] = {
+        {ui->spectrum_wdgt, ui->plotLayout_1, PeakReadout::Page::Spectrum, &spectrumPeaks},
+        {ui->rangeSpectrum_wdgt, ui->plotLayout_2, PeakReadout::Page::Range, &rangePeaks},
+        {ui->dopplerPlot_wdgt, ui->plotLayout_3, PeakReadout::Page::DopplerShift, &dopplerPeaks}};
+    for (const LinePage &page : pages) {
+        auto *readout = new PeakReadout(page.plot, page.kind, page.plot->parentWidget());
+        page.layout->addWidget(readout, 3, 0, 1, 5);
+        connect(readout, &PeakReadout::settingsChanged, this, &TR7310_tab::plot);
+        *page.readout = readout;
+    }
+
+    rawTimeColours = new ColourSpanControl(ui->rawTime_wdgt->parentWidget());
+    ui->plotLayout_4->addWidget(rawTimeColours, 0, 1, 1, 4, Qt::AlignRight);
+    vsTimeColours = new ColourSpanControl(ui->FrequencyVsTimePlot_wdgt->parentWidget());
+    ui->plotLayout_5->addWidget(vsTimeColours, 0, 4, Qt::AlignRight);
+    connect(rawTimeColours, &ColourSpanControl::changed, this, [this] {
+        rawTimeColours->apply(rawTimeMap, rawTimeScale);
+        ui->rawTime_wdgt->replot(QCustomPlot::rpQueuedReplot);
+    });
+    connect(vsTimeColours, &ColourSpanControl::changed, this, [this] {
+        vsTimeColours->apply(vsTimeMap, vsTimeScale);
+        ui->FrequencyVsTimePlot_wdgt->replot(QCustomPlot::rpQueuedReplot);
+    });
+
+    new PlotTools(ui->rawPlot_wdgt, [this] { on_zoomRaw2Fit_btn_clicked(); });
+    new PlotTools(ui->spectrum_wdgt, [this] { on_specPlot_axesReset_btn_clicked(); });
+    new PlotTools(ui->rangeSpectrum_wdgt, [this] { on_resetRangeAxes_btn_clicked(); });
+    new PlotTools(ui->dopplerPlot_wdgt, [this] { on_resetDopplerAxes_btn_clicked(); });
+    new PlotTools(ui->rawTime_wdgt, [this] { on_resetRawTimeAxes_btn_clicked(); });
+    new PlotTools(ui->FrequencyVsTimePlot_wdgt, [this] { on_resetFreqVTimeAxes_btn_clicked(); });
 }
 
 void TR7310_tab::setUpColourMap(QCustomPlot *plot, QCPColorMap *&map, QCPColorScale *&scale,
@@ -766,7 +808,7 @@ void TR7310_tab::setUpColourMap(QCustomPlot *plot, QCPColorMap *&map, QCPColorSc
     map->data()->setSize(50, 50);
     map->data()->setRange(QCPRange(0, kMapColumns - 1), QCPRange(0, rows));
     map->data()->fill(0.0);
-    map->setGradient(QCPColorGradient::gpJet);
+    map->setGradient(mapGradient());
     map->rescaleDataRange(true);
     plot->rescaleAxes();
     plot->replot(QCustomPlot::rpRefreshHint);
@@ -835,7 +877,7 @@ void TR7310_tab::plotRaw(const QVector<double> &w)
     const int n = w.size();
     QVector<double> t(n);
     for (int k = 0; k < n; ++k)
-        t[k] = k * samplePeriod;
+        t[k] = k * frameAxes.samplePeriodS;
     QCustomPlot *p = ui->rawPlot_wdgt;
     p->xAxis->setLabel(QStringLiteral("Time (s)"));
     p->yAxis->setLabel(QStringLiteral("Amplitude (V)"));
@@ -846,43 +888,43 @@ void TR7310_tab::plotRaw(const QVector<double> &w)
     LinePlot::show(p, t, w);
 }
 
-static QVector<double> binFrequencies(int bins, double sampleRate, int paddedLength)
+static QVector<double> binFrequencies(int bins, const RadarMath::FrameAxes &axes, int frameLength)
 {
     QVector<double> f(bins);
-    const double spacing = sampleRate / paddedLength;
+    const double spacing = RadarMath::binSpacingHz(axes.sampleRateHz(), frameLength);
     for (int k = 0; k < bins; ++k)
         f[k] = k * spacing;
     return f;
 }
 
+void TR7310_tab::showPeaks(PeakReadout *readout, QCustomPlot *plot, const QVector<double> &p, int n)
+{
+    readout->show(p, frameAxes, n);
+    plot->replot(QCustomPlot::rpRefreshHint);
+}
+
 void TR7310_tab::plotSpectrum(const QVector<double> &w)
 {
-    QVector<double> p = paddedSpectrum(w);
+    QVector<double> p = paddedSpectrum(w, spectrumPeaks->window());
     finishLinePlot(p);
-    const QVector<double> f = binFrequencies(p.size(), sampleRate, 7 * w.size());
+    const QVector<double> f = binFrequencies(p.size(), frameAxes, w.size());
     QCustomPlot *plot = ui->spectrum_wdgt;
     plot->yAxis->setLabel(QStringLiteral("Power (dBm)"));
     plot->xAxis->setLabel(QStringLiteral("Frequency (Hz)"));
-    LinePlot::show(plot, f, p);
-}
-
-double TR7310_tab::chirpSlopeTerm() const
-{
-    const double f1 = ui->startFreq_txt->text().toDouble();
-    const double f2 = ui->stopFreq_txt->text().toDouble();
-    const double t = ui->ramptime_txt->text().toDouble();
-    return 2.0 * (f2 * 1e9 - f1 * 1e9) / (t / 1000.0);
+    LinePlot::setData(plot, f, p);
+    showPeaks(spectrumPeaks, plot, p, w.size());
 }
 
 void TR7310_tab::plotRange(const QVector<double> &w)
 {
-    QVector<double> p = paddedSpectrum(w);
+    QVector<double> p = paddedSpectrum(w, rangePeaks->window());
     finishLinePlot(p);
-    const double k2 = chirpSlopeTerm();
-    QVector<double> r = binFrequencies(p.size(), sampleRate, 7 * w.size());
+    // A range is a distance: a down-chirp gives the same ascending axis as an up-chirp.
+    QVector<double> r = binFrequencies(p.size(), frameAxes, w.size());
     for (double &x : r)
-        x = x * kSpeedOfLight / k2;
-    LinePlot::show(ui->rangeSpectrum_wdgt, r, p);
+        x = RadarMath::rangeForBeat(x, frameAxes.sweep);
+    LinePlot::setData(ui->rangeSpectrum_wdgt, r, p);
+    showPeaks(rangePeaks, ui->rangeSpectrum_wdgt, p, w.size());
     if (!r.isEmpty())
         maxRange = r.last();
     if (resetRangeAxesPending) {
@@ -893,10 +935,11 @@ void TR7310_tab::plotRange(const QVector<double> &w)
 
 void TR7310_tab::plotDoppler(const QVector<double> &w)
 {
-    QVector<double> p = paddedSpectrum(w);
+    QVector<double> p = paddedSpectrum(w, dopplerPeaks->window());
     finishLinePlot(p);
-    const QVector<double> f = binFrequencies(p.size(), sampleRate, 7 * w.size());
-    LinePlot::show(ui->dopplerPlot_wdgt, f, p);
+    const QVector<double> f = binFrequencies(p.size(), frameAxes, w.size());
+    LinePlot::setData(ui->dopplerPlot_wdgt, f, p);
+    showPeaks(dopplerPeaks, ui->dopplerPlot_wdgt, p, w.size());
 }
 
 void TR7310_tab::plotRawTime(const QVector<double> &w)
@@ -909,15 +952,15 @@ void TR7310_tab::plotRawTime(const QVector<double> &w)
     if (n != rawTimeRows || data->valueSize() != n || data->keySize() != kMapColumns) {
         qCDebug(lcRadar, "startingOver");
         rawTimeRows = n;
-        data->setRange(QCPRange(0, kMapColumns - 1), QCPRange(0, n * samplePeriod));
+        data->setRange(QCPRange(0, kMapColumns - 1), QCPRange(0, n * frameAxes.samplePeriodS));
         data->setSize(kMapColumns, n);
-        data->fill(0.0);
+        data->fill(qQNaN()); // captures not yet taken stay transparent, as on the spectrum map
         rawTimeColumn = 0;
     }
     for (int r = 0; r < n; ++r)
         data->setCell(rawTimeColumn, r, w[r]);
-    rawTimeMap->setGradient(QCPColorGradient::gpJet);
-    rawTimeMap->rescaleDataRange(true);
+    rawTimeMap->setGradient(mapGradient());
+    rawTimeColours->apply(rawTimeMap, rawTimeScale);
     if (rescaleRawTimePending) {
         plot->rescaleAxes();
         rescaleRawTimePending = false;
@@ -940,7 +983,11 @@ void TR7310_tab::plotVsTime(const QVector<double> &w)
         data->setSize(kMapColumns, rows);
         data->fill(qQNaN());
         vsTimeColumn = 0;
-        fitVsTimeColoursPending = true;
+    } else if (frameAxes.samplePeriodS != vsTimeAxes.samplePeriodS ||
+               frameAxes.sweep.startGHz != vsTimeAxes.sweep.startGHz ||
+               frameAxes.sweep.stopGHz != vsTimeAxes.sweep.stopGHz ||
+               frameAxes.sweep.rampMs != vsTimeAxes.sweep.rampMs) {
+        applyAxisMode(); // the kit was set to another sweep: label the rows for it
     }
     const QVector<double> p = paddedSpectrum(w);
     qCDebug(lcRadar) << "tmpArraySize: " << p.size();
@@ -948,14 +995,8 @@ void TR7310_tab::plotVsTime(const QVector<double> &w)
     const int h = qMin<int>(p.size(), rows);
     for (int r = 0; r < h; ++r)
         data->setCell(vsTimeColumn, r, p[r]);
-    vsTimeMap->setGradient(spectrumGradient());
-    if (fitVsTimeColoursPending) {
-        // The axis mode found nothing to fit in the cleared map; fit to the first real column.
-        QCPRange colours;
-        if (finiteBounds(data, vsTimeColumn, vsTimeColumn, &colours))
-            vsTimeScale->setDataRange(colours);
-        fitVsTimeColoursPending = false;
-    }
+    vsTimeMap->setGradient(mapGradient());
+    vsTimeColours->apply(vsTimeMap, vsTimeScale);
     if (rescaleVsTimePending) {
         plot->rescaleAxes();
         rescaleVsTimePending = false;
@@ -966,9 +1007,9 @@ void TR7310_tab::plotVsTime(const QVector<double> &w)
 
 void TR7310_tab::applyAxisMode()
 {
-    const double f1 = ui->startFreq_txt->text().toDouble();
+    vsTimeAxes = frameAxes;
     // The map's rows run from 0 Hz up to half the sample rate (10 kHz at 20 kHz sampling).
-    const double topHz = sampleRate / 2.0;
+    const double topHz = frameAxes.sampleRateHz() / 2.0;
     QCustomPlot *plot = ui->FrequencyVsTimePlot_wdgt;
     QCPColorMapData *data = vsTimeMap->data();
     const QCPRange keys(0, kMapColumns - 1);
@@ -977,12 +1018,13 @@ void TR7310_tab::applyAxisMode()
         plot->yAxis->setLabel(QStringLiteral("Frequency (Hz)"));
         vsTimeTitle->setText(QStringLiteral("Frequency Vs Time"));
     } else if (ui->setVelocityAxis_rdbn->isChecked()) {
-        // v = f_d c / (2 f0): the Doppler shift of a radial velocity is 2 v f0 / c.
-        data->setRange(keys, QCPRange(0, topHz * kSpeedOfLight / (2.0 * f1 * 1e9)));
+        const double topMps =
+            RadarMath::velocityForDoppler(topHz, RadarMath::carrierHz(frameAxes.sweep));
+        data->setRange(keys, QCPRange(0, topMps));
         plot->yAxis->setLabel(QStringLiteral("Velocity (m/s)"));
         vsTimeTitle->setText(QStringLiteral("Velocity Vs Time"));
     } else if (ui->setRangeAxis_rdbn->isChecked()) {
-        data->setRange(keys, QCPRange(0, topHz * kSpeedOfLight / chirpSlopeTerm()));
+        data->setRange(keys, QCPRange(0, RadarMath::rangeForBeat(topHz, frameAxes.sweep)));
         plot->yAxis->setLabel(QStringLiteral("Range (m)"));
         vsTimeTitle->setText(QStringLiteral("Range Vs Time"));
     }
@@ -1042,17 +1084,15 @@ void TR7310_tab::on_resetDopplerAxes_btn_clicked()
 void TR7310_tab::on_resetRawTimeAxes_btn_clicked()
 {
     ui->rawTime_wdgt->rescaleAxes();
-    rawTimeScale->rescaleDataRange(true);
+    rawTimeColours->fit(rawTimeMap, rawTimeScale);
     ui->rawTime_wdgt->replot(QCustomPlot::rpRefreshHint);
 }
 
 void TR7310_tab::on_resetFreqVTimeAxes_btn_clicked()
 {
     ui->FrequencyVsTimePlot_wdgt->rescaleAxes();
-    QCPColorMapData *data = vsTimeMap->data();
-    QCPRange colours;
-    if (finiteBounds(data, 0, data->keySize() - 1, &colours))
-        vsTimeScale->setDataRange(colours);
+    if (vsTimeColours)
+        vsTimeColours->fit(vsTimeMap, vsTimeScale);
     ui->FrequencyVsTimePlot_wdgt->replot(QCustomPlot::rpRefreshHint);
 }
 

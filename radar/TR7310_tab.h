@@ -3,6 +3,7 @@
 #include "link/LinkThread.h"
 #include "radar/DataFile.h"
 #include "radar/FrameCapture.h"
+#include "radar/RadarMath.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -17,6 +18,8 @@
 #include <memory>
 
 class ADCdataProcessing;
+class ColourSpanControl;
+class PeakReadout;
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
@@ -161,7 +164,8 @@ private:
     void plotRawTime(const QVector<double> &w);
     void plotVsTime(const QVector<double> &w);
     void applyAxisMode();
-    double chirpSlopeTerm() const;
+    void setUpReadouts();
+    void showPeaks(PeakReadout *readout, QCustomPlot *plot, const QVector<double> &p, int n);
     void setZoom(QCustomPlot *plot, QCheckBox *xBox, QCheckBox *yBox);
 
     QString instDesc;
@@ -202,6 +206,10 @@ private:
     bool rfOn = false;
     double samplePeriod = 5e-05;
     double sampleRate = 20000.0;
+    // The sweep as last read back from the kit, with the firmware's sample period; and the axes
+    // of the frame shown (for a live frame a copy of kitAxes). Plots read only frameAxes.
+    RadarMath::FrameAxes kitAxes;
+    RadarMath::FrameAxes frameAxes;
     bool continuousCapture = false;
     bool twoPulseCancellation = false;
     ADCdataProcessing *processor = nullptr;
@@ -216,8 +224,6 @@ private:
     // The next continuous capture; one at a time, however often plot() runs meanwhile (page
     // switches, loads and collection steps also plot).
     QTimer continuousTimer;
-    // The vs-time colour span is fitted once to the first column of a new layout.
-    bool fitVsTimeColoursPending = false;
     DataFile::Saver saver;
     FilesChooser filesChooser;
     Pause tunePause;
@@ -248,6 +254,14 @@ private:
     QElapsedTimer continuousClock;
     QProgressBar *frameProgress = nullptr;
     QProgressBar *collectionProgress = nullptr;
+    // Read-outs under the spectrum pages and the colour spans of the maps.
+    PeakReadout *spectrumPeaks = nullptr;
+    PeakReadout *rangePeaks = nullptr;
+    PeakReadout *dopplerPeaks = nullptr;
+    ColourSpanControl *rawTimeColours = nullptr;
+    ColourSpanControl *vsTimeColours = nullptr;
+    // The axes the spectrum map's value axis was laid out for.
+    RadarMath::FrameAxes vsTimeAxes;
 
     friend struct TR7310_tabProbe; // white-box access for the tests
 };

@@ -4,15 +4,19 @@
 
 #include "bench/BenchMain.h"
 #include "link/LinkThread.h"
+#include "dsp/PaddedFft.h"
 #include "link/usbConnection.h"
 #include "link/usbTMCabstraction.h"
 #include "radar/FrameCapture.h"
+#include "radar/LinePlot.h"
+#include "radar/PeakReadout.h"
 #include "radar/TR7310_tab.h"
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"
 #include "sim/VirtualKit.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -21,6 +25,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <qcustomplot.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -37,6 +42,11 @@ struct TR7310_tabProbe
         t.samples = frame;
     }
     static void plot(TR7310_tab &t) { t.plot(); }
+    static void setSweep(TR7310_tab &t, const RadarMath::Sweep &sweep)
+    {
+        t.kitAxes.sweep = sweep;
+        t.frameAxes = t.kitAxes;
+    }
 };
 
 namespace {
@@ -69,10 +79,7 @@ struct Bench
         tab = std::make_unique<TR7310_tab>(&noLink, QString(), QStringLiteral("1.0.0"),
                                            QStringLiteral("KV7310"), QStringLiteral("BENCH"));
         tab->resize(1000, 700);
-        tab->findChild<QLineEdit *>(QStringLiteral("startFreq_txt"))->setText(QStringLiteral("24"));
-        tab->findChild<QLineEdit *>(QStringLiteral("stopFreq_txt"))
-            ->setText(QStringLiteral("24.25"));
-        tab->findChild<QLineEdit *>(QStringLiteral("ramptime_txt"))->setText(QStringLiteral("1"));
+        TR7310_tabProbe::setSweep(*tab, {24.0, 24.25, 1.0}); // as the kit would report it
         tab->show();
         QCoreApplication::processEvents();
     }
@@ -122,6 +129,66 @@ void BM_Plot(benchmark::State &state)
     auto key = std::make_pair(page, n);
     if (!medianMs.count(key) || median < medianMs[key])
         medianMs[key] = median;
+}
+
+// What the peak read-out and its markers add to one plot() of a spectrum page: the same spectrum
+// drawn on a page-sized plot with and without the read-out (table, markers, optional CFAR).
+struct ReadoutFigures
+{
+    double plainMs = -1, readoutMs = -1, cfarMs = -1;
+};
+ReadoutFigures readoutFigures;
+
+void BM_PeakReadout(benchmark::State &state)
+{
+    const int n = 4096;
+    const int mode = int(state.range(0)); // 0 plain, 1 read-out, 2 read-out with CFAR
+    QWidget page;
+    page.resize(1000, 700);
+    auto *plot = new QCustomPlot(&page);
+    plot->setGeometry(0, 0, 1000, 560);
+    LinePlot::setUp(plot, QStringLiteral("Range Plot"), QStringLiteral("Range (m)"),
+                    QStringLiteral("Power (dBm)"));
+    auto *readout = new PeakReadout(plot, PeakReadout::Page::Range, &page);
+    readout->setGeometry(0, 560, 1000, 120);
+    readout->findChild<QCheckBox *>(QStringLiteral("cfar_ckbx"))->setChecked(mode == 2);
+    page.show();
+    QCoreApplication::processEvents();
+    RadarMath::FrameAxes axes;
+    axes.sweep = {24.0, 24.25, 1.0};
+    QVector<QVector<double>> spectra;
+    for (const QVector<double> &frame : kitFrames(n, 8)) {
+        QVector<double> p = paddedSpectrum(frame);
+        finishLinePlot(p);
+        spectra.append(p);
+    }
+    QVector<double> keys(spectra.first().size());
+    for (int i = 0; i < keys.size(); ++i)
+        keys[i] = RadarMath::rangeForBeat(i * RadarMath::binSpacingHz(axes.sampleRateHz(), n),
+                                          axes.sweep);
+    std::vector<double> ms;
+    int i = 0;
+    for (auto _ : state) {
+        const QVector<double> &p = spectra[++i % spectra.size()];
+        QElapsedTimer t;
+        t.start();
+        LinePlot::setData(plot, keys, p);
+        if (mode > 0)
+            readout->show(p, axes, n);
+        plot->replot(QCustomPlot::rpRefreshHint);
+        const qint64 ns = t.nsecsElapsed();
+        state.SetIterationTime(ns * 1e-9);
+        ms.push_back(ns * 1e-6);
+        state.PauseTiming();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());
+    double &figure = mode == 0   ? readoutFigures.plainMs
+                     : mode == 1 ? readoutFigures.readoutMs
+                                 : readoutFigures.cfarMs;
+    figure = ms[ms.size() / 2];
+    state.counters["median_ms"] = figure;
 }
 
 double residentMb()
@@ -305,6 +372,13 @@ void registerBenchmarks()
                 ->UseManualTime()
                 ->Unit(benchmark::kMillisecond)
                 ->MinTime(0.5);
+    for (int mode = 0; mode < 3; ++mode)
+        benchmark::RegisterBenchmark(
+            QStringLiteral("BM_PeakReadout/%1").arg(mode).toLatin1().constData(), BM_PeakReadout)
+            ->Args({mode})
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(0.5);
     benchmark::RegisterBenchmark("BM_Memory1000Frames", BM_Memory1000Frames)
         ->Iterations(1)
         ->Unit(benchmark::kSecond);
@@ -331,6 +405,15 @@ void printFigures(const kvvlx::bench::RatioReporter &)
             std::printf("plot() %s page, N=%d: median %.2f ms\n", kPageNames[page], n,
                         entry.second);
     }
+    if (readoutFigures.plainMs > 0 && readoutFigures.readoutMs > 0)
+        std::printf("peak read-out and markers, N=4096: %+.2f ms per plot() (%.2f ms without, "
+                    "%.2f ms with; goal <= +0.3 ms)\n",
+                    readoutFigures.readoutMs - readoutFigures.plainMs, readoutFigures.plainMs,
+                    readoutFigures.readoutMs);
+    if (readoutFigures.plainMs > 0 && readoutFigures.cfarMs > 0)
+        std::printf(
+            "peak read-out with CFAR and its threshold curve, N=4096: %+.2f ms per plot()\n",
+            readoutFigures.cfarMs - readoutFigures.plainMs);
     if (memory.after1000 > 0)
         std::printf("resident memory after 1000 frames (N=4096, every page): %.1f MB, %+.1f MB "
                     "since frame 100 "

@@ -5,6 +5,8 @@
 #include "bt/BtProtocol.h"
 #include "bt/kv7310bt_tab.h"
 #include "radar/DataFile.h"
+#include "radar/PeakReadout.h"
+#include "radar/RadarMath.h"
 #include "sim/BtPtyServer.h"
 #include "sim/VirtualKit.h"
 
@@ -403,6 +405,68 @@ private slots:
         const int sent = capturesSent().size();
         QTest::qWait(300);
         QCOMPARE(capturesSent().size(), sent);
+    }
+
+    // The four pages' axes from the radar equations: a 1000 Hz tone sampled every 50 us is a
+    // target at f c / (2 |slope|) on the Range page and a mover at f c / (2 f0) on the Doppler
+    // page; the raw page's axis is in seconds.
+    void pagesPutAToneOnItsAxes_data()
+    {
+        QTest::addColumn<QByteArray>("start");
+        QTest::addColumn<QByteArray>("stop");
+        QTest::newRow("up-chirp") << QByteArray("24.1") << QByteArray("24.35");
+        QTest::newRow("down-chirp") << QByteArray("24.35") << QByteArray("24.1");
+    }
+
+    void pagesPutAToneOnItsAxes()
+    {
+        QFETCH(QByteArray, start);
+        QFETCH(QByteArray, stop);
+        waitForStartUp();
+        tab->parseBTmsg("STARTF:" + start + ":END\r\n");
+        tab->parseBTmsg("STOPF:" + stop + ":END\r\n");
+        tab->parseBTmsg("RAMP:2:END\r\n");
+        const int n = 1000;
+        const double f = 1000.0, ts = 5e-05;
+        QVector<quint16> counts(n);
+        for (int k = 0; k < n; ++k)
+            counts[k] = RadarMath::voltsToCount(0.5 * std::cos(2 * M_PI * f * k * ts));
+        tab->parseBTmsg(VirtualKit::encodeBtFrame(counts, 1));
+
+        const double slope = 0.25e9 / 2e-3;
+        const double f0 = start.toDouble() * 1e9;
+        const double binHz = 20000.0 / (7 * n);
+        const struct
+        {
+            const char *plot;
+            double expected;
+            double bin;
+            const char *label;
+        } pages[] = {
+            {"spectrum_wdgt", f, binHz, "Frequency (Hz)"},
+            {"rangeSpectrum_wdgt", f * 3e8 / (2 * slope), binHz * 3e8 / (2 * slope), "Range (m)"},
+            {"dopplerPlot_wdgt", f * 3e8 / (2 * f0), binHz * 3e8 / (2 * f0),
+             "Radial Velocity (m/s)"}};
+        for (int page = 1; page <= 3; ++page) {
+            w<QTabWidget>("plot_tab")->setCurrentIndex(page);
+            auto *plot = tab->findChild<QCustomPlot *>(QLatin1String(pages[page - 1].plot));
+            QCOMPARE(plot->xAxis->label(), QLatin1String(pages[page - 1].label));
+            double bestKey = 0, bestValue = -1e300;
+            for (const QCPGraphData &d : *plot->graph(0)->data())
+                if (d.value > bestValue)
+                    bestValue = d.value, bestKey = d.key;
+            QVERIFY2(qAbs(bestKey - pages[page - 1].expected) <= 0.5 * pages[page - 1].bin,
+                     qPrintable(QStringLiteral("%1: %2").arg(page).arg(bestKey)));
+            auto *readout = plot->parentWidget()->findChild<PeakReadout *>();
+            QVERIFY(readout && !readout->rows().empty());
+            QVERIFY(qAbs(readout->rows().front().position - pages[page - 1].expected) <=
+                    0.1 * pages[page - 1].bin);
+        }
+        w<QTabWidget>("plot_tab")->setCurrentIndex(0);
+        auto *raw = tab->findChild<QCustomPlot *>(QStringLiteral("rawPlot_wdgt"));
+        QCOMPARE(raw->xAxis->label(), QStringLiteral("Time (s)"));
+        QCOMPARE(raw->graph(0)->data()->size(), n);
+        QVERIFY(qAbs((raw->graph(0)->data()->constEnd() - 1)->key - (n - 1) * ts) < 1e-12);
     }
 
     void rangePageShowsATargetWhereItIs()

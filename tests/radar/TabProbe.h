@@ -40,6 +40,14 @@ struct TR7310_tabProbe
     QCPColorScale *vsTimeScale() const { return t.vsTimeScale; }
     QCPTextElement *vsTimeTitle() const { return t.vsTimeTitle; }
     QStringList loadFiles() const { return t.loadFiles; }
+    RadarMath::FrameAxes &kitAxes() { return t.kitAxes; }
+    RadarMath::FrameAxes &frameAxes() { return t.frameAxes; }
+    // A sweep as if the kit had reported it, for the frame held as well.
+    void setSweep(double startGHz, double stopGHz, double rampMs)
+    {
+        t.kitAxes.sweep = {startGHz, stopGHz, rampMs};
+        t.frameAxes = t.kitAxes;
+    }
     void plot() { t.plot(); }
     void applyAxisMode() { t.applyAxisMode(); }
     void mousePress(QMouseEvent *e) { t.mousePress(e); }

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QCPColorMap;
+class QCPColorScale;
+class QDoubleSpinBox;
+
+// The colour span of a map over time: it follows the data shown (1st to 99.9th percentile of the
+// filled cells) until the user unticks "Auto colours" or types a minimum or maximum.
+class ColourSpanControl : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ColourSpanControl(QWidget *parent = nullptr);
+
+    bool following() const;
+    // Sets the scale's span: the data's while following, else the one typed. Does not replot.
+    void apply(QCPColorMap *map, QCPColorScale *scale);
+    // Fits the span to the data once, whether following or not.
+    void fit(QCPColorMap *map, QCPColorScale *scale);
+
+signals:
+    void changed();
+
+private:
+    void showSpan(double lower, double upper);
+
+    QCheckBox *autoBox;
+    QDoubleSpinBox *minBox;
+    QDoubleSpinBox *maxBox;
+};

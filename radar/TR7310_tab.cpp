@@ -8,10 +8,17 @@
 #include "link/usbTMCabstraction.h"
 #include "radar/FrameCapture.h"
 #include "radar/LinePlot.h"
+#include "radar/ReplayControls.h"
 #include "ui_TR7310_tab.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QRubberBand>
 #include <QThread>
@@ -24,7 +31,6 @@
 namespace {
 
 constexpr int kMapColumns = 150;
-constexpr double kSpeedOfLight = 3e8;
 const QString kRfOnStyle = QStringLiteral("*{background-color:green}");
 const QString kRfOffStyle = QStringLiteral("*{background-color:red}");
 
@@ -76,8 +82,10 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
     continuousCapture = false;
     twoPulseCancellation = false;
 
-    samplePeriod = firmwareVersion.contains(QStringLiteral("1.1.0")) ? 4.505e-05 : 5e-05;
+    samplePeriod = RadarMath::samplePeriodForFirmware(firmwareVersion.toStdString());
     sampleRate = 1.0 / samplePeriod;
+    kitAxes.samplePeriodS = samplePeriod;
+    frameAxes = kitAxes;
 
     ui->subtractAverage_ckbx->hide();
     saveCaptureData = true;
@@ -110,6 +118,27 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
     rawTimeRows = 100.0;
 
     setUpPlots();
+
+    // Zero-padded collection numbers sort in every file list; plain numbers stay the default.
+    zeroPadNumbers_ckbx =
+        new QCheckBox(QStringLiteral("Zero-padded numbers (data0007.txt)"), ui->tab_6);
+    zeroPadNumbers_ckbx->setObjectName(QStringLiteral("zeroPadNumbers_ckbx"));
+    if (QLayoutItem *spacer = ui->gridLayout_8->itemAtPosition(7, 0)) {
+        ui->gridLayout_8->removeItem(spacer);
+        ui->gridLayout_8->addItem(spacer, 8, 0, 1, 3);
+    }
+    ui->gridLayout_8->removeWidget(ui->startCapture_btn);
+    ui->gridLayout_8->addWidget(zeroPadNumbers_ckbx, 6, 0, 1, 3);
+    ui->gridLayout_8->addWidget(ui->startCapture_btn, 7, 0, 1, 3);
+
+    shownFrame_lbl = new QLabel(this);
+    shownFrame_lbl->setObjectName(QStringLiteral("shownFrame_lbl"));
+    shownFrame_lbl->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ui->gridLayout->addWidget(shownFrame_lbl, 2, 7);
+
+    replay = new ReplayControls(ui->setup_tab);
+    ui->setup_tab->addTab(replay, QStringLiteral("Replay"));
+    connect(replay, &ReplayControls::frameReady, this, &TR7310_tab::showRecordedFrame);
 
     connect(ui->plot_tab, &QTabWidget::currentChanged, this, &TR7310_tab::tabChanged);
     connect(this, &TR7310_tab::rf_on, this, &TR7310_tab::set_RFPowerBtn_state);
@@ -178,6 +207,8 @@ void TR7310_tab::update_RFPower()
     if (reply.first < 0)
         return;
     const quint8 state = quint8(reply.second.trimmed().toInt());
+    if (state <= 1)
+        kitRfPower = state;
     if (state == 1)
         emit rf_on(true);
     else if (state == 0)
@@ -217,10 +248,14 @@ void TR7310_tab::readFreqs()
     QPair<int, QString> reply = inst->readVISAResponseString();
     if (reply.first >= 0) {
         ui->stopFreq_txt->setText(displayNumber(reply.second));
+        kitAxes.sweep.stopGHz = displayNumber(reply.second).toDouble();
         inst->sendVISACommand(QStringLiteral("SWEEP:FREQSTAR?"));
         reply = inst->readVISAResponseString();
-        if (reply.first >= 0)
+        if (reply.first >= 0) {
             ui->startFreq_txt->setText(displayNumber(reply.second));
+            kitAxes.sweep.startGHz = displayNumber(reply.second).toDouble();
+            kitFreqsKnown = true;
+        }
     }
     inst->closeConnection();
 }
@@ -231,8 +266,11 @@ void TR7310_tab::readRamptime()
         return;
     inst->sendVISACommand(QStringLiteral("SWEEP:RAMPTIME?"));
     const QPair<int, QString> reply = inst->readVISAResponseString();
-    if (reply.first >= 0)
+    if (reply.first >= 0) {
         ui->ramptime_txt->setText(displayNumber(reply.second));
+        kitAxes.sweep.rampMs = displayNumber(reply.second).toDouble();
+        kitRampKnown = true;
+    }
     inst->closeConnection();
 }
 
@@ -246,6 +284,8 @@ void TR7310_tab::readSweepType()
     if (reply.first < 0)
         return;
     const float code = reply.second.trimmed().toFloat();
+    if (code == 0.0f || code == 1.0f || code == 2.0f || code == 3.0f)
+        kitSweepType = int(code);
     if (code == 0.0f)
         ui->oneWaySingle_rdbtn->setChecked(true);
     else if (code == 1.0f)
@@ -291,6 +331,9 @@ void TR7310_tab::on_setFreqs_btn_clicked()
         inst->closeConnection();
     }
     readFreqs();
+    // A live frame's axes follow the kit; a recorded frame keeps its own.
+    if (samplesFile.isEmpty())
+        frameAxes = kitAxes;
     applyAxisMode();
 }
 
@@ -301,6 +344,8 @@ void TR7310_tab::on_setRamp_btn_clicked()
         inst->closeConnection();
     }
     readRamptime();
+    if (samplesFile.isEmpty())
+        frameAxes = kitAxes;
     applyAxisMode();
 }
 
@@ -373,6 +418,9 @@ void TR7310_tab::on_collect_btn_clicked()
             samples[i] = subtractAverage ? samples[i] - a : a;
         }
     }
+    newLiveFrame(!capAverage       ? FrameMeta::Averaging::None
+                 : subtractAverage ? FrameMeta::Averaging::MinusMeanOfTen
+                                   : FrameMeta::Averaging::MeanOfTen);
 
     plot();
     inst->closeConnection();
@@ -407,6 +455,21 @@ void TR7310_tab::on_startCapture_btn_clicked()
     }
     collectionRunning = true;
     saver.beginRun();
+    if (captureCount == 0) {
+        // A new collection; one that stopped early goes on in the same index.
+        collectionIndex = Recording::Index();
+        collectionIndex.name = collectionName;
+        collectionIndex.numberWidth = zeroPadNumbers_ckbx->isChecked()
+                                          ? qMax(4, int(QString::number(numCaptures - 1).size()))
+                                          : 0;
+        collectionIndex.planned = numCaptures;
+        collectionIndex.plannedIntervalS = captureInterval;
+        collectionIndex.startedUtc = QDateTime::currentDateTimeUtc();
+        collectionIndex.link = QStringLiteral("USB");
+        collectionIndex.kitSerial = serialNumber;
+        collectionIndexFailTold = false;
+        collectionClock.invalidate();
+    }
     collectionStep();
 }
 
@@ -435,6 +498,9 @@ void TR7310_tab::collectionStep()
     }
 
     const int n = numSampleCapture;
+    if (!collectionClock.isValid())
+        collectionClock.start();
+    const double sinceFirstS = collectionClock.nsecsElapsed() / 1e9;
     FrameCapture::requestFrame(*inst, n);
     // The interval runs from the frame request, not from the end of the transfer.
     const double ms = std::trunc(captureInterval * 1000.0);
@@ -451,13 +517,41 @@ void TR7310_tab::collectionStep()
     }
 
     samples = std::move(volts);
+    newLiveFrame(FrameMeta::Averaging::None);
     plot();
     inst->closeConnection();
 
     ++captureCount;
     if (saveCaptureData)
-        saveData(samples, collectionFolder + QLatin1Char('/') +
-                              DataFile::numberedName(collectionName, captureCount - 1));
+        saveCollectionFrame(captureCount - 1, sinceFirstS);
+}
+
+void TR7310_tab::saveCollectionFrame(int number, double sinceFirstS)
+{
+    const QString name =
+        DataFile::numberedName(collectionName, number, collectionIndex.numberWidth);
+    FrameMeta::Meta meta = samplesMeta;
+    meta.inCollection = true;
+    meta.frameNumber = number;
+    meta.plannedIntervalS = captureInterval;
+    meta.sinceFirstFrameS = sinceFirstS;
+    meta.numberWidth = collectionIndex.numberWidth;
+    const bool saved = saver.save(samples, collectionFolder + QLatin1Char('/') + name, &meta);
+    Recording::IndexEntry entry;
+    entry.number = number;
+    entry.file = saved ? name : QString(); // a gap: the step wrote no file
+    entry.sinceFirstS = sinceFirstS;
+    collectionIndex.frames.append(entry);
+    collectionIndex.complete = captureCount >= numCaptures;
+    QString reason;
+    if (!Recording::writeIndex(collectionFolder, collectionIndex, &reason)) {
+        qCDebug(lcRadar) << "cannot write the collection index" << reason;
+        if (saved && !collectionIndexFailTold)
+            tell(
+                QStringLiteral("Could not write %1: %2")
+                    .arg(QDir::toNativeSeparators(Recording::indexPath(collectionFolder)), reason));
+        collectionIndexFailTold = true;
+    }
 }
 
 void TR7310_tab::on_numCaptures_txt_editingFinished()
@@ -509,7 +603,9 @@ void TR7310_tab::saveData(QVector<double> data, QString path) { saver.save(data,
 void TR7310_tab::on_save_btn_clicked()
 {
     saver.beginRun();
-    saveData(samples, saveLoc + QLatin1Char('/') + saveFileName);
+    FrameMeta::Meta meta = samplesMeta;
+    meta.sampleCount = int(samples.size());
+    saver.save(samples, saveLoc + QLatin1Char('/') + saveFileName, &meta);
 }
 
 void TR7310_tab::on_browse_btn_clicked()
@@ -535,14 +631,82 @@ void TR7310_tab::on_load_btn_clicked()
 
 void TR7310_tab::loadData(QStringList files)
 {
-    for (const QString &name : std::as_const(files)) {
+    // data2.txt before data10.txt, whatever order the dialog gives.
+    for (const QString &name : Recording::naturallySorted(files)) {
         qCDebug(lcRadar) << name;
-        QVector<double> frame;
-        DataFile::read(name, &frame);
-        previousSamples = samples;
-        samples = std::move(frame);
-        plot();
+        showRecordedFrame(Recording::load(name));
     }
+}
+
+void TR7310_tab::showRecordedFrame(const Recording::Frame &frame)
+{
+    previousSamples = samples;
+    samples = frame.samples;
+    samplesFile = frame.path;
+    QString when;
+    if (frame.hasMeta) {
+        samplesMeta = frame.meta;
+        RadarMath::FrameAxes axes = frame.meta.axes();
+        if (!frame.meta.sweepKnown)
+            axes.sweep = kitAxes.sweep; // a frame saved before the kit answered
+        setFrameAxes(axes);
+        when = FrameMeta::timeStamp(frame.meta.capturedUtc)
+                   .replace(QLatin1Char('T'), QLatin1Char(' '));
+    } else {
+        // A file without a sidecar is taken to come from this kit as it is set up now.
+        if (!frame.metaError.isEmpty())
+            qCDebug(lcRadar) << "ignoring the sidecar of" << frame.path << frame.metaError;
+        samplesMeta = liveMeta(FrameMeta::Averaging::None);
+        samplesMeta.capturedUtc = QFileInfo(frame.path).lastModified().toUTC();
+        setFrameAxes(kitAxes);
+        when = QStringLiteral("no metadata");
+    }
+    shownFrame_lbl->setText(
+        QStringLiteral("Showing %1 (%2)").arg(QDir::toNativeSeparators(frame.path), when));
+    plot();
+}
+
+FrameMeta::Meta TR7310_tab::liveMeta(FrameMeta::Averaging averaging) const
+{
+    FrameMeta::Meta m;
+    m.application = QStringLiteral("kvvlx");
+    m.applicationVersion = FrameMeta::applicationVersion();
+    m.kitModel = productName;
+    m.kitSerial = serialNumber;
+    m.kitFirmware = firmwareVersion;
+    m.link = QStringLiteral("USB");
+    m.sweepKnown = kitFreqsKnown && kitRampKnown;
+    m.sweep = kitAxes.sweep;
+    m.sweepType = kitSweepType;
+    m.rfPower = kitRfPower;
+    m.sampleCount = int(samples.size());
+    m.samplePeriodS = kitAxes.samplePeriodS;
+    m.voltsDivisor = RadarMath::kCountDivisor; // both capture paths convert as FrameCapture does
+    m.averaging = averaging;
+    m.capturedUtc = QDateTime::currentDateTimeUtc();
+    return m;
+}
+
+void TR7310_tab::newLiveFrame(FrameMeta::Averaging averaging)
+{
+    samplesMeta = liveMeta(averaging);
+    samplesFile.clear();
+    setFrameAxes(kitAxes);
+    shownFrame_lbl->setText(QStringLiteral("Live frame (%1)")
+                                .arg(FrameMeta::timeStamp(samplesMeta.capturedUtc)
+                                         .replace(QLatin1Char('T'), QLatin1Char(' '))));
+}
+
+void TR7310_tab::setFrameAxes(const RadarMath::FrameAxes &axes)
+{
+    const bool changed = axes.samplePeriodS != frameAxes.samplePeriodS ||
+                         axes.sweep.startGHz != frameAxes.sweep.startGHz ||
+                         axes.sweep.stopGHz != frameAxes.sweep.stopGHz ||
+                         axes.sweep.rampMs != frameAxes.sweep.rampMs;
+    frameAxes = axes;
+    // The vs-time map's value axis belongs to the frames it holds.
+    if (changed && vsTimeRows > 0)
+        applyAxisMode();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -660,7 +824,7 @@ void TR7310_tab::plotRaw(const QVector<double> &w)
     const int n = w.size();
     QVector<double> t(n);
     for (int k = 0; k < n; ++k)
-        t[k] = k * samplePeriod;
+        t[k] = k * frameAxes.samplePeriodS;
     QCustomPlot *p = ui->rawPlot_wdgt;
     p->xAxis->setLabel(QStringLiteral("Time (s)"));
     p->yAxis->setLabel(QStringLiteral("Amplitude (V)"));
@@ -684,29 +848,20 @@ void TR7310_tab::plotSpectrum(const QVector<double> &w)
 {
     QVector<double> p = paddedSpectrum(w);
     finishLinePlot(p);
-    const QVector<double> f = binFrequencies(p.size(), sampleRate, 7 * w.size());
+    const QVector<double> f = binFrequencies(p.size(), frameAxes.sampleRateHz(), 7 * w.size());
     QCustomPlot *plot = ui->spectrum_wdgt;
     plot->yAxis->setLabel(QStringLiteral("Power (dBm)"));
     plot->xAxis->setLabel(QStringLiteral("Frequency (Hz)"));
     LinePlot::show(plot, f, p);
 }
 
-double TR7310_tab::chirpSlopeTerm() const
-{
-    const double f1 = ui->startFreq_txt->text().toDouble();
-    const double f2 = ui->stopFreq_txt->text().toDouble();
-    const double t = ui->ramptime_txt->text().toDouble();
-    return 2.0 * (f2 * 1e9 - f1 * 1e9) / (t / 1000.0);
-}
-
 void TR7310_tab::plotRange(const QVector<double> &w)
 {
     QVector<double> p = paddedSpectrum(w);
     finishLinePlot(p);
-    const double k2 = chirpSlopeTerm();
-    QVector<double> r = binFrequencies(p.size(), sampleRate, 7 * w.size());
+    QVector<double> r = binFrequencies(p.size(), frameAxes.sampleRateHz(), 7 * w.size());
     for (double &x : r)
-        x = x * kSpeedOfLight / k2;
+        x = RadarMath::rangeForBeat(x, frameAxes.sweep);
     LinePlot::show(ui->rangeSpectrum_wdgt, r, p);
     if (!r.isEmpty())
         maxRange = r.last();
@@ -720,7 +875,7 @@ void TR7310_tab::plotDoppler(const QVector<double> &w)
 {
     QVector<double> p = paddedSpectrum(w);
     finishLinePlot(p);
-    const QVector<double> f = binFrequencies(p.size(), sampleRate, 7 * w.size());
+    const QVector<double> f = binFrequencies(p.size(), frameAxes.sampleRateHz(), 7 * w.size());
     LinePlot::show(ui->dopplerPlot_wdgt, f, p);
 }
 
@@ -734,7 +889,7 @@ void TR7310_tab::plotRawTime(const QVector<double> &w)
     if (n != rawTimeRows || data->valueSize() != n || data->keySize() != kMapColumns) {
         qCDebug(lcRadar, "startingOver");
         rawTimeRows = n;
-        data->setRange(QCPRange(0, kMapColumns - 1), QCPRange(0, n * samplePeriod));
+        data->setRange(QCPRange(0, kMapColumns - 1), QCPRange(0, n * frameAxes.samplePeriodS));
         data->setSize(kMapColumns, n);
         data->fill(0.0);
         rawTimeColumn = 0;
@@ -791,9 +946,8 @@ void TR7310_tab::plotVsTime(const QVector<double> &w)
 
 void TR7310_tab::applyAxisMode()
 {
-    const double f1 = ui->startFreq_txt->text().toDouble();
     // The map's rows run from 0 Hz up to half the sample rate (10 kHz at 20 kHz sampling).
-    const double topHz = sampleRate / 2.0;
+    const double topHz = frameAxes.sampleRateHz() / 2.0;
     QCustomPlot *plot = ui->FrequencyVsTimePlot_wdgt;
     QCPColorMapData *data = vsTimeMap->data();
     const QCPRange keys(0, kMapColumns - 1);
@@ -802,12 +956,12 @@ void TR7310_tab::applyAxisMode()
         plot->yAxis->setLabel(QStringLiteral("Frequency (Hz)"));
         vsTimeTitle->setText(QStringLiteral("Frequency Vs Time"));
     } else if (ui->setVelocityAxis_rdbn->isChecked()) {
-        // v = f_d c / (2 f0): the Doppler shift of a radial velocity is 2 v f0 / c.
-        data->setRange(keys, QCPRange(0, topHz * kSpeedOfLight / (2.0 * f1 * 1e9)));
+        data->setRange(keys, QCPRange(0, RadarMath::velocityForDoppler(
+                                             topHz, RadarMath::carrierHz(frameAxes.sweep))));
         plot->yAxis->setLabel(QStringLiteral("Velocity (m/s)"));
         vsTimeTitle->setText(QStringLiteral("Velocity Vs Time"));
     } else if (ui->setRangeAxis_rdbn->isChecked()) {
-        data->setRange(keys, QCPRange(0, topHz * kSpeedOfLight / chirpSlopeTerm()));
+        data->setRange(keys, QCPRange(0, RadarMath::rangeForBeat(topHz, frameAxes.sweep)));
         plot->yAxis->setLabel(QStringLiteral("Range (m)"));
         vsTimeTitle->setText(QStringLiteral("Range Vs Time"));
     }

@@ -1,7 +1,11 @@
 #pragma once
 
 #include "radar/DataFile.h"
+#include "radar/FrameMeta.h"
+#include "radar/RadarMath.h"
+#include "radar/Recording.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -19,6 +23,8 @@ class QCPColorMap;
 class QCPColorScale;
 class QCPTextElement;
 class QCustomPlot;
+class QLabel;
+class ReplayControls;
 class QMouseEvent;
 class QRubberBand;
 class parameterDialog;
@@ -117,6 +123,9 @@ private slots:
     void on_capAverage_btn_clicked(bool checked);
     void on_subtractAverage_ckbx_clicked(bool checked);
 
+    // A frame from a file or a replay, drawn on its own axes when its sidecar gives them.
+    void showRecordedFrame(const Recording::Frame &frame);
+
 private:
     bool openDevice();
     void tell(const QString &message);
@@ -124,6 +133,11 @@ private:
     void stopCollection(const QString &reason);
     void saveData(QVector<double> data, QString path);
     void loadData(QStringList files);
+    // What is known of the kit now, for the sidecar of a frame just captured.
+    FrameMeta::Meta liveMeta(FrameMeta::Averaging averaging) const;
+    void newLiveFrame(FrameMeta::Averaging averaging);
+    void setFrameAxes(const RadarMath::FrameAxes &axes);
+    void saveCollectionFrame(int number, double sinceFirstS);
 
     void setUpPlots();
     void setUpColourMap(QCustomPlot *plot, QCPColorMap *&map, QCPColorScale *&scale, double rows,
@@ -136,7 +150,6 @@ private:
     void plotRawTime(const QVector<double> &w);
     void plotVsTime(const QVector<double> &w);
     void applyAxisMode();
-    double chirpSlopeTerm() const;
     void setZoom(QCustomPlot *plot, QCheckBox *xBox, QCheckBox *yBox);
 
     QString instDesc;
@@ -177,6 +190,11 @@ private:
     bool rfOn = false;
     double samplePeriod = 5e-05;
     double sampleRate = 20000.0;
+    // What the kit last read back with the firmware's sample period, and the axes of the frame
+    // shown (a live frame's are kitAxes, a recorded frame's come from its sidecar); plot code
+    // reads only frameAxes.
+    RadarMath::FrameAxes kitAxes;
+    RadarMath::FrameAxes frameAxes;
     bool continuousCapture = false;
     bool twoPulseCancellation = false;
     ADCdataProcessing *processor = nullptr;
@@ -196,6 +214,23 @@ private:
     DataFile::Saver saver;
     FilesChooser filesChooser;
     Pause tunePause;
+
+    // The kit's last read-back settings beyond kitAxes, for the sidecars; -1 while unknown.
+    bool kitFreqsKnown = false;
+    bool kitRampKnown = false;
+    int kitSweepType = -1;
+    int kitRfPower = -1;
+    // What the current frame is: its sidecar as it would be written, and its file if it came
+    // from one.
+    FrameMeta::Meta samplesMeta;
+    QString samplesFile;
+    // The running collection's index ("collection.json") and its clock since the first frame.
+    Recording::Index collectionIndex;
+    QElapsedTimer collectionClock;
+    bool collectionIndexFailTold = false;
+    QCheckBox *zeroPadNumbers_ckbx = nullptr;
+    QLabel *shownFrame_lbl = nullptr;
+    ReplayControls *replay = nullptr;
 
     friend struct TR7310_tabProbe; // white-box access for the tests
 };

@@ -40,6 +40,13 @@ struct TR7310_tabProbe
     QCPTextElement *vsTimeTitle() const { return t.vsTimeTitle; }
     QStringList loadFiles() const { return t.loadFiles; }
     void plot() { t.plot(); }
+    // The kit's read-back settings, which a live frame is drawn with.
+    void setKitSweep(const RadarMath::Sweep &sweep)
+    {
+        t.kitAxes.sweep = sweep;
+        t.frameAxes.sweep = sweep;
+    }
+    RadarMath::FrameAxes frameAxes() const { return t.frameAxes; }
     void applyAxisMode() { t.applyAxisMode(); }
     void mousePress(QMouseEvent *e) { t.mousePress(e); }
     QRubberBand *rubberBand() const { return t.rubberBand; }

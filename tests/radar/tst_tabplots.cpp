@@ -247,9 +247,7 @@ void TabPlotsTest::smallFramesAndTheRangeAxis()
 {
     TR7310_tab tab(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
     TR7310_tabProbe p(tab);
-    p.setText("startFreq_txt", QStringLiteral("24.0"));
-    p.setText("stopFreq_txt", QStringLiteral("24.25"));
-    p.setText("ramptime_txt", QStringLiteral("1"));
+    p.setKitSweep({24.0, 24.25, 1.0}); // as if the kit had read them back
 
     p.samples() = {0.3};
     p.showPage(1);
@@ -337,9 +335,7 @@ void TabPlotsTest::axisModes()
 {
     TR7310_tab tab(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
     TR7310_tabProbe p(tab);
-    p.setText("startFreq_txt", QStringLiteral("24.0"));
-    p.setText("stopFreq_txt", QStringLiteral("24.25"));
-    p.setText("ramptime_txt", QStringLiteral("1"));
+    p.setKitSweep({24.0, 24.25, 1.0}); // as if the kit had read them back
     QCustomPlot *plot = p.plotWidget("FrequencyVsTimePlot_wdgt");
     QVERIFY(p.w<QRadioButton>("setRangeAxis_rdbn")->isChecked());
 
@@ -363,7 +359,7 @@ void TabPlotsTest::axisModes()
         p.w<QRadioButton>(name)->setAutoExclusive(false);
         p.w<QRadioButton>(name)->setChecked(false);
     }
-    p.setText("startFreq_txt", QStringLiteral("12"));
+    p.setKitSweep({12.0, 24.25, 1.0});
     p.applyAxisMode();
     expectRange(p.vsTimeMap()->data()->valueRange(), 0, 6);
     QCOMPARE(plot->yAxis->label(), QStringLiteral("Range (m)"));
@@ -423,9 +419,7 @@ void TabPlotsTest::resetButtons()
         expectRange(p.plotWidget(name)->yAxis->range(), -120, 0);
     }
 
-    p.setText("startFreq_txt", QStringLiteral("24.0"));
-    p.setText("stopFreq_txt", QStringLiteral("24.25"));
-    p.setText("ramptime_txt", QStringLiteral("1"));
+    p.setKitSweep({24.0, 24.25, 1.0}); // as if the kit had read them back
     p.samples() = tone(512, 0.1);
     p.showPage(2);
     QCustomPlot *range = p.plotWidget("rangeSpectrum_wdgt");

@@ -22,6 +22,34 @@ QByteArray format(const QVector<double> &data)
     return out;
 }
 
+QByteArray formatCsv(const QVector<double> &data, double samplePeriodS)
+{
+    QByteArray out("time_s,volts\n");
+    out.reserve(out.size() + data.size() * 24);
+    for (qsizetype k = 0; k < data.size(); ++k) {
+        // Ten digits keep k x 4.505e-05 exact for every k of a frame.
+        out += QByteArray::number(double(k) * samplePeriodS, 'g', 10);
+        out += ',';
+        out += QByteArray::number(data.at(k), 'g', 6);
+        out += '\n';
+    }
+    return out;
+}
+
+QVector<double> parseCsv(const QByteArray &text)
+{
+    QVector<double> data;
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) { // line 0 is the header
+        const QByteArray line = lines.at(i).trimmed();
+        if (line.isEmpty())
+            continue;
+        const qsizetype comma = line.indexOf(',');
+        data.append(comma < 0 ? 0.0 : line.mid(comma + 1).toDouble());
+    }
+    return data;
+}
+
 QVector<double> parse(const QByteArray &text)
 {
     QVector<double> data;

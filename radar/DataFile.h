@@ -17,6 +17,12 @@ namespace DataFile {
 // The file contents for a frame.
 QByteArray format(const QVector<double> &data);
 
+// The frame as comma-separated values for spreadsheets: a header "time_s,volts", then one row
+// per sample, time k x samplePeriodS.
+QByteArray formatCsv(const QVector<double> &data, double samplePeriodS);
+// The volts column of such a file.
+QVector<double> parseCsv(const QByteArray &text);
+
 // A frame from file contents: one number per line, "\r\n" accepted, a line that is not a number
 // (an empty one included) read as 0.
 QVector<double> parse(const QByteArray &text);

@@ -155,6 +155,7 @@ QJsonObject toJson(const Meta &m)
          QJsonObject{{QStringLiteral("averaging"), QLatin1String(averagingName(m.averaging))},
                      {QStringLiteral("twoPulseCancellation"), m.twoPulseCancellation}}},
         {QStringLiteral("capturedUtc"), timeStamp(m.capturedUtc)},
+        {QStringLiteral("dataFormat"), m.dataFormat},
     };
     if (m.inCollection)
         json.insert(QStringLiteral("collection"),
@@ -227,6 +228,11 @@ bool fromJson(const QJsonObject &json, Meta *meta, QString *error)
     if (c.ok && !m.capturedUtc.isValid())
         return c.fail(QStringLiteral("\"capturedUtc\" is not an ISO 8601 time"));
     m.capturedUtc = m.capturedUtc.toUTC();
+    // Optional: sidecars without it describe a file of plain values.
+    if (json.contains(QStringLiteral("dataFormat")))
+        m.dataFormat = c.string(json, "dataFormat");
+    if (c.ok && m.dataFormat != QLatin1String("values") && m.dataFormat != QLatin1String("csv"))
+        return c.fail(QStringLiteral("unknown \"dataFormat\" %1").arg(m.dataFormat));
 
     if (json.contains(QStringLiteral("collection"))) {
         const QJsonObject coll = c.object(json, "collection");
@@ -300,6 +306,7 @@ QString describe(const Meta &m)
     add("two-pulse cancellation",
         m.twoPulseCancellation ? QStringLiteral("yes") : QStringLiteral("no"));
     add("captured (UTC)", timeStamp(m.capturedUtc));
+    add("data format", m.dataFormat);
     if (m.inCollection) {
         add("collection frame", QString::number(m.frameNumber));
         add("planned interval (s)", num(m.plannedIntervalS));

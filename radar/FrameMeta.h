@@ -43,6 +43,8 @@ struct Meta
     bool twoPulseCancellation = false; // the saved vector is the difference of two frames
 
     QDateTime capturedUtc;
+    // How the frame file holds its values: "values" (one a line, no header) or "csv".
+    QString dataFormat = QStringLiteral("values");
 
     // Frames of a timed collection.
     bool inCollection = false;

@@ -227,6 +227,11 @@ Frame load(const QString &path)
 {
     Frame f = loadMeta(path);
     f.readOk = DataFile::read(path, &f.samples);
+    if (f.readOk && f.hasMeta && f.meta.dataFormat == QLatin1String("csv")) {
+        QFile file(path);
+        f.readOk = file.open(QIODevice::ReadOnly);
+        f.samples = f.readOk ? DataFile::parseCsv(file.readAll()) : QVector<double>();
+    }
     return f;
 }
 

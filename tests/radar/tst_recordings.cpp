@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -82,6 +83,7 @@ private slots:
     void cliCollectWritesSidecarsAndIndex();
     void cliCsvAndInfo();
     void cliReplayFindsProblems();
+    void killedCollectionLeavesWholeFiles();
 };
 
 void RecordingsTest::sidecarRoundTripAndRejects()
@@ -285,6 +287,36 @@ void RecordingsTest::cliReplayFindsProblems()
     const CliRun o = runCliInProcess({"replay", old});
     QCOMPARE(o.status, 0);
     QVERIFY(o.out.contains("frames: 11 present, 0 gaps, 0 with metadata"));
+}
+
+void RecordingsTest::killedCollectionLeavesWholeFiles()
+{
+    QTemporaryDir dir;
+    QProcess cli;
+    cli.start(QStringLiteral(KVVLX_CLI_PATH),
+              {"--simulate", "collect", "-n", "4096", "-c", "500", "-i", "0", "-d", dir.path()});
+    QVERIFY(cli.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QDir(dir.path()).entryList({"*.txt"}, QDir::Files).size() >= 3, 30000);
+    cli.kill();
+    QVERIFY(cli.waitForFinished());
+    // Every file under a final name is whole: frames of 4096 values, sidecars and index parse.
+    const QStringList frames = QDir(dir.path()).entryList({"*.txt"}, QDir::Files);
+    for (const QString &name : frames) {
+        QVector<double> v;
+        QVERIFY(DataFile::read(dir.filePath(name), &v));
+        QCOMPARE(v.size(), 4096);
+    }
+    for (const QString &name : QDir(dir.path()).entryList({"*.txt.json"}, QDir::Files)) {
+        FrameMeta::Meta m;
+        QCOMPARE(FrameMeta::read(dir.filePath(name.chopped(5)), &m), FrameMeta::ReadResult::Ok);
+    }
+    Recording::Index index;
+    QCOMPARE(Recording::readIndex(dir.path(), &index), FrameMeta::ReadResult::Ok);
+    QVERIFY(!index.complete);
+    // The index lags the frame files by at most the one being written when killed.
+    QVERIFY(index.files().size() == frames.size() || index.files().size() + 1 == frames.size());
+    for (const QString &name : index.files())
+        QVERIFY(frames.contains(name));
 }
 
 QTEST_GUILESS_MAIN(RecordingsTest)

@@ -106,6 +106,7 @@ void MainWindow::addUsbTabs(const QList<FoundKit> &kits)
                                        nullptr);
             tab->setAttribute(Qt::WA_DeleteOnClose);
             connect(tab, &TR7310_tab::captureStatus, this, &MainWindow::showStatus);
+            connect(tab, &TR7310_tab::errorMessage, this, &MainWindow::showError);
             ui->activityTabs_tab->addTab(tab, QStringLiteral("SN:%1").arg(kit.serial));
         }
     }

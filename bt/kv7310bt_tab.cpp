@@ -10,6 +10,8 @@
 #include "radar/PeakReadout.h"
 #include "radar/PlotTools.h"
 
+#include <QDir>
+
 #include <QButtonGroup>
 #include <QtMath>
 #include <qcustomplot.h>
@@ -316,13 +318,23 @@ void kv7310bt_tab::on_startCapture_btn_clicked()
     seriesAwaiting = -1;
     captureCount = 0;
     saver.beginRun();
+    seriesIndex = Recording::Index();
+    seriesIndex.name = collectionName;
+    seriesIndex.planned = numCaptures;
+    seriesIndex.plannedIntervalS = captureInterval;
+    seriesIndex.startedUtc = QDateTime::currentDateTimeUtc();
+    seriesIndex.link = QStringLiteral("Bluetooth");
+    seriesRequestS.clear();
+    seriesClock.start();
     seriesStep();
 }
 
 void kv7310bt_tab::seriesStep()
 {
-    if (seriesAwaiting >= 0)
+    if (seriesAwaiting >= 0) {
         qCDebug(lcBt) << "no frame came for capture" << seriesAwaiting << "of the series";
+        noteSeriesGap(seriesAwaiting);
+    }
     seriesAwaiting = -1;
     if (captureCount >= numCaptures) {
         endSeries();
@@ -330,6 +342,7 @@ void kv7310bt_tab::seriesStep()
     }
     // Awaiting is set before the command leaves, so a reply parsed at once finds it.
     seriesAwaiting = captureCount;
+    seriesRequestS.append(seriesClock.nsecsElapsed() / 1e9);
     ++captureCount;
     requestedSamples = numSampleCapture;
     send(QStringLiteral("CAPT:STRE ") + QString::number(numSampleCapture) + QStringLiteral("$"));
@@ -404,7 +417,60 @@ void kv7310bt_tab::saveData(QVector<double> data, QString save_loc) { saver.save
 void kv7310bt_tab::on_save_btn_clicked()
 {
     saver.beginRun();
-    saveData(samples, saveLoc + QStringLiteral("/") + saveFileName);
+    const FrameMeta::Meta meta = frameMeta();
+    saver.save(samples, saveLoc + QStringLiteral("/") + saveFileName, &meta);
+}
+
+FrameMeta::Meta kv7310bt_tab::frameMeta() const
+{
+    FrameMeta::Meta m;
+    m.application = QStringLiteral("kvvlx");
+    m.applicationVersion = FrameMeta::applicationVersion();
+    // The Bluetooth link does not tell the kit's model, serial or firmware: left empty.
+    m.link = QStringLiteral("Bluetooth");
+    m.sweepKnown = kitStartKnown && kitStopKnown && kitRampKnown;
+    m.sweep = frameAxes.sweep;
+    m.sweepType = kitSweepType;
+    m.rfPower = kitRfPower;
+    m.sampleCount = int(samples.size());
+    m.samplePeriodS = frameAxes.samplePeriodS;
+    m.voltsDivisor = RadarMath::kCountDivisor;
+    m.capturedUtc = samplesUtc.isValid() ? samplesUtc : QDateTime::currentDateTimeUtc();
+    return m;
+}
+
+void kv7310bt_tab::saveSeriesFrame(int number)
+{
+    const QString name = DataFile::numberedName(collectionName, number);
+    FrameMeta::Meta meta = frameMeta();
+    meta.inCollection = true;
+    meta.frameNumber = number;
+    meta.plannedIntervalS = captureInterval;
+    meta.sinceFirstFrameS = seriesRequestS.value(number);
+    const bool saved = saver.save(samples, collectionFolder + QStringLiteral("/") + name, &meta);
+    Recording::IndexEntry entry;
+    entry.number = number;
+    entry.file = saved ? name : QString();
+    entry.sinceFirstS = meta.sinceFirstFrameS;
+    seriesIndex.frames.append(entry);
+    seriesIndex.complete = number + 1 >= numCaptures;
+    QString reason;
+    if (!Recording::writeIndex(collectionFolder, seriesIndex, &reason))
+        qCDebug(lcBt) << "cannot write the collection index" << reason;
+}
+
+// A step whose frame never came: the index says so, and no file stands in for it.
+void kv7310bt_tab::noteSeriesGap(int number)
+{
+    if (!saveCaptureData)
+        return;
+    Recording::IndexEntry entry;
+    entry.number = number;
+    entry.sinceFirstS = seriesRequestS.value(number);
+    seriesIndex.frames.append(entry);
+    QString reason;
+    if (!Recording::writeIndex(collectionFolder, seriesIndex, &reason))
+        qCDebug(lcBt) << "cannot write the collection index" << reason;
 }
 
 // ---- Replies ----
@@ -416,17 +482,20 @@ void kv7310bt_tab::parseBTmsg(QByteArray msg)
     switch (reply.tag) {
     case BtProtocol::Tag::StartFreq:
         ui->startFreq_txt->setText(reply.value);
-        kitAxes.sweep.startGHz = reply.value.toDouble();
+        kitAxes.sweep.startGHz = reply.value.toDouble(&kitStartKnown);
         break;
     case BtProtocol::Tag::StopFreq:
         ui->stopFreq_txt->setText(reply.value);
-        kitAxes.sweep.stopGHz = reply.value.toDouble();
+        kitAxes.sweep.stopGHz = reply.value.toDouble(&kitStopKnown);
         break;
     case BtProtocol::Tag::Ramp:
         ui->ramptime_txt->setText(reply.value);
-        kitAxes.sweep.rampMs = reply.value.toDouble();
+        kitAxes.sweep.rampMs = reply.value.toDouble(&kitRampKnown);
         break;
     case BtProtocol::Tag::Type:
+        kitSweepType = BtProtocol::intValue(reply.value);
+        if (kitSweepType < 0 || kitSweepType > 3)
+            kitSweepType = -1;
         switch (BtProtocol::intValue(reply.value)) {
         case 0:
             ui->oneWaySingle_rdbtn->setChecked(true);
@@ -445,6 +514,9 @@ void kv7310bt_tab::parseBTmsg(QByteArray msg)
         }
         break;
     case BtProtocol::Tag::RfPower:
+        kitRfPower = BtProtocol::intValue(reply.value);
+        if (kitRfPower != 0 && kitRfPower != 1)
+            kitRfPower = -1;
         switch (BtProtocol::intValue(reply.value)) {
         case 1:
             emit rf_on(true);
@@ -478,6 +550,8 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
         qCDebug(lcBt).noquote() << text;
         emit errorMessage(text);
         if (seriesRunning && seriesAwaiting >= 0) {
+            if (saveCaptureData)
+                noteSeriesGap(seriesAwaiting);
             seriesAwaiting = -1;
             if (captureCount >= numCaptures)
                 endSeries();
@@ -487,13 +561,13 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
         return;
     }
     samples = BtProtocol::decodeSamples(msg);
+    samplesUtc = QDateTime::currentDateTimeUtc();
     frameAxes = kitAxes;
     if (seriesRunning && seriesAwaiting >= 0) {
         const int capture = seriesAwaiting;
         seriesAwaiting = -1;
         if (saveCaptureData)
-            saveData(samples, collectionFolder + QStringLiteral("/") +
-                                  DataFile::numberedName(collectionName, capture));
+            saveSeriesFrame(capture);
         if (captureCount >= numCaptures)
             endSeries();
     }

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "radar/DataFile.h"
+#include "radar/FrameMeta.h"
 #include "radar/RadarMath.h"
+#include "radar/Recording.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 #include <QVector>
@@ -89,6 +93,10 @@ private:
     void stopContinuousCapture(const QString &why);
     void tellUser(const QString &message);
     void takeFrame(const QByteArray &msg);
+    // The sidecar of the frame held, from the kit's last replies.
+    FrameMeta::Meta frameMeta() const;
+    void saveSeriesFrame(int number);
+    void noteSeriesGap(int number);
 
     Ui::kv7310bt_tab *ui;
     QButtonGroup *sweepGroup;
@@ -97,8 +105,8 @@ private:
     bool rfOn = false;
     double samplePeriod = 5e-05;
     double sampleRate = 20000;
-    // The sweep as last reported by the kit, with the sample period; and the axes of the frame
-    // shown (for a live frame a copy of kitAxes). Plots read only frameAxes.
+    // What the kit last read back, and the axes of the frame held (the same: this tab shows
+    // only live frames).
     RadarMath::FrameAxes kitAxes;
     RadarMath::FrameAxes frameAxes;
     QString saveLoc;
@@ -118,6 +126,18 @@ private:
     bool seriesRunning = false;
     int seriesAwaiting = -1;
     DataFile::Saver saver;
+
+    // The kit's last replies for the sidecars; -1 or false while unknown.
+    bool kitStartKnown = false;
+    bool kitStopKnown = false;
+    bool kitRampKnown = false;
+    int kitSweepType = -1;
+    int kitRfPower = -1;
+    QDateTime samplesUtc; // when the frame held arrived
+    // The series' "collection.json" and its clock; each step's request time since the first.
+    Recording::Index seriesIndex;
+    QElapsedTimer seriesClock;
+    QVector<double> seriesRequestS;
 
     // Continuous capture gives up when the kit stops sending frames.
     QTimer frameWatchdog;

@@ -4,10 +4,13 @@
 #include "link/usbTMCabstraction.h"
 #include "radar/DataFile.h"
 #include "radar/FrameCapture.h"
+#include "radar/FrameMeta.h"
+#include "radar/Recording.h"
 #include "sim/KitOptions.h"
 #include "sim/SimUsbBus.h"
 #include "sim/VirtualKit.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
@@ -25,6 +28,8 @@ struct CaptureOptions
     double interval = -1.0;
     QString folder = QStringLiteral("Data");
     QString name = QStringLiteral("data.txt");
+    bool nameGiven = false;
+    bool csv = false; // --format csv
     QString kit;
     QVector<SimTarget> targets;
 };
@@ -114,6 +119,16 @@ bool parseOptions(CliSession &session, const QStringList &arguments, bool collec
             if (!takeValue(QStringLiteral("--name")))
                 return missing();
             o.name = value;
+            o.nameGiven = true;
+        } else if (option("--format", "--format")) {
+            if (!takeValue(QStringLiteral("--format")))
+                return missing();
+            if (value != QLatin1String("csv") && value != QLatin1String("values")) {
+                status = session.usageError(
+                    QStringLiteral("--format is csv or values, not %1").arg(value));
+                return false;
+            }
+            o.csv = value == QLatin1String("csv");
         } else {
             status = session.usageError(QStringLiteral("unknown argument %1").arg(a));
             return false;
@@ -123,6 +138,8 @@ bool parseOptions(CliSession &session, const QStringList &arguments, bool collec
         status = session.usageError(QStringLiteral("collect needs -n, -c and -i"));
         return false;
     }
+    if (collect && o.csv && !o.nameGiven)
+        o.name = QStringLiteral("data.csv");
     if (!o.targets.isEmpty()) {
         const auto kits = SimUsbBus::global().kits();
         if (kits.empty()) {
@@ -162,6 +179,62 @@ Take takeFrame(CliSession &session, const QString &target, int n, QVector<double
     return Take::Ok;
 }
 
+// Who the kit is and how it is set up, read back once before the frames: the sidecars record it.
+bool readKit(CliSession &session, const QString &target, FrameMeta::Meta &meta)
+{
+    usbTMCabstraction &usb = session.usb();
+    const int opened = usb.openConnection(target);
+    if (opened < 0) {
+        session.deviceError(QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened));
+        return false;
+    }
+    usb.getDescriptions();
+    meta.application = QStringLiteral("kvvlx-cli");
+    meta.applicationVersion = FrameMeta::applicationVersion();
+    meta.kitModel = usb.getProductName();
+    meta.kitSerial = usb.getSerial();
+    meta.kitFirmware = usb.getVersion();
+    meta.link = QStringLiteral("USB");
+    meta.samplePeriodS = RadarMath::samplePeriodForFirmware(meta.kitFirmware.toStdString());
+    meta.voltsDivisor = RadarMath::kCountDivisor;
+    auto ask = [&](const char *query, double *value) {
+        if (usb.sendVISACommand(QLatin1String(query)) < 0)
+            return false;
+        const QPair<int, QString> reply = usb.readVISAResponseString();
+        bool ok = false;
+        *value = reply.second.trimmed().toDouble(&ok);
+        return reply.first >= 0 && ok;
+    };
+    double type = -1, rf = -1;
+    meta.sweepKnown = ask("SWEEP:FREQSTAR?", &meta.sweep.startGHz) &&
+                      ask("SWEEP:FREQSTOP?", &meta.sweep.stopGHz) &&
+                      ask("SWEEP:RAMPTIME?", &meta.sweep.rampMs);
+    if (ask("SWEEP:TYPE?", &type) && type >= 0 && type <= 3)
+        meta.sweepType = int(type);
+    if (ask("POWE:RF?", &rf) && (rf == 0 || rf == 1))
+        meta.rfPower = int(rf);
+    usb.closeConnection();
+    return true;
+}
+
+// The frame in the chosen format with its sidecar; standard output gets the frame only.
+int writeWithMeta(CliSession &session, const QVector<double> &frame, const QString &file,
+                  FrameMeta::Meta meta, bool csv)
+{
+    meta.sampleCount = int(frame.size());
+    meta.dataFormat = csv ? QStringLiteral("csv") : QStringLiteral("values");
+    const QByteArray bytes =
+        csv ? DataFile::formatCsv(frame, meta.samplePeriodS) : DataFile::format(frame);
+    if (file.isEmpty() || file == QLatin1String("-")) {
+        session.out << QString::fromLatin1(bytes);
+        return CliOk;
+    }
+    QString error;
+    if (!DataFile::writeBytes(bytes, file, &error) || !FrameMeta::write(meta, file, &error))
+        return session.deviceError(QStringLiteral("cannot write %1: %2").arg(file, error));
+    return CliOk;
+}
+
 } // namespace
 
 int runCapture(CliSession &session, const QStringList &arguments)
@@ -173,10 +246,14 @@ int runCapture(CliSession &session, const QStringList &arguments)
     QString target;
     if (!session.pickKit(o.kit, target))
         return CliDeviceError;
+    FrameMeta::Meta meta;
+    if (!readKit(session, target, meta))
+        return CliDeviceError;
     QVector<double> frame;
+    meta.capturedUtc = QDateTime::currentDateTimeUtc();
     if (takeFrame(session, target, o.samples, frame, QStringLiteral("frame")) != Take::Ok)
         return CliDeviceError;
-    return session.writeFrame(frame, o.output);
+    return writeWithMeta(session, frame, o.output, meta, o.csv);
 }
 
 int runCollect(CliSession &session, const QStringList &arguments)
@@ -189,6 +266,18 @@ int runCollect(CliSession &session, const QStringList &arguments)
     if (!session.pickKit(o.kit, target))
         return CliDeviceError;
 
+    FrameMeta::Meta kit;
+    if (!readKit(session, target, kit))
+        return CliDeviceError;
+    Recording::Index index;
+    index.name = o.name;
+    index.planned = o.count;
+    index.plannedIntervalS = o.interval;
+    index.startedUtc = QDateTime::currentDateTimeUtc();
+    index.link = kit.link;
+    index.kitSerial = kit.kitSerial;
+    QElapsedTimer sinceFirst;
+
     const qint64 intervalMs = qint64(std::trunc(o.interval * 1000.0)); // as the tab's timer
     QElapsedTimer sinceRequest;
     int dropped = 0;
@@ -199,27 +288,49 @@ int runCollect(CliSession &session, const QStringList &arguments)
                 QThread::msleep(static_cast<unsigned long>(wait));
         }
         QVector<double> frame;
+        FrameMeta::Meta meta = kit;
         // The interval runs from the frame request, as in the tab.
-        const Take took =
-            takeFrame(session, target, o.samples, frame, QStringLiteral("frame %1").arg(i),
-                      [&] { sinceRequest.start(); });
+        auto requested = [&] {
+            sinceRequest.start();
+            if (!sinceFirst.isValid())
+                sinceFirst.start();
+            meta.capturedUtc = QDateTime::currentDateTimeUtc();
+            meta.sinceFirstFrameS = sinceFirst.nsecsElapsed() / 1e9;
+        };
+        const Take took = takeFrame(session, target, o.samples, frame,
+                                    QStringLiteral("frame %1").arg(i), requested);
         if (took == Take::NoKit) {
             session.err << "kvvlx-cli: the collection stopped after " << i << " of " << o.count
                         << " captures\n";
             session.err.flush();
             return CliDeviceError;
         }
-        const QString path = o.folder + QLatin1Char('/') + DataFile::numberedName(o.name, i);
+        const QString name = DataFile::numberedName(o.name, i);
+        const QString path = o.folder + QLatin1Char('/') + name;
         if (took == Take::BadFrame) {
             // A gap: no file under this number, so no wrong frame passes for a good one.
             ++dropped;
             session.err << "kvvlx-cli: no file " << path << '\n';
             session.err.flush();
+            index.frames.append({i, QString(), meta.sinceFirstFrameS});
+            index.complete = i + 1 == o.count;
+            QString error;
+            if (!Recording::writeIndex(o.folder, index, &error))
+                return session.deviceError(QStringLiteral("cannot write %1: %2")
+                                               .arg(Recording::indexPath(o.folder), error));
             continue;
         }
+        meta.inCollection = true;
+        meta.frameNumber = i;
+        meta.plannedIntervalS = o.interval;
+        if (const int status = writeWithMeta(session, frame, path, meta, o.csv); status != CliOk)
+            return status;
+        index.frames.append({i, name, meta.sinceFirstFrameS});
+        index.complete = i + 1 == o.count;
         QString error;
-        if (!DataFile::write(frame, path, &error))
-            return session.deviceError(QStringLiteral("cannot write %1: %2").arg(path, error));
+        if (!Recording::writeIndex(o.folder, index, &error))
+            return session.deviceError(
+                QStringLiteral("cannot write %1: %2").arg(Recording::indexPath(o.folder), error));
         session.out << path << '\n';
         session.out.flush();
     }

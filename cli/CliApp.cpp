@@ -1,6 +1,7 @@
 #include "cli/CliApp.h"
 
 #include "cli/CaptureCommands.h"
+#include "cli/RecordingCommands.h"
 #include "cli/SerialCommands.h"
 
 #include "link/usbConnection.h"
@@ -150,19 +151,27 @@ const QList<CliCommand> &cliCommands()
         {QStringLiteral("send"), QStringLiteral("[--kit T] TEXT"),
          QStringLiteral("send TEXT without reading a reply"), &runSend},
         {QStringLiteral("capture"),
-         QStringLiteral("[-n N] [-o FILE] [--kit T] [--target R[,V[,A]]]..."),
+         QStringLiteral("[-n N] [-o FILE] [--format csv] [--kit T] [--target R[,V[,A]]]..."),
          QStringLiteral(
              "take one frame of N samples (default 1024) as Collect and Plot does and write it as "
              "a data "
              "file to FILE or standard output; --target places reflectors before the virtual kits"),
          &runCapture},
         {QStringLiteral("collect"),
-         QStringLiteral(
-             "-n N -c COUNT -i SECONDS [-d DIR] [--name NAME] [--kit T] [--target R[,V[,A]]]..."),
+         QStringLiteral("-n N -c COUNT -i SECONDS [-d DIR] [--name NAME] [--format csv] [--kit T] "
+                        "[--target R[,V[,A]]]..."),
          QStringLiteral("timed collection: COUNT frames, one every SECONDS, written as DIR/NAME "
                         "numbered from 0 "
                         "(default Data/data0.txt, data1.txt, ...)"),
          &runCollect},
+        {QStringLiteral("info"), QStringLiteral("FILE"),
+         QStringLiteral("print what a saved frame's metadata sidecar (FILE.json) says, or \"no "
+                        "metadata\""),
+         &runInfo},
+        {QStringLiteral("replay"), QStringLiteral("DIR"),
+         QStringLiteral("check a collection folder (frames present, sizes consistent) and print a "
+                        "summary; exit status 1 when something is wrong"),
+         &runReplay},
     };
     return commands;
 }

@@ -22,6 +22,34 @@ QByteArray format(const QVector<double> &data)
     return out;
 }
 
+QByteArray formatCsv(const QVector<double> &data, double samplePeriodS)
+{
+    QByteArray out("time_s,volts\n");
+    out.reserve(out.size() + data.size() * 24);
+    for (qsizetype k = 0; k < data.size(); ++k) {
+        // Ten digits keep k x 4.505e-05 exact for every k of a frame.
+        out += QByteArray::number(double(k) * samplePeriodS, 'g', 10);
+        out += ',';
+        out += QByteArray::number(data.at(k), 'g', 6);
+        out += '\n';
+    }
+    return out;
+}
+
+QVector<double> parseCsv(const QByteArray &text)
+{
+    QVector<double> data;
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) { // line 0 is the header
+        const QByteArray line = lines.at(i).trimmed();
+        if (line.isEmpty())
+            continue;
+        const qsizetype comma = line.indexOf(',');
+        data.append(comma < 0 ? 0.0 : line.mid(comma + 1).toDouble());
+    }
+    return data;
+}
+
 QVector<double> parse(const QByteArray &text)
 {
     QVector<double> data;
@@ -46,6 +74,11 @@ QVector<double> parse(const QByteArray &text)
 
 bool write(const QVector<double> &data, const QString &path, QString *error)
 {
+    return writeBytes(format(data), path, error);
+}
+
+bool writeBytes(const QByteArray &bytes, const QString &path, QString *error)
+{
     auto fail = [&](const QString &reason) {
         qCDebug(lcRadarFiles, "error opening save file");
         if (error)
@@ -62,7 +95,6 @@ bool write(const QVector<double> &data, const QString &path, QString *error)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
-    const QByteArray bytes = format(data);
     if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
@@ -87,10 +119,11 @@ bool read(const QString &path, QVector<double> *data, QString *error)
     return true;
 }
 
-QString numberedName(const QString &name, int number)
+QString numberedName(const QString &name, int number, int width)
 {
     const qsizetype at = qMax<qsizetype>(0, name.size() - 4);
-    return name.left(at) + QString::number(number) + name.mid(at);
+    return name.left(at) + QStringLiteral("%1").arg(number, qMax(0, width), 10, QLatin1Char('0')) +
+           name.mid(at);
 }
 
 Saver::Saver(Notify notify) : notify(std::move(notify)) {}
@@ -99,10 +132,10 @@ void Saver::setNotify(Notify n) { notify = std::move(n); }
 
 void Saver::beginRun() { failures = 0; }
 
-bool Saver::save(const QVector<double> &data, const QString &path)
+bool Saver::save(const QVector<double> &data, const QString &path, const FrameMeta::Meta *meta)
 {
     QString reason;
-    if (write(data, path, &reason))
+    if (write(data, path, &reason) && (!meta || FrameMeta::write(*meta, path, &reason)))
         return true;
     qCDebug(lcRadarFiles) << "cannot save" << path << reason;
     if (failures++ == 0 && notify)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "radar/FrameMeta.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -15,6 +17,12 @@ namespace DataFile {
 // The file contents for a frame.
 QByteArray format(const QVector<double> &data);
 
+// The frame as comma-separated values for spreadsheets: a header "time_s,volts", then one row
+// per sample, time k x samplePeriodS.
+QByteArray formatCsv(const QVector<double> &data, double samplePeriodS);
+// The volts column of such a file.
+QVector<double> parseCsv(const QByteArray &text);
+
 // A frame from file contents: one number per line, "\r\n" accepted, a line that is not a number
 // (an empty one included) read as 0.
 QVector<double> parse(const QByteArray &text);
@@ -24,12 +32,16 @@ QVector<double> parse(const QByteArray &text);
 // sets *error to a reason for the user.
 bool write(const QVector<double> &data, const QString &path, QString *error = nullptr);
 
+// Writes bytes to path the same way (folder created, QSaveFile): frame files and their sidecars.
+bool writeBytes(const QByteArray &bytes, const QString &path, QString *error = nullptr);
+
 // Reads a data file into *data; false (and *data empty) when the file cannot be opened.
 bool read(const QString &path, QVector<double> *data, QString *error = nullptr);
 
 // The file name of capture number of a collection named name: the number goes before the last
-// four characters, so "data.txt" gives "data0.txt", "data1.txt", ...
-QString numberedName(const QString &name, int number);
+// four characters, so "data.txt" gives "data0.txt", "data1.txt", ...; with width > 0 the number
+// is zero-padded to that many digits ("data0007.txt" for width 4), so that names sort in order.
+QString numberedName(const QString &name, int number, int width = 0);
 
 // Saves frames and tells the user about a failure once per run (one Save Data press, or one
 // whole collection), however many files of that run fail.
@@ -44,8 +56,11 @@ public:
     // Starts a run: the next failure is told again.
     void beginRun();
 
-    // Writes one file; on failure logs it and, for the first failure of the run, notifies.
-    bool save(const QVector<double> &data, const QString &path);
+    // Writes one file and, given meta, its sidecar after it (so a sidecar never describes a
+    // frame that is not there); on failure logs it and, for the first failure of the run,
+    // notifies.
+    bool save(const QVector<double> &data, const QString &path,
+              const FrameMeta::Meta *meta = nullptr);
 
     int failuresThisRun() const { return failures; }
 

@@ -11,12 +11,18 @@
 #include "radar/LinePlot.h"
 #include "radar/PeakReadout.h"
 #include "radar/PlotTools.h"
+#include "radar/ReplayControls.h"
 #include "ui_TR7310_tab.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
-#include <QLineEdit>
+#include <QFileInfo>
 #include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QRubberBand>
@@ -97,6 +103,27 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
     rawTimeRows = 100.0;
 
     setUpPlots();
+
+    // Zero-padded collection numbers sort in every file list; plain numbers stay the default.
+    zeroPadNumbers_ckbx =
+        new QCheckBox(QStringLiteral("Zero-padded numbers (data0007.txt)"), ui->tab_6);
+    zeroPadNumbers_ckbx->setObjectName(QStringLiteral("zeroPadNumbers_ckbx"));
+    if (QLayoutItem *spacer = ui->gridLayout_8->itemAtPosition(7, 0)) {
+        ui->gridLayout_8->removeItem(spacer);
+        ui->gridLayout_8->addItem(spacer, 8, 0, 1, 3);
+    }
+    ui->gridLayout_8->removeWidget(ui->startCapture_btn);
+    ui->gridLayout_8->addWidget(zeroPadNumbers_ckbx, 6, 0, 1, 3);
+    ui->gridLayout_8->addWidget(ui->startCapture_btn, 7, 0, 1, 3);
+
+    shownFrame_lbl = new QLabel(this);
+    shownFrame_lbl->setObjectName(QStringLiteral("shownFrame_lbl"));
+    shownFrame_lbl->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ui->gridLayout->addWidget(shownFrame_lbl, 2, 7);
+
+    replay = new ReplayControls(ui->setup_tab);
+    ui->setup_tab->addTab(replay, QStringLiteral("Replay"));
+    connect(replay, &ReplayControls::frameReady, this, &TR7310_tab::showRecordedFrame);
 
     connect(ui->plot_tab, &QTabWidget::currentChanged, this, &TR7310_tab::tabChanged);
     connect(this, &TR7310_tab::rf_on, this, &TR7310_tab::set_RFPowerBtn_state);
@@ -223,6 +250,8 @@ void TR7310_tab::update_RFPower()
         if (reply.first < 0)
             return;
         const quint8 state = quint8(reply.second.trimmed().toInt());
+        if (state <= 1)
+            kitRfPower = state;
         if (state == 1)
             emit rf_on(true);
         else if (state == 0)
@@ -289,6 +318,7 @@ void TR7310_tab::readFreqsThen(std::function<void()> then)
             if (start.first >= 0) {
                 ui->startFreq_txt->setText(displayNumber(start.second));
                 kitAxes.sweep.startGHz = displayNumber(start.second).toDouble();
+                kitFreqsKnown = true;
             }
             if (stop.first >= 0 && samples.isEmpty())
                 frameAxes = kitAxes;
@@ -306,6 +336,7 @@ void TR7310_tab::readRamptimeThen(std::function<void()> then)
         if (r.first >= 0) {
             ui->ramptime_txt->setText(displayNumber(r.second));
             kitAxes.sweep.rampMs = displayNumber(r.second).toDouble();
+            kitRampKnown = true;
             if (samples.isEmpty())
                 frameAxes = kitAxes;
         }
@@ -320,6 +351,8 @@ void TR7310_tab::readSweepType()
         if (reply.first < 0)
             return;
         const float code = reply.second.trimmed().toFloat();
+        if (code == 0.0f || code == 1.0f || code == 2.0f || code == 3.0f)
+            kitSweepType = int(code);
         if (code == 0.0f)
             ui->oneWaySingle_rdbtn->setChecked(true);
         else if (code == 1.0f)
@@ -356,13 +389,22 @@ void TR7310_tab::on_setFreqs_btn_clicked()
     sendInBracket({QStringLiteral("SWEEP:FREQSTAR ") + ui->startFreq_txt->text(),
                    QStringLiteral("SWEEP:FREQSTOP ") + ui->stopFreq_txt->text()});
     // The axes follow the frequencies the kit reports, so they wait for the read-back.
-    readFreqsThen([this] { applyAxisMode(); });
+    readFreqsThen([this] {
+        // A live frame's axes follow the kit; a recorded frame keeps its own.
+        if (samplesFile.isEmpty())
+            setFrameAxes(kitAxes);
+        applyAxisMode();
+    });
 }
 
 void TR7310_tab::on_setRamp_btn_clicked()
 {
     sendInBracket({QStringLiteral("SWEEP:RAMPTIME ") + ui->ramptime_txt->text()});
-    readRamptimeThen([this] { applyAxisMode(); });
+    readRamptimeThen([this] {
+        if (samplesFile.isEmpty())
+            setFrameAxes(kitAxes);
+        applyAxisMode();
+    });
 }
 
 void TR7310_tab::on_start_btn_clicked()
@@ -463,11 +505,26 @@ void TR7310_tab::on_collect_btn_clicked()
     captureOnLink(n, false, 0);
 }
 
+void TR7310_tab::frameDropped(const FrameCapture::FrameText &frame)
+{
+    ++framesDropped;
+    emit errorMessage(QStringLiteral("frame %1 %2").arg(framesTaken).arg(frame.check.reason));
+}
+
 void TR7310_tab::collectedFrame(const FrameCapture::FrameText &frame)
 {
+    ++framesTaken;
+    if (!frame.check.ok) {
+        // Neither drawn, saved nor entered in the history; continuous capture goes on.
+        frameDropped(frame);
+        if (continuousCapture) {
+            emit captureStatus(frameRateText());
+            continuousTimer.start(1);
+        }
+        return;
+    }
     previousSamples = samples;
     samples = FrameCapture::hexToVolts(frame.hex);
-    frameAxes = kitAxes;
 
     if (samples.isEmpty() && continuousCapture) {
         stopContinuousCapture(
@@ -497,6 +554,9 @@ void TR7310_tab::collectedFrame(const FrameCapture::FrameText &frame)
             samples[i] = subtractAverage ? samples[i] - a : a;
         }
     }
+    newLiveFrame(!capAverage       ? FrameMeta::Averaging::None
+                 : subtractAverage ? FrameMeta::Averaging::MinusMeanOfTen
+                                   : FrameMeta::Averaging::MeanOfTen);
 
     plot();
 
@@ -511,9 +571,12 @@ QString TR7310_tab::frameRateText() const
 {
     const double seconds = continuousClock.elapsed() / 1000.0;
     const double rate = seconds > 0 ? continuousFrames / seconds : 0.0;
-    return QStringLiteral("Frame %1 \u00b7 %2 frames/s")
-        .arg(continuousFrames)
-        .arg(QString::number(rate, 'f', 2));
+    QString text = QStringLiteral("Frame %1 \u00b7 %2 frames/s")
+                       .arg(continuousFrames)
+                       .arg(QString::number(rate, 'f', 2));
+    if (framesDropped > 0)
+        text += QStringLiteral(" \u00b7 %1 dropped").arg(framesDropped);
+    return text;
 }
 
 void TR7310_tab::continueCapture()
@@ -566,6 +629,21 @@ void TR7310_tab::on_startCapture_btn_clicked()
     backToBackTold = false;
     collectionProgress->setFormat(QStringLiteral("%v/%m"));
     saver.beginRun();
+    if (captureCount == 0) {
+        // A new collection; one that stopped early goes on in the same index.
+        collectionIndex = Recording::Index();
+        collectionIndex.name = collectionName;
+        collectionIndex.numberWidth = zeroPadNumbers_ckbx->isChecked()
+                                          ? qMax(4, int(QString::number(numCaptures - 1).size()))
+                                          : 0;
+        collectionIndex.planned = numCaptures;
+        collectionIndex.plannedIntervalS = captureInterval;
+        collectionIndex.startedUtc = QDateTime::currentDateTimeUtc();
+        collectionIndex.link = QStringLiteral("USB");
+        collectionIndex.kitSerial = serialNumber;
+        collectionIndexFailTold = false;
+        collectionClock.invalidate();
+    }
     updateControls();
     collectionStep();
 }
@@ -603,6 +681,9 @@ void TR7310_tab::collectionStep()
     }
     collectionProgress->setRange(0, qMax(1, numCaptures));
     collectionProgress->setValue(captureCount);
+    if (!collectionClock.isValid())
+        collectionClock.start();
+    collectionSinceFirstS = collectionClock.nsecsElapsed() / 1e9;
     const double ms = std::trunc(captureInterval * 1000.0);
     captureOnLink(numSampleCapture, true,
                   int(qBound(0.0, ms, double(std::numeric_limits<int>::max()))));
@@ -610,28 +691,67 @@ void TR7310_tab::collectionStep()
 
 void TR7310_tab::collectionFrame(const FrameCapture::FrameText &frame, int n)
 {
-    QVector<double> volts = FrameCapture::hexToVolts(frame.hex);
-    if (frame.lostReplies > 0 || (volts.isEmpty() && n > 0)) {
-        stopCollection(QStringLiteral("The collection stopped after %1 of %2 captures: the kit "
-                                      "stopped answering. Press Start Collection to go on "
-                                      "from there.")
-                           .arg(captureCount)
-                           .arg(numCaptures));
+    Q_UNUSED(n);
+    ++framesTaken;
+    if (!frame.check.ok) {
+        // The step leaves a gap: no file, and the collection's index says so.
+        frameDropped(frame);
+        ++captureCount;
+        collectionProgress->setValue(captureCount);
+        if (saveCaptureData)
+            recordCollectionEntry(captureCount - 1, QString(), collectionSinceFirstS);
+        if (collectionStepDue) {
+            collectionStepDue = false;
+            collectionStep();
+        }
         return;
     }
+    QVector<double> volts = FrameCapture::hexToVolts(frame.hex);
 
     samples = std::move(volts);
-    frameAxes = kitAxes;
+    newLiveFrame(FrameMeta::Averaging::None);
     plot();
 
     ++captureCount;
     collectionProgress->setValue(captureCount);
     if (saveCaptureData)
-        saveData(samples, collectionFolder + QLatin1Char('/') +
-                              DataFile::numberedName(collectionName, captureCount - 1));
+        saveCollectionFrame(captureCount - 1, collectionSinceFirstS);
     if (collectionStepDue) {
         collectionStepDue = false;
         collectionStep();
+    }
+}
+
+void TR7310_tab::saveCollectionFrame(int number, double sinceFirstS)
+{
+    const QString name =
+        DataFile::numberedName(collectionName, number, collectionIndex.numberWidth);
+    FrameMeta::Meta meta = samplesMeta;
+    meta.inCollection = true;
+    meta.frameNumber = number;
+    meta.plannedIntervalS = captureInterval;
+    meta.sinceFirstFrameS = sinceFirstS;
+    meta.numberWidth = collectionIndex.numberWidth;
+    const bool saved = saver.save(samples, collectionFolder + QLatin1Char('/') + name, &meta);
+    recordCollectionEntry(number, saved ? name : QString(), sinceFirstS);
+}
+
+void TR7310_tab::recordCollectionEntry(int number, const QString &file, double sinceFirstS)
+{
+    Recording::IndexEntry entry;
+    entry.number = number;
+    entry.file = file; // empty: a gap, the step wrote no file
+    entry.sinceFirstS = sinceFirstS;
+    collectionIndex.frames.append(entry);
+    collectionIndex.complete = captureCount >= numCaptures;
+    QString reason;
+    if (!Recording::writeIndex(collectionFolder, collectionIndex, &reason)) {
+        qCDebug(lcRadar) << "cannot write the collection index" << reason;
+        if (!file.isEmpty() && !collectionIndexFailTold)
+            tell(
+                QStringLiteral("Could not write %1: %2")
+                    .arg(QDir::toNativeSeparators(Recording::indexPath(collectionFolder)), reason));
+        collectionIndexFailTold = true;
     }
 }
 
@@ -684,7 +804,9 @@ void TR7310_tab::saveData(QVector<double> data, QString path) { saver.save(data,
 void TR7310_tab::on_save_btn_clicked()
 {
     saver.beginRun();
-    saveData(samples, saveLoc + QLatin1Char('/') + saveFileName);
+    FrameMeta::Meta meta = samplesMeta;
+    meta.sampleCount = int(samples.size());
+    saver.save(samples, saveLoc + QLatin1Char('/') + saveFileName, &meta);
 }
 
 void TR7310_tab::on_browse_btn_clicked()
@@ -710,15 +832,82 @@ void TR7310_tab::on_load_btn_clicked()
 
 void TR7310_tab::loadData(QStringList files)
 {
-    for (const QString &name : std::as_const(files)) {
+    // data2.txt before data10.txt, whatever order the dialog gives.
+    for (const QString &name : Recording::naturallySorted(files)) {
         qCDebug(lcRadar) << name;
-        QVector<double> frame;
-        DataFile::read(name, &frame);
-        previousSamples = samples;
-        samples = std::move(frame);
-        frameAxes = kitAxes;
-        plot();
+        showRecordedFrame(Recording::load(name));
     }
+}
+
+void TR7310_tab::showRecordedFrame(const Recording::Frame &frame)
+{
+    previousSamples = samples;
+    samples = frame.samples;
+    samplesFile = frame.path;
+    QString when;
+    if (frame.hasMeta) {
+        samplesMeta = frame.meta;
+        RadarMath::FrameAxes axes = frame.meta.axes();
+        if (!frame.meta.sweepKnown)
+            axes.sweep = kitAxes.sweep; // a frame saved before the kit answered
+        setFrameAxes(axes);
+        when = FrameMeta::timeStamp(frame.meta.capturedUtc)
+                   .replace(QLatin1Char('T'), QLatin1Char(' '));
+    } else {
+        // A file without a sidecar is taken to come from this kit as it is set up now.
+        if (!frame.metaError.isEmpty())
+            qCDebug(lcRadar) << "ignoring the sidecar of" << frame.path << frame.metaError;
+        samplesMeta = liveMeta(FrameMeta::Averaging::None);
+        samplesMeta.capturedUtc = QFileInfo(frame.path).lastModified().toUTC();
+        setFrameAxes(kitAxes);
+        when = QStringLiteral("no metadata");
+    }
+    shownFrame_lbl->setText(
+        QStringLiteral("Showing %1 (%2)").arg(QDir::toNativeSeparators(frame.path), when));
+    plot();
+}
+
+FrameMeta::Meta TR7310_tab::liveMeta(FrameMeta::Averaging averaging) const
+{
+    FrameMeta::Meta m;
+    m.application = QStringLiteral("kvvlx");
+    m.applicationVersion = FrameMeta::applicationVersion();
+    m.kitModel = productName;
+    m.kitSerial = serialNumber;
+    m.kitFirmware = firmwareVersion;
+    m.link = QStringLiteral("USB");
+    m.sweepKnown = kitFreqsKnown && kitRampKnown;
+    m.sweep = kitAxes.sweep;
+    m.sweepType = kitSweepType;
+    m.rfPower = kitRfPower;
+    m.sampleCount = int(samples.size());
+    m.samplePeriodS = kitAxes.samplePeriodS;
+    m.voltsDivisor = RadarMath::kCountDivisor; // both capture paths convert as FrameCapture does
+    m.averaging = averaging;
+    m.capturedUtc = QDateTime::currentDateTimeUtc();
+    return m;
+}
+
+void TR7310_tab::newLiveFrame(FrameMeta::Averaging averaging)
+{
+    samplesMeta = liveMeta(averaging);
+    samplesFile.clear();
+    setFrameAxes(kitAxes);
+    shownFrame_lbl->setText(QStringLiteral("Live frame (%1)")
+                                .arg(FrameMeta::timeStamp(samplesMeta.capturedUtc)
+                                         .replace(QLatin1Char('T'), QLatin1Char(' '))));
+}
+
+void TR7310_tab::setFrameAxes(const RadarMath::FrameAxes &axes)
+{
+    const bool changed = axes.samplePeriodS != frameAxes.samplePeriodS ||
+                         axes.sweep.startGHz != frameAxes.sweep.startGHz ||
+                         axes.sweep.stopGHz != frameAxes.sweep.stopGHz ||
+                         axes.sweep.rampMs != frameAxes.sweep.rampMs;
+    frameAxes = axes;
+    // The vs-time map's value axis belongs to the frames it holds.
+    if (changed && vsTimeRows > 0)
+        applyAxisMode();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,7 +3,9 @@
 #include "link/LinkThread.h"
 #include "radar/DataFile.h"
 #include "radar/FrameCapture.h"
+#include "radar/FrameMeta.h"
 #include "radar/RadarMath.h"
+#include "radar/Recording.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -27,6 +29,8 @@ class QCPColorMap;
 class QCPColorScale;
 class QCPTextElement;
 class QCustomPlot;
+class QLabel;
+class ReplayControls;
 class QMouseEvent;
 class QProgressBar;
 class QRubberBand;
@@ -64,6 +68,8 @@ signals:
     void plottingFinished();
     // During continuous capture, after each frame: "Frame 132 · 0.47 frames/s".
     void captureStatus(const QString &text);
+    // A frame refused by its check, for the status bar.
+    void errorMessage(const QString &text);
 
 private slots:
     // Radar set-up
@@ -131,6 +137,9 @@ private slots:
     void on_capAverage_btn_clicked(bool checked);
     void on_subtractAverage_ckbx_clicked(bool checked);
 
+    // A frame from a file or a replay, drawn on its own axes when its sidecar gives them.
+    void showRecordedFrame(const Recording::Frame &frame);
+
 private:
     static bool openDevice(usbTMCabstraction &link, const QString &target);
     void onLink(LinkThread::Work work);
@@ -152,6 +161,13 @@ private:
     void stopCollection(const QString &reason);
     void saveData(QVector<double> data, QString path);
     void loadData(QStringList files);
+    // What is known of the kit now, for the sidecar of a frame just captured.
+    FrameMeta::Meta liveMeta(FrameMeta::Averaging averaging) const;
+    void newLiveFrame(FrameMeta::Averaging averaging);
+    void setFrameAxes(const RadarMath::FrameAxes &axes);
+    void saveCollectionFrame(int number, double sinceFirstS);
+    void recordCollectionEntry(int number, const QString &file, double sinceFirstS);
+    void frameDropped(const FrameCapture::FrameText &frame);
 
     void setUpPlots();
     void setUpColourMap(QCustomPlot *plot, QCPColorMap *&map, QCPColorScale *&scale, double rows,
@@ -206,8 +222,9 @@ private:
     bool rfOn = false;
     double samplePeriod = 5e-05;
     double sampleRate = 20000.0;
-    // The sweep as last read back from the kit, with the firmware's sample period; and the axes
-    // of the frame shown (for a live frame a copy of kitAxes). Plots read only frameAxes.
+    // What the kit last read back with the firmware's sample period, and the axes of the frame
+    // shown (a live frame's are kitAxes, a recorded frame's come from its sidecar); plot code
+    // reads only frameAxes.
     RadarMath::FrameAxes kitAxes;
     RadarMath::FrameAxes frameAxes;
     bool continuousCapture = false;
@@ -262,6 +279,25 @@ private:
     ColourSpanControl *vsTimeColours = nullptr;
     // The axes the spectrum map's value axis was laid out for.
     RadarMath::FrameAxes vsTimeAxes;
+    // The kit's last read-back settings beyond kitAxes, for the sidecars; -1 while unknown.
+    bool kitFreqsKnown = false;
+    bool kitRampKnown = false;
+    int kitSweepType = -1;
+    int kitRfPower = -1;
+    // What the current frame is: its sidecar as it would be written, and its file if it came
+    // from one.
+    FrameMeta::Meta samplesMeta;
+    QString samplesFile;
+    // The running collection's index ("collection.json") and its clock since the first frame.
+    Recording::Index collectionIndex;
+    QElapsedTimer collectionClock;
+    double collectionSinceFirstS = 0.0; // the step in flight, from the first frame's request
+    int framesTaken = 0;   // frames this tab asked for, the number in its error messages
+    int framesDropped = 0; // of those, refused by the frame check
+    bool collectionIndexFailTold = false;
+    QCheckBox *zeroPadNumbers_ckbx = nullptr;
+    QLabel *shownFrame_lbl = nullptr;
+    ReplayControls *replay = nullptr;
 
     friend struct TR7310_tabProbe; // white-box access for the tests
 };

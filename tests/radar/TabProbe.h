@@ -49,6 +49,13 @@ struct TR7310_tabProbe
         t.frameAxes = t.kitAxes;
     }
     void plot() { t.plot(); }
+    // The kit's read-back settings, which a live frame is drawn with.
+    void setKitSweep(const RadarMath::Sweep &sweep)
+    {
+        t.kitAxes.sweep = sweep;
+        t.frameAxes.sweep = sweep;
+    }
+    RadarMath::FrameAxes frameAxes() const { return t.frameAxes; }
     void applyAxisMode() { t.applyAxisMode(); }
     void mousePress(QMouseEvent *e) { t.mousePress(e); }
     QRubberBand *rubberBand() const { return t.rubberBand; }

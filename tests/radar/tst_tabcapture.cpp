@@ -22,6 +22,16 @@ QVector<double> readFile(const QString &path)
     return data;
 }
 
+// The frame files of a folder, without their sidecars and the collection index.
+QStringList frameFiles(const QString &folder)
+{
+    QStringList out;
+    for (const QString &f : QDir(folder).entryList(QDir::Files))
+        if (!f.endsWith(QLatin1String(".json")))
+            out << f;
+    return out;
+}
+
 } // namespace
 
 class TabCaptureTest : public QObject
@@ -250,9 +260,11 @@ void TabCaptureTest::collectionWritesNumberedFiles()
     setCollection(folder, QStringLiteral("run.dat"), 3, QStringLiteral("0"));
     p.click("startCapture_btn");
     QTRY_VERIFY(!p.collectionRunning());
+    // Each frame has its sidecar, and the folder its index.
     QCOMPARE(QDir(folder).entryList(QDir::Files),
-             (QStringList{"run0.dat", "run1.dat", "run2.dat"}));
-    for (const QString &f : QDir(folder).entryList(QDir::Files))
+             (QStringList{"collection.json", "run0.dat", "run0.dat.json", "run1.dat",
+                          "run1.dat.json", "run2.dat", "run2.dat.json"}));
+    for (const QString &f : QDir(folder).entryList({QStringLiteral("*.dat")}, QDir::Files))
         QCOMPARE(readFile(folder + QLatin1Char('/') + f).size(), 1024);
     // The last file holds the frame the tab shows, to the file's six digits.
     const QVector<double> last = readFile(folder + QStringLiteral("/run2.dat"));
@@ -293,8 +305,7 @@ void TabCaptureTest::startCollectionBecomesAStop()
     p.click("startCapture_btn");
     QTRY_VERIFY(!p.collectionRunning());
     QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM 1024")), 3);
-    QCOMPARE(QDir(folder).entryList(QDir::Files),
-             (QStringList{"data0.txt", "data1.txt", "data2.txt"}));
+    QCOMPARE(frameFiles(folder), (QStringList{"data0.txt", "data1.txt", "data2.txt"}));
 }
 
 void TabCaptureTest::collectionStopsWhenTheKitGoesAway()
@@ -303,13 +314,13 @@ void TabCaptureTest::collectionStopsWhenTheKitGoesAway()
     const QString folder = work.filePath(QStringLiteral("lost"));
     setCollection(folder, QStringLiteral("data.txt"), 5, QStringLiteral("0.2"));
     p.click("startCapture_btn");
-    QTRY_VERIFY(QDir(folder).entryList(QDir::Files).size() >= 2);
+    QTRY_VERIFY(frameFiles(folder).size() >= 2);
     sim->kit().disconnect();
     QTRY_VERIFY(!p.collectionRunning());
     const int done = p.captureCount();
     QVERIFY(done >= 2 && done < 5);
     // No file for the capture that did not happen, and the user is told.
-    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), done);
+    QCOMPARE(frameFiles(folder).size(), done);
     QVERIFY(p.messageShown());
     QVERIFY(p.message().contains(QStringLiteral("stopped after %1 of 5").arg(done)));
 
@@ -322,14 +333,14 @@ void TabCaptureTest::collectionStopsWhenTheKitGoesAway()
     p.click("startCapture_btn");
     QVERIFY(!p.collectionRunning());
     QCOMPARE(p.captureCount(), done);
-    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), done);
+    QCOMPARE(frameFiles(folder).size(), done);
     QVERIFY(p.message().contains(QStringLiteral("stopped answering")));
 
     // Once the kit is back, Start Collection goes on with the next number.
     sim->kit().setFaults(SimFaults());
     p.click("startCapture_btn");
     QTRY_VERIFY(!p.collectionRunning());
-    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 5);
+    QCOMPARE(frameFiles(folder).size(), 5);
     QVERIFY(QFileInfo::exists(folder + QStringLiteral("/data4.txt")));
     QVERIFY(bracketClosed());
 }

@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/RecordingCommands.h"
+
+#include "cli/CliApp.h"
+#include "radar/FrameMeta.h"
+#include "radar/Recording.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <set>
+
+int runInfo(CliSession &session, const QStringList &arguments)
+{
+    if (arguments.size() != 1)
+        return session.usageError(QStringLiteral("info takes one FILE"));
+    const QString file = arguments.first();
+    if (!QFileInfo(file).isFile())
+        return session.deviceError(QStringLiteral("no file %1").arg(file));
+    FrameMeta::Meta meta;
+    QString error;
+    switch (FrameMeta::read(file, &meta, &error)) {
+    case FrameMeta::ReadResult::Missing:
+        session.out << file << ": no metadata\n";
+        return CliOk;
+    case FrameMeta::ReadResult::Invalid:
+        return session.deviceError(
+            QStringLiteral("%1: unusable metadata: %2").arg(FrameMeta::sidecarPath(file), error));
+    case FrameMeta::ReadResult::Ok:
+        break;
+    }
+    session.out << "file: " << file << '\n' << FrameMeta::describe(meta);
+    return CliOk;
+}
+
+int runReplay(CliSession &session, const QStringList &arguments)
+{
+    if (arguments.size() != 1)
+        return session.usageError(QStringLiteral("replay takes one DIR"));
+    const QString folder = arguments.first();
+    if (!QFileInfo(folder).isDir())
+        return session.deviceError(QStringLiteral("no folder %1").arg(folder));
+    QTextStream &out = session.out;
+    QStringList problems;
+    const QDir dir(folder);
+
+    Recording::Index index;
+    QString error;
+    const FrameMeta::ReadResult indexRead = Recording::readIndex(folder, &index, &error);
+    QStringList files;
+    int gaps = 0;
+    out << "collection: " << QDir::toNativeSeparators(folder) << '\n';
+    if (indexRead == FrameMeta::ReadResult::Ok) {
+        out << "index: " << Recording::kIndexName << ", "
+            << (index.complete ? "complete" : "incomplete") << ", " << index.planned
+            << " planned every " << index.plannedIntervalS << " s, started "
+            << FrameMeta::timeStamp(index.startedUtc) << '\n';
+        std::set<int> numbers;
+        for (const Recording::IndexEntry &e : std::as_const(index.frames)) {
+            if (!numbers.insert(e.number).second)
+                problems << QStringLiteral("frame %1 is listed twice").arg(e.number);
+            if (e.file.isEmpty()) {
+                ++gaps;
+                continue;
+            }
+            if (!dir.exists(e.file))
+                problems << QStringLiteral("%1 is listed but missing").arg(e.file);
+            else
+                files << dir.filePath(e.file);
+        }
+        if (!index.complete)
+            problems << QStringLiteral("the collection did not finish (%1 of %2 steps)")
+                            .arg(index.frames.size())
+                            .arg(index.planned);
+    } else {
+        if (indexRead == FrameMeta::ReadResult::Invalid)
+            problems << QStringLiteral("%1 is unusable: %2")
+                            .arg(QLatin1String(Recording::kIndexName), error);
+        out << "index: none, frames taken by their numbered names\n";
+        files = Recording::framesOf(folder);
+    }
+
+    int size = -1;
+    int withMeta = 0;
+    Recording::Frame first, last;
+    for (const QString &path : std::as_const(files)) {
+        const Recording::Frame f = Recording::load(path);
+        const QString name = QFileInfo(path).fileName();
+        if (!f.readOk) {
+            problems << QStringLiteral("%1 cannot be read").arg(name);
+            continue;
+        }
+        if (!f.metaError.isEmpty())
+            problems << QStringLiteral("%1: unusable metadata: %2").arg(name, f.metaError);
+        if (f.hasMeta) {
+            ++withMeta;
+            if (f.meta.sampleCount != f.samples.size())
+                problems << QStringLiteral("%1 holds %2 samples, its metadata says %3")
+                                .arg(name)
+                                .arg(f.samples.size())
+                                .arg(f.meta.sampleCount);
+            if (!first.hasMeta)
+                first = f;
+            last = f;
+        }
+        if (size < 0)
+            size = int(f.samples.size());
+        else if (f.samples.size() != size)
+            problems << QStringLiteral("%1 holds %2 samples, the first frame %3")
+                            .arg(name)
+                            .arg(f.samples.size())
+                            .arg(size);
+    }
+    if (files.isEmpty())
+        problems << QStringLiteral("no frames");
+
+    out << "frames: " << files.size() << " present, " << gaps << " gaps, " << withMeta
+        << " with metadata\n";
+    if (size >= 0)
+        out << "samples per frame: " << size << '\n';
+    if (first.hasMeta) {
+        const FrameMeta::Meta &m = first.meta;
+        out << "kit: " << m.kitModel << " serial " << m.kitSerial << " firmware " << m.kitFirmware
+            << " over " << m.link << '\n';
+        if (m.sweepKnown)
+            out << "sweep: " << m.sweep.startGHz << " to " << m.sweep.stopGHz << " GHz in "
+                << m.sweep.rampMs << " ms, sample period " << m.samplePeriodS << " s\n";
+        out << "first frame: " << FrameMeta::timeStamp(m.capturedUtc) << '\n';
+        out << "last frame: " << FrameMeta::timeStamp(last.meta.capturedUtc) << '\n';
+        if (withMeta > 1 && first.meta.inCollection && last.meta.inCollection) {
+            const double span = last.meta.sinceFirstFrameS - first.meta.sinceFirstFrameS;
+            out << "span: " << span << " s, mean interval " << span / (withMeta - 1)
+                << " s (planned " << m.plannedIntervalS << " s)\n";
+        }
+    }
+    for (const QString &p : std::as_const(problems))
+        out << "problem: " << p << '\n';
+    out << "result: " << (problems.isEmpty() ? "OK" : "PROBLEMS") << '\n';
+    out.flush();
+    return problems.isEmpty() ? CliOk : CliDeviceError;
+}

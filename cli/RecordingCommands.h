@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// kvvlx-cli info and replay: what a saved frame's sidecar says, and whether a collection folder
+// is whole.
+
+#include <QStringList>
+
+class CliSession;
+
+// info FILE
+int runInfo(CliSession &session, const QStringList &arguments);
+// replay DIR
+int runReplay(CliSession &session, const QStringList &arguments);

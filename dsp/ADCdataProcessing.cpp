@@ -40,31 +40,40 @@ QPair<QVector<double>, QVector<double>> ADCdataProcessing::FFT_data(QVector<doub
 {
     const int n = int(samples.size());
     const int h = n / 2;
-    // Where swap_halves puts element j: the halves trade places, an odd last element stays.
-    auto swapped = [h](int j) { return j < h ? j + h : (j < 2 * h ? j - h : j); };
-    QVector<double> re(n), im(n);
+    // Hands put(to, from) every element in the order swap_halves leaves: the halves trade
+    // places, an odd last element stays.
+    auto swapHalves = [n, h](auto put) {
+        for (int j = 0; j < h; ++j) {
+            put(j, h + j);
+            put(h + j, j);
+        }
+        if (n % 2)
+            put(n - 1, n - 1);
+    };
+    const double *x = samples.constData();
+    QVector<double> reVector(n), imVector(n);
+    double *re = reVector.data(), *im = imVector.data();
     // The samples go straight into the engine's buffer, rounded to single precision as a
     // ComplexSample would hold them, and come back scaled and rounded the same way.
-    if (n >= 2 && n <= A_fft_max_size) {
+    const bool transform = n >= 2 && n <= A_fft_max_size;
+    if (transform) {
         fftw_complex *in = kvvlx::fft::inputBuffer();
         for (int k = 0; k < n; ++k) {
-            in[k][0] = float(samples[k]);
+            in[k][0] = float(x[k]);
             in[k][1] = 0.0;
         }
-        if (kvvlx::fft::execute(n, 1)) {
-            const fftw_complex *out = kvvlx::fft::outputBuffer();
-            const double r = 1.0 / n;
-            for (int j = 0; j < n; ++j) {
-                re[swapped(j)] = float(out[j][0] * r);
-                im[swapped(j)] = float(out[j][1] * r);
-            }
-            return {re, im};
-        }
     }
-    // Untransformed, as the engine leaves such sizes, in the swapped layout all the same.
-    for (int j = 0; j < n; ++j)
-        re[swapped(j)] = float(samples[j]);
-    return {re, im};
+    if (transform && kvvlx::fft::execute(n, 1)) {
+        const fftw_complex *out = kvvlx::fft::outputBuffer();
+        const double r = 1.0 / n;
+        swapHalves([&](int to, int from) {
+            re[to] = float(out[from][0] * r);
+            im[to] = float(out[from][1] * r);
+        });
+    } else { // untransformed, as the engine leaves such sizes, in the swapped layout all the same
+        swapHalves([&](int to, int from) { re[to] = float(x[from]); });
+    }
+    return {reVector, imVector};
 }
 
 QVector<double> ADCdataProcessing::complex_mag(QPair<QVector<double>, QVector<double>> data)
@@ -72,8 +81,10 @@ QVector<double> ADCdataProcessing::complex_mag(QPair<QVector<double>, QVector<do
     if (data.first.size() != data.second.size())
         return QVector<double>{-1.0};
     QVector<double> mag(data.first.size());
+    const double *re = data.first.constData(), *im = data.second.constData();
+    double *m = mag.data();
     for (qsizetype i = 0; i < mag.size(); ++i)
-        mag[i] = kvvlx::magnitude(data.first[i], data.second[i]);
+        m[i] = kvvlx::magnitude(re[i], im[i]);
     return mag;
 }
 

@@ -75,9 +75,10 @@ QVector<double> paddedSpectrum(const QVector<double> &w, SpectrumWindow window)
     fftw_execute(p.plan);
 
     QVector<double> spectrum(L / 2);
+    double *level = spectrum.data();
     const double r = 1.0 / L;
-    for (int i = 0; i < spectrum.size(); ++i)
-        spectrum[i] =
+    for (int i = 0; i < L / 2; ++i)
+        level[i] =
             kvvlx::decibels(kvvlx::magnitude(float(p.out[i][0] * r), float(p.out[i][1] * r)));
     return spectrum;
 }

@@ -9,15 +9,13 @@
 #include <QTextStream>
 
 #include <algorithm>
-#include <cmath>
-#include <vector>
 
 namespace {
 
 Q_LOGGING_CATEGORY(lcDsp, "kvvlx.dsp")
 
-// One diagnostic dump of the matched filter: "re,im" per line, replacing the file. A file that
-// cannot be opened is skipped; the filter carries on.
+// One diagnostic dump of the matched filter, "re,im" per line; a file that cannot be opened is
+// skipped and the filter carries on.
 void writeDiagnostic(const QString &name, const std::vector<ComplexSample> &values)
 {
     qCDebug(lcDsp) << name;
@@ -31,17 +29,13 @@ void writeDiagnostic(const QString &name, const std::vector<ComplexSample> &valu
 
 } // namespace
 
-ADCdataProcessing::ADCdataProcessing(const QString &name, QObject *parent) : QObject(parent)
-{
-    Q_UNUSED(name);
-}
+ADCdataProcessing::ADCdataProcessing(const QString &, QObject *parent) : QObject(parent) {}
 
 QPair<QVector<double>, QVector<double>> ADCdataProcessing::FFT_data(QVector<double> samples)
 {
-    const int n = int(samples.size());
-    const int h = n / 2;
-    // Hands put(to, from) every element in the order swap_halves leaves: the halves trade
-    // places, an odd last element stays.
+    const int n = int(samples.size()), h = n / 2;
+    // Calls put(to, from) in the order swap_halves leaves: the halves trade places, an odd last
+    // element stays.
     auto swapHalves = [n, h](auto put) {
         for (int j = 0; j < h; ++j) {
             put(j, h + j);
@@ -53,8 +47,8 @@ QPair<QVector<double>, QVector<double>> ADCdataProcessing::FFT_data(QVector<doub
     const double *x = samples.constData();
     QVector<double> reVector(n), imVector(n);
     double *re = reVector.data(), *im = imVector.data();
-    // The samples go straight into the engine's buffer, rounded to single precision as a
-    // ComplexSample would hold them, and come back scaled and rounded the same way.
+    // Straight into the engine's buffer and back, rounded to single precision as a ComplexSample
+    // would hold the values.
     const bool transform = n >= 2 && n <= A_fft_max_size;
     if (transform) {
         fftw_complex *in = kvvlx::fft::inputBuffer();
@@ -70,7 +64,7 @@ QPair<QVector<double>, QVector<double>> ADCdataProcessing::FFT_data(QVector<doub
             re[to] = float(out[from][0] * r);
             im[to] = float(out[from][1] * r);
         });
-    } else { // untransformed, as the engine leaves such sizes, in the swapped layout all the same
+    } else { // untransformed, as the engine leaves such sizes
         swapHalves([&](int to, int from) { re[to] = float(x[from]); });
     }
     return {reVector, imVector};
@@ -99,9 +93,7 @@ QVector<double> ADCdataProcessing::dB(QVector<double> data)
 // half of the product spectrum: output k is the correlation at lag 2k in dB.
 QVector<double> ADCdataProcessing::mf(QVector<double> data, QVector<double> ref)
 {
-    const int n = int(data.size());
-    const int nc = int(std::min(data.size(), ref.size()));
-    const int M = 4 * n;
+    const int n = int(data.size()), nc = int(std::min(data.size(), ref.size())), M = 4 * n;
     qCDebug(lcDsp) << "numSamples: " << nc;
     qCDebug(lcDsp) << "FFTSize: " << M;
     std::vector<ComplexSample> X(size_t(M), {0.0f, 0.0f}), Y(size_t(M), {0.0f, 0.0f});
@@ -127,7 +119,6 @@ QVector<double> ADCdataProcessing::mf(QVector<double> data, QVector<double> ref)
     }
     writeDiagnostic(QStringLiteral("Z_afterIFFT.txt"), Z);
     writeDiagnostic(QStringLiteral("Z_AfterReOrder.txt"), Z);
-
     QVector<double> output(n, 0.0);
     for (int k = 0; k < n - 1; ++k) {
         const double p = double(Z[k].re) * Z[k].re + double(Z[k].im) * Z[k].im;
@@ -141,9 +132,7 @@ QList<QVector<double>> ADCdataProcessing::range_doppler(QList<QVector<double>> d
     emit status(QStringLiteral("Computing Matched Filter..."));
     const int n = int(data.size());
     qsizetype bins = data.isEmpty() ? 0 : data.first().size();
-
     QList<QVector<double>> profiles;
-    profiles.reserve(n);
     for (int i = 0; i < n; ++i) {
         profiles.append(mf(data[i], reference));
         emit progress(100 * i / n);
@@ -153,7 +142,6 @@ QList<QVector<double>> ADCdataProcessing::range_doppler(QList<QVector<double>> d
 
     emit status(QStringLiteral("Performing FFT Across Range Bins..."));
     QList<QVector<double>> map;
-    map.reserve(bins);
     QVector<double> column(n);
     for (qsizetype a = 0; a < bins; ++a) {
         for (int i = 0; i < n; ++i)
@@ -161,7 +149,6 @@ QList<QVector<double>> ADCdataProcessing::range_doppler(QList<QVector<double>> d
         map.append(complex_mag(FFT_data(column)));
         emit progress(int(100 * a / (2 * bins)));
     }
-
     emit status(QStringLiteral("Range Doppler Processing Complete..."));
     emit progress(100);
     emit RD_data(map);
@@ -174,15 +161,12 @@ QVector<double> ADCdataProcessing::load_dat_file(QString filename)
     QFile file(filename);
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return QVector<double>{-1.0};
-
     const quint64 size = quint64(file.size());
-    if (size > maxFileSize)
-        maxFileSize = size;
+    maxFileSize = std::max(maxFileSize, size);
     if (size < 50 || size + 50 < maxFileSize) {
         qCDebug(lcDsp) << "bad file size";
         return QVector<double>{-1.0};
     }
-
     // A trailing odd byte is not a sample and is dropped.
     const QByteArray bytes = file.readAll();
     const auto *raw = reinterpret_cast<const uchar *>(bytes.constData());
@@ -196,8 +180,7 @@ QVector<double> ADCdataProcessing::normalize(QVector<double> data)
 {
     double m = 0.0;
     for (double x : std::as_const(data))
-        if (x > m)
-            m = x;
+        m = std::max(m, x);
     for (double &x : data)
         x /= m;
     return data;
@@ -205,22 +188,15 @@ QVector<double> ADCdataProcessing::normalize(QVector<double> data)
 
 QList<QVector<double>> ADCdataProcessing::normalize(QList<QVector<double>> data)
 {
-    if (data.isEmpty())
-        return data;
-    // Rows are meant to share the first row's length; a shorter row is scaled as far as it goes
+    // Rows are meant to share the first row's length L; a shorter one is scaled as far as it goes
     // instead of being read past its end.
-    const qsizetype L = data.first().size();
+    const qsizetype L = data.isEmpty() ? 0 : data.first().size();
     double m = 0.0;
-    for (const QVector<double> &row : std::as_const(data)) {
-        const qsizetype len = std::min(L, row.size());
-        for (qsizetype i = 0; i < len; ++i)
-            if (row[i] > m)
-                m = row[i];
-    }
-    for (QVector<double> &row : data) {
-        const qsizetype len = std::min(L, row.size());
-        for (qsizetype i = 0; i < len; ++i)
+    for (const QVector<double> &row : std::as_const(data))
+        for (qsizetype i = 0; i < std::min(L, row.size()); ++i)
+            m = std::max(m, row[i]);
+    for (QVector<double> &row : data)
+        for (qsizetype i = 0; i < std::min(L, row.size()); ++i)
             row[i] /= m;
-    }
     return data;
 }

@@ -8,12 +8,10 @@
 
 namespace {
 
-// A plan counts as created once FFTW has returned it.
 struct PlanSlot
 {
     int size = 0;
-    fftw_plan forward = nullptr;
-    fftw_plan inverse = nullptr;
+    fftw_plan forward = nullptr, inverse = nullptr; // null until created
 };
 
 // The sizes the plots and the matched filter use most come first; the other slots are claimed in
@@ -23,28 +21,25 @@ PlanSlot planTable[kvvlx::fft::planSlots] = {
     {8192}, {16384}, {32768}, {65536}, {131072}, {262144}, {524288},
 };
 
-fftw_complex *inBuffer = nullptr;
-fftw_complex *outBuffer = nullptr;
+fftw_complex *inBuffer = nullptr, *outBuffer = nullptr;
 
-fftw_complex *allocateBuffer(const char *which)
+void ensureBuffer(fftw_complex *&buffer, const char *which)
 {
-    auto *buffer = static_cast<fftw_complex *>(
-        fftw_malloc(size_t(A_fft_max_size) * sizeof(fftw_complex))); // 8,388,608 bytes
+    if (!buffer)
+        buffer = static_cast<fftw_complex *>(
+            fftw_malloc(size_t(A_fft_max_size) * sizeof(fftw_complex))); // 8,388,608 bytes
     if (!buffer) {
         std::printf("A_fft: failed to fftw_malloc %s with max FFT size=%d\n", which,
                     A_fft_max_size);
         std::fflush(stdout);
         std::exit(1);
     }
-    return buffer;
 }
 
 void ensureBuffers()
 {
-    if (!inBuffer)
-        inBuffer = allocateBuffer("in");
-    if (!outBuffer)
-        outBuffer = allocateBuffer("out");
+    ensureBuffer(inBuffer, "in");
+    ensureBuffer(outBuffer, "out");
 }
 
 fftw_plan makePlan(int size, int direction)
@@ -52,19 +47,6 @@ fftw_plan makePlan(int size, int direction)
     // FFTW_ESTIMATE never touches the buffers while planning, so data already copied in survives.
     return fftw_plan_dft_1d(size, inBuffer, outBuffer,
                             direction == 1 ? FFTW_FORWARD : FFTW_BACKWARD, FFTW_ESTIMATE);
-}
-
-PlanSlot *findSlot(int size)
-{
-    for (PlanSlot &slot : planTable) {
-        if (slot.size == size)
-            return &slot;
-        if (slot.size == 0) {
-            slot.size = size;
-            return &slot;
-        }
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -86,19 +68,21 @@ fftw_complex *outputBuffer()
 bool execute(int size, int direction)
 {
     ensureBuffers();
-    PlanSlot *slot = findSlot(size);
-    if (!slot) {
+    auto slot = std::find_if(std::begin(planTable), std::end(planTable),
+                             [size](const PlanSlot &s) { return s.size == size || s.size == 0; });
+    if (slot == std::end(planTable)) {
         // The table keeps its 64 sizes; an untracked size still gets its transform, from a plan
         // that lives for this call only, rather than silently none.
         std::printf("A_fft: unable to create tracked plan for FFT size %d\n", size);
         std::fflush(stdout);
         fftw_plan once = makePlan(size, direction);
-        if (!once)
-            return false;
-        fftw_execute(once);
-        fftw_destroy_plan(once);
-        return true;
+        if (once) {
+            fftw_execute(once);
+            fftw_destroy_plan(once);
+        }
+        return once != nullptr;
     }
+    slot->size = size;
     fftw_plan &plan = direction == 1 ? slot->forward : slot->inverse;
     if (!plan)
         plan = makePlan(size, direction);
@@ -130,10 +114,8 @@ void A_fft(ComplexSample *data, int size, int direction)
     if (!kvvlx::fft::execute(size, direction))
         return;
     const double scale = direction == 1 ? 1.0 / size : 1.0;
-    for (int k = 0; k < size; ++k) {
-        data[k].re = float(outBuffer[k][0] * scale);
-        data[k].im = float(outBuffer[k][1] * scale);
-    }
+    for (int k = 0; k < size; ++k)
+        data[k] = {float(outBuffer[k][0] * scale), float(outBuffer[k][1] * scale)};
 }
 
 void A_fft_forward(ComplexSample *data, int size) { A_fft(data, size, 1); }

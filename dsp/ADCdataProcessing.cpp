@@ -1,135 +1,130 @@
 #include "dsp/ADCdataProcessing.h"
 
 #include "dsp/A_fft.h"
-#include "dsp/Logging.h"
-#include "dsp/BinKernels.h"
-#include "dsp/VectorAlloc.h"
+#include "dsp/Decibels.h"
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QMutexLocker>
+#include <QTextStream>
 
 #include <algorithm>
-#include <cmath>
-#include <vector>
 
 namespace {
 
-// One diagnostic dump of the matched filter: "re,im" per line, replacing the file. A file that
-// cannot be opened is skipped; the filter carries on.
-void writeDiagnostic(const QString &name, const ComplexSample *values, int count)
+Q_LOGGING_CATEGORY(lcDsp, "kvvlx.dsp")
+
+// One diagnostic dump of the matched filter, "re,im" per line; a file that cannot be opened is
+// skipped and the filter carries on.
+void writeDiagnostic(const QString &name, const std::vector<ComplexSample> &values)
 {
     qCDebug(lcDsp) << name;
     QFile file(name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
-    // Qt's default text notation for reals (6 significant digits, as QTextStream writes them), at
-    // a third of QTextStream's cost; these files are most of the filter's time.
-    QByteArray text;
-    text.reserve(qsizetype(count) * 24);
-    for (int i = 0; i < count; ++i) {
-        text += QByteArray::number(double(values[i].re), 'g', 6);
-        text += ',';
-        text += QByteArray::number(double(values[i].im), 'g', 6);
-        text += '\n';
-    }
-    file.write(text);
-}
-
-// Correlates pulse with reference through M-point transforms, M = 4 n, keeping the positive half
-// of the product spectrum; output k is the correlation at lag 2k in dB.
-std::vector<float> matchedFilterCore(const std::vector<float> &pulse, const std::vector<float> &ref,
-                                     int n, int M)
-{
-    qCDebug(lcDsp) << "FFTSize: " << M;
-    const int half = M / 2;
-    std::vector<ComplexSample> Z(size_t(half), ComplexSample{0.0f, 0.0f});
-    {
-        std::vector<ComplexSample> X(size_t(M), ComplexSample{0.0f, 0.0f});
-        std::vector<ComplexSample> Y(size_t(M), ComplexSample{0.0f, 0.0f});
-        for (int k = 0; k < n; ++k) {
-            X[k].re = pulse[k];
-            Y[k].re = ref[k];
-        }
-        writeDiagnostic(QStringLiteral("RX.txt"), X.data(), M);
-        writeDiagnostic(QStringLiteral("CAL.txt"), Y.data(), M);
-        A_fft_forward(X.data(), M);
-        A_fft_forward(Y.data(), M);
-        writeDiagnostic(QStringLiteral("RX_fft.txt"), X.data(), M);
-        writeDiagnostic(QStringLiteral("CAL_fft.txt"), Y.data(), M);
-        for (ComplexSample &y : Y)
-            y.im = -y.im;
-        for (int k = 0; k < half; ++k) {
-            const float a = X[k].re, b = X[k].im, c = Y[k].re, d = Y[k].im;
-            Z[k].re = a * c - b * d;
-            Z[k].im = b * c + a * d;
-        }
-    }
-    writeDiagnostic(QStringLiteral("Z_beforeIFFT.txt"), Z.data(), half);
-    {
-        QMutexLocker lock(&A_fft_mutex());
-        A_fft_inverse(Z.data(), half);
-    }
-    writeDiagnostic(QStringLiteral("Z_afterIFFT.txt"), Z.data(), half);
-    writeDiagnostic(QStringLiteral("Z_AfterReOrder.txt"), Z.data(), half);
-
-    std::vector<float> output(size_t(n), 0.0f);
-    if (M > 7) {
-        for (int k = 0; k < n - 1; ++k) {
-            double p = double(Z[k].re) * Z[k].re + double(Z[k].im) * Z[k].im;
-            if (p == 0.0)
-                p = 1e-6; // floor of -60 dB
-            output[k] = float(10.0 * std::log10(p));
-        }
-    }
-    return output;
+    QTextStream out(&file);
+    for (const ComplexSample &v : values)
+        out << v.re << ',' << v.im << '\n';
 }
 
 } // namespace
 
-ADCdataProcessing::ADCdataProcessing(const QString &name, QObject *parent) : QObject(parent)
-{
-    Q_UNUSED(name);
-}
+ADCdataProcessing::ADCdataProcessing(const QString &, QObject *parent) : QObject(parent) {}
 
 QPair<QVector<double>, QVector<double>> ADCdataProcessing::FFT_data(QVector<double> samples)
 {
-    const int n = int(samples.size());
-    QPair<QVector<double>, QVector<double>> result(kvvlx::uninitializedVector(n),
-                                                   kvvlx::uninitializedVector(n));
-    kvvlx::kernels::centredSpectrum(samples.constData(), n, result.first.data(),
-                                    result.second.data());
-    return result;
+    const int n = int(samples.size()), h = n / 2;
+    // Calls put(to, from) in the order swap_halves leaves: the halves trade places, an odd last
+    // element stays.
+    auto swapHalves = [n, h](auto put) {
+        for (int j = 0; j < h; ++j) {
+            put(j, h + j);
+            put(h + j, j);
+        }
+        if (n % 2)
+            put(n - 1, n - 1);
+    };
+    const double *x = samples.constData();
+    QVector<double> reVector(n), imVector(n);
+    double *re = reVector.data(), *im = imVector.data();
+    // Straight into the engine's buffer and back, rounded to single precision as a ComplexSample
+    // would hold the values.
+    const bool transform = n >= 2 && n <= A_fft_max_size;
+    if (transform) {
+        fftw_complex *in = kvvlx::fft::inputBuffer();
+        for (int k = 0; k < n; ++k) {
+            in[k][0] = float(x[k]);
+            in[k][1] = 0.0;
+        }
+    }
+    if (transform && kvvlx::fft::execute(n, 1)) {
+        const fftw_complex *out = kvvlx::fft::outputBuffer();
+        const double r = 1.0 / n;
+        swapHalves([&](int to, int from) {
+            re[to] = float(out[from][0] * r);
+            im[to] = float(out[from][1] * r);
+        });
+    } else { // untransformed, as the engine leaves such sizes
+        swapHalves([&](int to, int from) { re[to] = float(x[from]); });
+    }
+    return {reVector, imVector};
 }
 
 QVector<double> ADCdataProcessing::complex_mag(QPair<QVector<double>, QVector<double>> data)
 {
     if (data.first.size() != data.second.size())
         return QVector<double>{-1.0};
-    QVector<double> mag = kvvlx::uninitializedVector(data.first.size());
-    kvvlx::kernels::magnitude(data.first.constData(), data.second.constData(), int(mag.size()),
-                              mag.data());
+    QVector<double> mag(data.first.size());
+    const double *re = data.first.constData(), *im = data.second.constData();
+    double *m = mag.data();
+    for (qsizetype i = 0; i < mag.size(); ++i)
+        m[i] = kvvlx::magnitude(re[i], im[i]);
     return mag;
 }
 
 QVector<double> ADCdataProcessing::dB(QVector<double> data)
 {
-    kvvlx::kernels::decibels(data.data(), int(data.size()));
+    for (double &x : data)
+        x = kvvlx::decibels(x);
     return data;
 }
 
+// Correlates the pulse with the reference through M = 4 N point transforms, keeping the positive
+// half of the product spectrum: output k is the correlation at lag 2k in dB.
 QVector<double> ADCdataProcessing::mf(QVector<double> data, QVector<double> ref)
 {
-    const int n = int(data.size());
-    const int nc = int(std::min(data.size(), ref.size()));
+    const int n = int(data.size()), nc = int(std::min(data.size(), ref.size())), M = 4 * n;
     qCDebug(lcDsp) << "numSamples: " << nc;
-
-    std::vector<float> pulse(size_t(n), 0.0f), refCopy(size_t(n), 0.0f);
+    qCDebug(lcDsp) << "FFTSize: " << M;
+    std::vector<ComplexSample> X(size_t(M), {0.0f, 0.0f}), Y(size_t(M), {0.0f, 0.0f});
     for (int k = 0; k < nc; ++k) {
-        pulse[k] = float(data[k]);
-        refCopy[k] = float(ref[k]);
+        X[k].re = float(data[k]);
+        Y[k].re = float(ref[k]);
     }
-    const std::vector<float> filtered = matchedFilterCore(pulse, refCopy, n, 4 * n);
-    return QVector<double>(filtered.begin(), filtered.end());
+    writeDiagnostic(QStringLiteral("RX.txt"), X);
+    writeDiagnostic(QStringLiteral("CAL.txt"), Y);
+    A_fft_forward(X.data(), M);
+    A_fft_forward(Y.data(), M);
+    writeDiagnostic(QStringLiteral("RX_fft.txt"), X);
+    writeDiagnostic(QStringLiteral("CAL_fft.txt"), Y);
+    std::vector<ComplexSample> Z(size_t(M / 2));
+    for (int k = 0; k < M / 2; ++k) { // X times the conjugate of Y
+        const float a = X[k].re, b = X[k].im, c = Y[k].re, d = -Y[k].im;
+        Z[k] = {a * c - b * d, b * c + a * d};
+    }
+    writeDiagnostic(QStringLiteral("Z_beforeIFFT.txt"), Z);
+    {
+        QMutexLocker lock(&A_fft_mutex());
+        A_fft_inverse(Z.data(), M / 2);
+    }
+    writeDiagnostic(QStringLiteral("Z_afterIFFT.txt"), Z);
+    writeDiagnostic(QStringLiteral("Z_AfterReOrder.txt"), Z);
+    QVector<double> output(n, 0.0);
+    for (int k = 0; k < n - 1; ++k) {
+        const double p = double(Z[k].re) * Z[k].re + double(Z[k].im) * Z[k].im;
+        output[k] = float(10.0 * std::log10(p == 0.0 ? 1e-6 : p)); // floor of -60 dB
+    }
+    return output;
 }
 
 QList<QVector<double>> ADCdataProcessing::range_doppler(QList<QVector<double>> data)
@@ -137,9 +132,7 @@ QList<QVector<double>> ADCdataProcessing::range_doppler(QList<QVector<double>> d
     emit status(QStringLiteral("Computing Matched Filter..."));
     const int n = int(data.size());
     qsizetype bins = data.isEmpty() ? 0 : data.first().size();
-
     QList<QVector<double>> profiles;
-    profiles.reserve(n);
     for (int i = 0; i < n; ++i) {
         profiles.append(mf(data[i], reference));
         emit progress(100 * i / n);
@@ -149,7 +142,6 @@ QList<QVector<double>> ADCdataProcessing::range_doppler(QList<QVector<double>> d
 
     emit status(QStringLiteral("Performing FFT Across Range Bins..."));
     QList<QVector<double>> map;
-    map.reserve(bins);
     QVector<double> column(n);
     for (qsizetype a = 0; a < bins; ++a) {
         for (int i = 0; i < n; ++i)
@@ -157,7 +149,6 @@ QList<QVector<double>> ADCdataProcessing::range_doppler(QList<QVector<double>> d
         map.append(complex_mag(FFT_data(column)));
         emit progress(int(100 * a / (2 * bins)));
     }
-
     emit status(QStringLiteral("Range Doppler Processing Complete..."));
     emit progress(100);
     emit RD_data(map);
@@ -170,15 +161,12 @@ QVector<double> ADCdataProcessing::load_dat_file(QString filename)
     QFile file(filename);
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return QVector<double>{-1.0};
-
     const quint64 size = quint64(file.size());
-    if (size > maxFileSize)
-        maxFileSize = size;
+    maxFileSize = std::max(maxFileSize, size);
     if (size < 50 || size + 50 < maxFileSize) {
         qCDebug(lcDsp) << "bad file size";
         return QVector<double>{-1.0};
     }
-
     // A trailing odd byte is not a sample and is dropped.
     const QByteArray bytes = file.readAll();
     const auto *raw = reinterpret_cast<const uchar *>(bytes.constData());
@@ -192,8 +180,7 @@ QVector<double> ADCdataProcessing::normalize(QVector<double> data)
 {
     double m = 0.0;
     for (double x : std::as_const(data))
-        if (x > m)
-            m = x;
+        m = std::max(m, x);
     for (double &x : data)
         x /= m;
     return data;
@@ -201,22 +188,15 @@ QVector<double> ADCdataProcessing::normalize(QVector<double> data)
 
 QList<QVector<double>> ADCdataProcessing::normalize(QList<QVector<double>> data)
 {
-    if (data.isEmpty())
-        return data;
-    // Rows are meant to share the first row's length; a shorter row is scaled as far as it goes
+    // Rows are meant to share the first row's length L; a shorter one is scaled as far as it goes
     // instead of being read past its end.
-    const qsizetype L = data.first().size();
+    const qsizetype L = data.isEmpty() ? 0 : data.first().size();
     double m = 0.0;
-    for (const QVector<double> &row : std::as_const(data)) {
-        const qsizetype len = std::min(L, row.size());
-        for (qsizetype i = 0; i < len; ++i)
-            if (row[i] > m)
-                m = row[i];
-    }
-    for (QVector<double> &row : data) {
-        const qsizetype len = std::min(L, row.size());
-        for (qsizetype i = 0; i < len; ++i)
+    for (const QVector<double> &row : std::as_const(data))
+        for (qsizetype i = 0; i < std::min(L, row.size()); ++i)
+            m = std::max(m, row[i]);
+    for (QVector<double> &row : data)
+        for (qsizetype i = 0; i < std::min(L, row.size()); ++i)
             row[i] /= m;
-    }
     return data;
 }

@@ -5,6 +5,10 @@
 // thread. The forward transform is scaled by 1/N, the inverse is not, so forward then inverse
 // returns the input.
 
+#include <fftw3.h>
+
+#include <vector>
+
 class QMutex;
 
 struct ComplexSample
@@ -12,8 +16,6 @@ struct ComplexSample
     float re;
     float im;
 };
-static_assert(sizeof(ComplexSample) == 2 * sizeof(float),
-              "ComplexSample must be two packed floats");
 
 // Largest transform size (2^19 complex values fill one 8,388,608-byte buffer).
 constexpr int A_fft_max_size = 524288;
@@ -30,3 +32,16 @@ void swap_halves(ComplexSample *data, int size);
 
 // Process-wide lock that the matched filter holds around its inverse transform.
 QMutex &A_fft_mutex();
+
+// The engine's insides, for FFT_data, which fills and reads the buffers from its double vectors.
+namespace kvvlx::fft {
+constexpr int planSlots = 64;
+// The shared buffers; if they cannot be allocated the process says so and exits with status 1.
+fftw_complex *inputBuffer();
+fftw_complex *outputBuffer();
+// Unscaled transform of the first size (2 ... A_fft_max_size) input values into the output buffer
+// with the tracked plan of that size and direction; false if FFTW could make no plan.
+bool execute(int size, int direction);
+// Sizes of the occupied slots of the plan table, in slot order.
+std::vector<int> trackedSizes();
+} // namespace kvvlx::fft

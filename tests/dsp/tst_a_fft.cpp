@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 
 #include "dsp/A_fft.h"
-#include "dsp/FftEngine.h"
 
 #include <QtTest>
 
@@ -67,7 +66,7 @@ void TestFft::constantInputGivesValueInBinZero()
 
 void TestFft::sizesOutsideRangeLeaveDataAlone()
 {
-    const QVector<int> tracked = kvvlx::fft::trackedSizes();
+    const QVector<int> tracked = trackedSizes();
     QVector<ComplexSample> x = randomSignal(A_fft_max_size + 1, 3);
     const QVector<ComplexSample> before = x;
     for (int size : {0, 1, -5, A_fft_max_size + 1}) {
@@ -76,7 +75,7 @@ void TestFft::sizesOutsideRangeLeaveDataAlone()
     }
     QVERIFY(std::memcmp(x.constData(), before.constData(),
                         size_t(x.size()) * sizeof(ComplexSample)) == 0);
-    QCOMPARE(kvvlx::fft::trackedSizes(), tracked);
+    QCOMPARE(trackedSizes(), tracked);
 }
 
 void TestFft::largestSizeIsTransformed()
@@ -111,4 +110,4 @@ void TestFft::swapHalves()
 }
 
 QTEST_GUILESS_MAIN(TestFft)
-#include "tst_fft.moc"
+#include "tst_a_fft.moc"

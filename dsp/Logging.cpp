@@ -1,3 +1,0 @@
-#include "dsp/Logging.h"
-
-Q_LOGGING_CATEGORY(lcDsp, "kvvlx.dsp")

@@ -1,3 +1,3 @@
 #include "dsp/Logging.h"
 
-Q_LOGGING_CATEGORY(lcDsp, "kvvlx.dsp")
+Q_LOGGING_CATEGORY(lcDsp, "kvvlx.dsp", QtInfoMsg)

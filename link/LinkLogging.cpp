@@ -1,3 +1,3 @@
 #include "link/LinkLogging.h"
 
-Q_LOGGING_CATEGORY(lcUsb, "kvvlx.usb")
+Q_LOGGING_CATEGORY(lcUsb, "kvvlx.usb", QtInfoMsg)

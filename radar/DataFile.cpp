@@ -7,7 +7,7 @@
 #include <QSaveFile>
 
 // Same category as the tab's, so that one logging rule shows both.
-Q_LOGGING_CATEGORY(lcRadarFiles, "kvvlx.radar")
+Q_LOGGING_CATEGORY(lcRadarFiles, "kvvlx.radar", QtInfoMsg)
 
 namespace DataFile {
 

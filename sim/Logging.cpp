@@ -1,3 +1,3 @@
 #include "sim/Logging.h"
 
-Q_LOGGING_CATEGORY(lcSim, "kvvlx.sim")
+Q_LOGGING_CATEGORY(lcSim, "kvvlx.sim", QtInfoMsg)

@@ -52,4 +52,4 @@ struct CliCommand
 const QList<CliCommand> &cliCommands();
 
 // Runs one command line (without the program name); returns the exit status.
-int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err);
+int runCli(const QStringList &commandLine, QTextStream &out, QTextStream &err);

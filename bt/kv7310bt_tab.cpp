@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "bt/kv7310bt_tab.h"
 #include "ui_kv7310bt_tab.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // kvvlx-cli: the kits from the command line, on the same link as the GUI.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Internal to the dsp library: the per-element loops behind FFT_data, complex_mag, dB and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device layer under the USBTMC framing: whole bulk transfers to and from one kit.
 // Kept free of Qt so that the Windows implementation compiles with a bare cross compiler.

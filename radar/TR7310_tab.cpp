@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "radar/TR7310_tab.h"
 
 #include "app/FolderChooser.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmark programs in Release and runs every one of them; each prints its Google
 # Benchmark report followed by its ratio lines. Usage: scripts/bench.sh [benchmark options...]
 # The build directory is build-bench in the checkout unless BUILD_DIR says otherwise.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that the build, the tests, the benchmarks and a screenshot need.
 # Runs apt-get only when something is missing, so a second run costs a dpkg query and nothing more.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and starts the application with virtual kits attached.
 # Arguments replace the default --simulate (e.g. --simulate=2).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the tree and writes pictures of every window and plot page, driven with virtual kits,
 # into the folder given (default screenshots/). Uses a virtual X display when there is none.
 set -euo pipefail

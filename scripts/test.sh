@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds everything, and runs the whole suite with CTest.
 # KVVLX_SANITIZE=1 builds and tests with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail

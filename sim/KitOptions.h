@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The scene and identity options that kvvlx-sim and kvvlx-cli share.
 

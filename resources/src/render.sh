@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the button pictures and the application icon from our own SVG drawings; the PNGs are
 # committed.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the application through its main paths with virtual kits and writes a picture of every
 // window and plot page, so a change to what users see can be looked at without hardware:
 //   kvvlx_screenshots OUTPUT_DIR   (scripts/screenshots.sh runs it)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvvlx-cli: the subcommands in-process over virtual kits, and the program as a user runs it.
 
 #include "cli/CliApp.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USBTMC framing of the native backend, byte for byte, over a recording device layer.
 
 #include "FakeDeviceLayer.h"

@@ -12,6 +12,8 @@ DeviceConnectionSelector::DeviceConnectionSelector(QWidget *parent)
     initResources();
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Connection Setup"));
+    // A reason after "No USB devices found!" wraps instead of widening the window.
+    ui->msg_lbl->setWordWrap(true);
 }
 
 DeviceConnectionSelector::~DeviceConnectionSelector() { delete ui; }

@@ -11,8 +11,33 @@
 #include "link/usbTMCabstraction.h"
 #include "radar/TR7310_tab.h"
 
+#include "app/AppInfo.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
 #include <QThread>
+
 #include <QTime>
+#include <algorithm>
+
+namespace {
+
+// The port's own reason, and what to do where the usual fix is known.
+QString portProblem(const QSerialPort &port)
+{
+    QString reason = port.errorString();
+    if (port.portName().isEmpty())
+        reason = QStringLiteral("No port chosen");
+    else if (port.error() == QSerialPort::PermissionError)
+        reason += QStringLiteral(" (is the port in use, or are you not in the dialout group?)");
+    return reason;
+}
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
@@ -33,6 +58,47 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(this, SIGNAL(msgReceived(QByteArray)), console, SLOT(showReceivedText(QByteArray)));
 
     usb = new usbTMCabstraction();
+
+    setUpMenus();
+    // Big enough that no page title or note is cut, but never beyond the screen.
+    if (const QScreen *available = screen())
+        resize(QSize(1280, 800).boundedTo(available->availableGeometry().size()));
+}
+
+void MainWindow::setUpMenus()
+{
+    QMenu *file = ui->menuBar->addMenu(QStringLiteral("&File"));
+    loadAction = file->addAction(QStringLiteral("&Load Data…"), this, &MainWindow::loadData);
+    loadAction->setShortcut(QKeySequence::Open);
+    loadAction->setEnabled(false);
+    file->addSeparator();
+    QAction *quit = file->addAction(QStringLiteral("&Quit"), qApp, &QApplication::closeAllWindows);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
+
+    QMenu *help = ui->menuBar->addMenu(QStringLiteral("&Help"));
+    QAction *start = help->addAction(QStringLiteral("&Getting started"), this, [this] {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Getting started"),
+                        AppInfo::gettingStartedText(), QMessageBox::Close, this);
+        box.exec();
+    });
+    start->setShortcut(QKeySequence::HelpContents);
+    QAction *about = help->addAction(QStringLiteral("&About KVVLX Control GUI"), this, [this] {
+        QMessageBox::about(this, QStringLiteral("About KVVLX Control GUI"), AppInfo::aboutText());
+    });
+    about->setMenuRole(QAction::AboutRole);
+    help->addAction(QStringLiteral("About &Qt"), qApp, &QApplication::aboutQt);
+
+    // Load Data acts on a USB radar tab; the Bluetooth tab and the console have no plots.
+    connect(ui->activityTabs_tab, &QTabWidget::currentChanged, this, [this] {
+        loadAction->setEnabled(qobject_cast<TR7310_tab *>(ui->activityTabs_tab->currentWidget()));
+    });
+}
+
+void MainWindow::loadData()
+{
+    if (auto *tab = qobject_cast<TR7310_tab *>(ui->activityTabs_tab->currentWidget()))
+        QMetaObject::invokeMethod(tab, "on_load_btn_clicked");
 }
 
 MainWindow::~MainWindow() { delete ui; }
@@ -49,7 +115,10 @@ void MainWindow::configureUSB()
 {
     const QStringList devices = usb->getDeviceList().second;
     if (devices.isEmpty()) {
-        connSelector->setMessage(QStringLiteral("No USB devices found!"));
+        // A kit that is there but would not open (no udev rule, say) is named with the reason.
+        const QString problem = usb->lastProblem();
+        connSelector->setMessage(QStringLiteral("No USB devices found!") +
+                                 (problem.isEmpty() ? QString() : QStringLiteral("\n") + problem));
         return;
     }
     for (const QString &device : devices) {
@@ -82,6 +151,16 @@ void MainWindow::configureBT()
     serialSetup = new KVserialSetup();
     connect(serialSetup, SIGNAL(portReady(QSerialPort *)), this, SLOT(setPort(QSerialPort *)));
     serialSetup->show();
+    // Beside the selector it was opened from, not wherever the window manager likes.
+    QRect place(connSelector->frameGeometry().topRight() + QPoint(12, 0),
+                serialSetup->frameGeometry().size());
+    if (const QScreen *available = connSelector->screen()) {
+        const QRect area = available->availableGeometry();
+        if (place.right() > area.right()) // no room on the right: go below
+            place.moveTopLeft(connSelector->frameGeometry().bottomLeft() + QPoint(0, 12));
+        place.moveBottom(std::min(place.bottom(), area.bottom()));
+    }
+    serialSetup->move(place.topLeft());
 }
 
 void MainWindow::setPort(QSerialPort *p)
@@ -96,7 +175,7 @@ bool MainWindow::openBTport()
 {
     port->open(QIODevice::ReadWrite);
     if (!port->isOpen()) {
-        showError(QStringLiteral("port not opened!"));
+        showError(QStringLiteral("port not opened! ") + portProblem(*port));
         return false;
     }
     auto *tab = new kv7310bt_tab(nullptr);

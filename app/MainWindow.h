@@ -7,6 +7,7 @@
 #include <QString>
 
 class DeviceConnectionSelector;
+class QAction;
 class InteractiveSerialIO;
 class KVserialSetup;
 class usbTMCabstraction;
@@ -36,11 +37,13 @@ public slots:
 
 private slots:
     void portError(QSerialPort::SerialPortError error);
+    void loadData(); // File > Load Data…: the current USB tab's Load
 
 private:
     void showStatus(QString text);
     void showError(QString text);
     bool openBTport();
+    void setUpMenus();
 
     qint32 numDevices = 0;
     Ui::MainWindow *ui;
@@ -50,4 +53,5 @@ private:
     usbTMCabstraction *usb = nullptr;
     DeviceConnectionSelector *connSelector = nullptr;
     QByteArray rxBuffer;
+    QAction *loadAction = nullptr;
 };

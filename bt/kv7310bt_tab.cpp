@@ -2,6 +2,7 @@
 #include "bt/kv7310bt_tab.h"
 #include "ui_kv7310bt_tab.h"
 
+#include "app/SetupHints.h"
 #include "app/FolderChooser.h"
 #include "app/Logging.h"
 #include "app/parameterDialog.h"
@@ -33,6 +34,7 @@ int timerMs(double ms)
 kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310bt_tab)
 {
     ui->setupUi(this);
+    SetupHints::apply(this);
     saveLoc = QStringLiteral("Data");
     saveFileName = QStringLiteral("data.txt");
     collectionFolder = QStringLiteral("Data");

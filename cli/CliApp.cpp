@@ -44,6 +44,12 @@ QString usageText()
     return text;
 }
 
+// ": " and the reason, when there is one.
+QString withReason(const QString &reason)
+{
+    return reason.isEmpty() ? QString() : QStringLiteral(": ") + reason;
+}
+
 // Splits "[--kit T] TEXT..." of query and send.
 bool kitAndText(CliSession &session, const QStringList &arguments, QString &kit, QString &text,
                 int &status)
@@ -76,14 +82,15 @@ int runList(CliSession &session, const QStringList &arguments)
     if (!session.listKits(targets))
         return CliDeviceError;
     if (targets.isEmpty())
-        session.err << "No kit found\n";
+        session.err << "No kit found" << withReason(session.usb().lastProblem()) << "\n";
     int status = CliOk;
     usbTMCabstraction &usb = session.usb();
     for (const QString &target : targets) {
         const int opened = usb.openConnection(target);
         if (opened < 0) {
             status = session.deviceError(
-                QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened));
+                QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened) +
+                withReason(usb.lastProblem()));
             continue;
         }
         usb.getDescriptions();
@@ -109,7 +116,8 @@ int exchange(CliSession &session, const QStringList &arguments, bool readReply)
     const int opened = usb.openConnection(target);
     if (opened < 0)
         return session.deviceError(
-            QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened));
+            QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened) +
+            withReason(usb.lastProblem()));
     status = CliOk;
     if (usb.sendVISACommand(text) < 0) {
         status = session.deviceError(QStringLiteral("sending to %1 failed").arg(target));
@@ -237,7 +245,7 @@ bool CliSession::pickKit(const QString &wanted, QString &target)
     if (!listKits(targets))
         return false;
     if (targets.isEmpty()) {
-        deviceError(QStringLiteral("no kit found"));
+        deviceError(QStringLiteral("no kit found") + withReason(usb().lastProblem()));
         return false;
     }
     if (wanted.isEmpty() || targets.contains(wanted)) {

@@ -27,6 +27,7 @@ public:
     bool read(std::uint8_t *data, int capacity, int &received) override;
     bool close() override;
     long lastError() const override { return error; }
+    std::string lastErrorText() const override { return errorText; }
 
 private:
     bool fail(int code);
@@ -39,4 +40,5 @@ private:
     unsigned char endpointIn = 0;
     bool reattachDriver = false;
     long error = 0;
+    std::string errorText;
 };

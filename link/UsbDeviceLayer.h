@@ -34,6 +34,9 @@ public:
 
     // The code of the last failed call, for the log lines of the framing layer.
     virtual long lastError() const = 0;
+
+    // The last failure in words, with what the user can do about it; empty if unknown.
+    virtual std::string lastErrorText() const { return {}; }
 };
 
 using UsbDeviceLayerPtr = std::unique_ptr<UsbDeviceLayer>;

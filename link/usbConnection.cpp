@@ -144,6 +144,8 @@ void usbConnection::closeKit()
     isOpen = false;
 }
 
+QString usbConnection::lastProblem() const { return backend ? backend->lastProblem() : QString(); }
+
 QPair<int, QStringList> usbConnection::listDevices()
 {
     if (!backend)

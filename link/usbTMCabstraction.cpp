@@ -41,6 +41,11 @@ QPair<int, QStringList> usbTMCabstraction::getDeviceList()
     return {0, targets};
 }
 
+QString usbTMCabstraction::lastProblem() const
+{
+    return connection ? connection->lastProblem() : QString();
+}
+
 qint32 usbTMCabstraction::openConnection(QString target)
 {
     isConnected = false;

@@ -19,6 +19,10 @@ public:
     explicit usbTMCabstraction(QObject *parent = nullptr);
     ~usbTMCabstraction() override;
 
+    // Why the last kit could not be opened (by getDeviceList or openConnection), with a hint
+    // for the user; empty when nothing failed.
+    QString lastProblem() const;
+
 signals:
     void connectionClosed();
     void connectionOpened(qint32 val);

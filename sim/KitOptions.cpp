@@ -71,8 +71,7 @@ void addKitOptions(QCommandLineParser &parser)
                       QStringLiteral("N")});
 }
 
-QStringList withFirmwareSpelling(QStringList arguments, const QStringList &notValues,
-                                 QString *note)
+QStringList withFirmwareSpelling(QStringList arguments, const QStringList &notValues, QString *note)
 {
     for (int i = 0; i < arguments.size(); ++i) {
         QString &a = arguments[i];

@@ -7,6 +7,7 @@ set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build-bench}"
+"$root/scripts/install-deps.sh" bench
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKVVLX_BUILD_BENCH=ON -DKVVLX_BUILD_TESTS=OFF \
   -DKVVLX_SANITIZE=OFF >/dev/null

@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-screenshots}")
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" screenshots
 KVVLX_BUILD_BENCH=OFF "$root/scripts/build.sh" --target kvvlx_screenshots
 dir=${BUILD_DIR:-$root/build}
 work=$(mktemp -d)

@@ -62,7 +62,6 @@ int main(int argc, char *argv[])
 
     {
         MainWindow usbWindow;
-        usbWindow.resize(1100, 720);
         usbWindow.show();
         QTest::qWait(200);
         save(&usbWindow, QStringLiteral("start-main"));
@@ -82,7 +81,6 @@ int main(int argc, char *argv[])
     }
 
     MainWindow btWindow;
-    btWindow.resize(1100, 720);
     btWindow.show();
     btWindow.configureBT();
     if (auto *setup = visibleTopLevel<KVserialSetup>()) {

@@ -36,7 +36,8 @@ for dep in libqt6widgets6 libqt6serialport6 libqcustomplot2.1-qt6 libfftw3-doubl
   qt6-qpa-plugins; do
   [[ "$depends" == *"$dep"* ]] || fail "Depends lacks $dep: $depends"
 done
-dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -q 'postinst' || fail "no postinst"
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)
+[[ "$control" == *postinst* ]] || fail "no postinst"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/DeviceConnectionSelector.h"
 #include "ui_DeviceConnectionSelector.h"
 
@@ -11,6 +12,8 @@ DeviceConnectionSelector::DeviceConnectionSelector(QWidget *parent)
     initResources();
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Connection Setup"));
+    // A reason after "No USB devices found!" wraps instead of widening the window.
+    ui->msg_lbl->setWordWrap(true);
 }
 
 DeviceConnectionSelector::~DeviceConnectionSelector() { delete ui; }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/InteractiveSerialIO.h"
 #include "ui_InteractiveSerialIO.h"
 

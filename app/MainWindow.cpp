@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/MainWindow.h"
 #include "ui_MainWindow.h"
 
@@ -11,10 +12,35 @@
 #include "link/usbTMCabstraction.h"
 #include "radar/TR7310_tab.h"
 
+#include "app/AppInfo.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QThread>
+
 #include <QTime>
+#include <algorithm>
+
+namespace {
+
+// The port's own reason, and what to do where the usual fix is known.
+QString portProblem(const QSerialPort &port)
+{
+    QString reason = port.errorString();
+    if (port.portName().isEmpty())
+        reason = QStringLiteral("No port chosen");
+    else if (port.error() == QSerialPort::PermissionError)
+        reason += QStringLiteral(" (is the port in use, or are you not in the dialout group?)");
+    return reason;
+}
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
@@ -42,6 +68,46 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     reconnect_btn->hide();
     statusBar()->addPermanentWidget(reconnect_btn);
     connect(reconnect_btn, SIGNAL(clicked()), this, SLOT(reconnectBT()));
+    setUpMenus();
+    // Big enough that no page title or note is cut, but never beyond the screen.
+    if (const QScreen *available = screen())
+        resize(QSize(1280, 800).boundedTo(available->availableGeometry().size()));
+}
+
+void MainWindow::setUpMenus()
+{
+    QMenu *file = ui->menuBar->addMenu(QStringLiteral("&File"));
+    loadAction = file->addAction(QStringLiteral("&Load Data…"), this, &MainWindow::loadData);
+    loadAction->setShortcut(QKeySequence::Open);
+    loadAction->setEnabled(false);
+    file->addSeparator();
+    QAction *quit = file->addAction(QStringLiteral("&Quit"), qApp, &QApplication::closeAllWindows);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
+
+    QMenu *help = ui->menuBar->addMenu(QStringLiteral("&Help"));
+    QAction *start = help->addAction(QStringLiteral("&Getting started"), this, [this] {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Getting started"),
+                        AppInfo::gettingStartedText(), QMessageBox::Close, this);
+        box.exec();
+    });
+    start->setShortcut(QKeySequence::HelpContents);
+    QAction *about = help->addAction(QStringLiteral("&About KVVLX Control GUI"), this, [this] {
+        QMessageBox::about(this, QStringLiteral("About KVVLX Control GUI"), AppInfo::aboutText());
+    });
+    about->setMenuRole(QAction::AboutRole);
+    help->addAction(QStringLiteral("About &Qt"), qApp, &QApplication::aboutQt);
+
+    // Load Data acts on a USB radar tab; the Bluetooth tab and the console have no plots.
+    connect(ui->activityTabs_tab, &QTabWidget::currentChanged, this, [this] {
+        loadAction->setEnabled(qobject_cast<TR7310_tab *>(ui->activityTabs_tab->currentWidget()));
+    });
+}
+
+void MainWindow::loadData()
+{
+    if (auto *tab = qobject_cast<TR7310_tab *>(ui->activityTabs_tab->currentWidget()))
+        QMetaObject::invokeMethod(tab, "on_load_btn_clicked");
 }
 
 MainWindow::~MainWindow() { delete ui; }
@@ -65,6 +131,8 @@ void MainWindow::configureUSB()
     link->submit(this, nullptr, [this](LinkThread::Job &job) -> LinkThread::Done {
         usbTMCabstraction &inst = job.inst;
         const QStringList devices = inst.getDeviceList().second;
+        // A kit that is there but would not open (no udev rule, say) is named with the reason.
+        const QString problem = devices.isEmpty() ? inst.lastProblem() : QString();
         QList<FoundKit> kits;
         for (const QString &device : devices) {
             FoundKit kit;
@@ -80,15 +148,16 @@ void MainWindow::configureUSB()
             }
             kits.append(kit);
         }
-        return [this, kits] { addUsbTabs(kits); };
+        return [this, kits, problem] { addUsbTabs(kits, problem); };
     });
 }
 
-void MainWindow::addUsbTabs(const QList<FoundKit> &kits)
+void MainWindow::addUsbTabs(const QList<FoundKit> &kits, const QString &problem)
 {
     usbSearchRunning = false;
     if (kits.isEmpty()) {
-        connSelector->setMessage(QStringLiteral("No USB devices found!"));
+        connSelector->setMessage(QStringLiteral("No USB devices found!") +
+                                 (problem.isEmpty() ? QString() : QStringLiteral("\n") + problem));
         return;
     }
     for (const FoundKit &kit : kits) {
@@ -118,6 +187,16 @@ void MainWindow::configureBT()
     serialSetup = new KVserialSetup();
     connect(serialSetup, SIGNAL(portReady(QSerialPort *)), this, SLOT(setPort(QSerialPort *)));
     serialSetup->show();
+    // Beside the selector it was opened from, not wherever the window manager likes.
+    QRect place(connSelector->frameGeometry().topRight() + QPoint(12, 0),
+                serialSetup->frameGeometry().size());
+    if (const QScreen *available = connSelector->screen()) {
+        const QRect area = available->availableGeometry();
+        if (place.right() > area.right()) // no room on the right: go below
+            place.moveTopLeft(connSelector->frameGeometry().bottomLeft() + QPoint(0, 12));
+        place.moveBottom(std::min(place.bottom(), area.bottom()));
+    }
+    serialSetup->move(place.topLeft());
 }
 
 void MainWindow::setPort(QSerialPort *p)
@@ -132,7 +211,7 @@ bool MainWindow::openBTport()
 {
     port->open(QIODevice::ReadWrite);
     if (!port->isOpen()) {
-        showError(QStringLiteral("port not opened!"));
+        showError(QStringLiteral("port not opened! ") + portProblem(*port));
         return false;
     }
     auto *tab = new kv7310bt_tab(nullptr);

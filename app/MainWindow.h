@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QByteArray>
@@ -7,6 +8,7 @@
 #include <QString>
 
 class DeviceConnectionSelector;
+class QAction;
 class InteractiveSerialIO;
 class KVserialSetup;
 class QPushButton;
@@ -39,6 +41,7 @@ private slots:
     void portError(QSerialPort::SerialPortError error);
     void showError(QString text);
     void reconnectBT();
+    void loadData(); // File > Load Data…: the current USB tab's Load
 
 private:
     // What discovery learnt of one listed kit.
@@ -47,9 +50,10 @@ private:
         bool opened = false;
         QString instDesc, serial, version, productName, manufacturer;
     };
-    void addUsbTabs(const QList<FoundKit> &kits);
+    void addUsbTabs(const QList<FoundKit> &kits, const QString &problem);
     void showStatus(QString text);
     bool openBTport();
+    void setUpMenus();
 
     qint32 numDevices = 0;
     Ui::MainWindow *ui;
@@ -62,4 +66,5 @@ private:
     bool usbSearchRunning = false; // discovery runs on the link thread; one at a time
     // Shown in the status bar while the Bluetooth port has vanished: opens it again by name.
     QPushButton *reconnect_btn = nullptr;
+    QAction *loadAction = nullptr;
 };

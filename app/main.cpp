@@ -1,47 +1,96 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/MainWindow.h"
 #include "app/Simulation.h"
 
+#include "KvvlxVersion.h"
+
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
+#include <QLoggingCategory>
 
 #include <cstdio>
-#include <cstring>
+#include <memory>
 
-static const char kUsage[] =
-    "Usage: kvvlx [--simulate[=K]] [--help]\n"
-    "\n"
-    "  --simulate[=K]  attach virtual kits: one on a pseudo-terminal, listed first by the\n"
-    "                  Bluetooth serial set-up, and K on USB (default 1; serials SIM0001, ...)\n"
-    "  --help          show this text\n";
+namespace {
+
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Control and display application of the KV7310 FMCW radar kit, over USB or Bluetooth."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({QStringLiteral("simulate"),
+                      QStringLiteral("Attach K virtual kits on USB (serials SIM0001, ...) and one "
+                                     "on a pseudo-terminal, which the Bluetooth serial set-up "
+                                     "lists first. --simulate alone means one."),
+                      QStringLiteral("K")});
+    parser.addOption({QStringLiteral("verbose"),
+                      QStringLiteral("Write the debug log (all kvvlx.* categories) to standard "
+                                     "error.")});
+}
+
+// "--simulate" alone attaches one kit; the parser only knows options that always take a value.
+QStringList withSimulateCount(QStringList arguments)
+{
+    for (QString &argument : arguments)
+        if (argument == QLatin1String("--simulate") || argument == QLatin1String("-simulate"))
+            argument = QStringLiteral("--simulate=1");
+    return arguments;
+}
+
+void setIdentity()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("kvvlx"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KVVLX_VERSION));
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    // Answered before QApplication, which needs a display.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
+    // --help and --version are answered before QApplication, which needs a display.
+    {
+        QCoreApplication probe(argc, argv);
+        setIdentity();
+        QCommandLineParser parser;
+        describeOptions(parser);
+        parser.parse(withSimulateCount(probe.arguments())); // errors wait for the real parse
+        if (parser.isSet(QStringLiteral("help")))
+            parser.showHelp(0);
+        if (parser.isSet(QStringLiteral("version")))
+            parser.showVersion();
     }
 
     // QApplication takes Qt's own options (-platform, -style, ...) out of argv.
     QApplication app(argc, argv);
+    setIdentity();
+    QApplication::setDesktopFileName(QStringLiteral("io.github.kvvlx.kvvlx"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/Images/kvvlx.png")));
+
+    QCommandLineParser parser;
+    describeOptions(parser);
+    if (!parser.parse(withSimulateCount(app.arguments()))) {
+        std::fprintf(stderr, "kvvlx: %s\nTry 'kvvlx --help'.\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "kvvlx: unexpected argument '%s'\nTry 'kvvlx --help'.\n",
+                     qPrintable(parser.positionalArguments().first()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("verbose")))
+        QLoggingCategory::setFilterRules(QStringLiteral("kvvlx.*.debug=true"));
 
     SimulationOptions simulation;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (arg == QLatin1String("--simulate")) {
-            simulation.enabled = true;
-        } else if (arg.startsWith(QLatin1String("--simulate="))) {
-            bool ok = false;
-            simulation.enabled = true;
-            simulation.usbKits = arg.mid(11).toInt(&ok);
-            if (!ok || simulation.usbKits < 0) {
-                std::fprintf(stderr, "kvvlx: --simulate takes a count of kits, not '%s'\n",
-                             qPrintable(arg.mid(11)));
-                return 2;
-            }
-        } else {
-            std::fprintf(stderr, "kvvlx: unknown option '%s'\n\n%s", qPrintable(arg), kUsage);
+    if (parser.isSet(QStringLiteral("simulate"))) {
+        const QString count = parser.value(QStringLiteral("simulate"));
+        bool ok = false;
+        simulation.enabled = true;
+        simulation.usbKits = count.toInt(&ok);
+        if (!ok || simulation.usbKits < 0) {
+            std::fprintf(stderr, "kvvlx: --simulate takes a count of kits, not '%s'\n",
+                         qPrintable(count));
             return 2;
         }
     }

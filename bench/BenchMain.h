@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A main() for benchmark programs that, after the usual report, prints ratios between benchmarks

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "bt/kv7310bt_tab.h"
 #include "ui_kv7310bt_tab.h"
 
+#include "app/SetupHints.h"
 #include "app/FolderChooser.h"
 #include "app/Logging.h"
 #include "app/parameterDialog.h"
@@ -35,6 +37,7 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
     ui->setupUi(this);
     kitAxes.samplePeriodS = samplePeriod;
     frameAxes = kitAxes;
+    SetupHints::apply(this);
     saveLoc = QStringLiteral("Data");
     saveFileName = QStringLiteral("data.txt");
     collectionFolder = QStringLiteral("Data");

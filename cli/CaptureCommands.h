@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // kvvlx-cli capture and collect: frames taken exactly as the USB radar tab takes them, written
 // in its data file format.

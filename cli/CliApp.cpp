@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliApp.h"
 
 #include "cli/CaptureCommands.h"
@@ -13,6 +14,11 @@
 #include "sim/SimUsbDevice.h"
 #include "sim/VirtualKit.h"
 
+#include "sim/KitOptions.h"
+
+#include "KvvlxVersion.h"
+
+#include <QCommandLineParser>
 #include <QLoggingCategory>
 
 namespace {
@@ -25,16 +31,25 @@ QString usageText()
         "usage: kvvlx-cli [--simulate[=K]] [--verbose] COMMAND [ARGS]\n"
         "       kvvlx-cli --serial PORT query TEXT\n"
         "       kvvlx-cli --serial PORT capture [-n N] [-o FILE] [--target SPEC]...\n\n"
+        "The options below may stand anywhere on the line.\n"
         "  --simulate[=K]  use K virtual kits (default 1), serials SIM0001, SIM0002, ...\n"
         "  --serial PORT   talk to the kit over its Bluetooth serial port (type the\n"
         "                  command's $); PORT virtual serves a virtual kit for the run\n"
-        "  --verbose       write the USB debug log to standard error\n\n"
+        "  -v, --verbose   write the debug log (kvvlx.* categories) to standard error\n"
+        "  --version       show the program's version\n"
+        "  -h, --help      show this text\n\n"
         "commands:\n");
     for (const CliCommand &command : cliCommands())
         text += QStringLiteral("  %1 %2\n      %3\n")
                     .arg(command.name, command.synopsis, command.summary);
     text += QStringLiteral("\nexit status: 0 success, 1 device error, 2 usage error\n");
     return text;
+}
+
+// ": " and the reason, when there is one.
+QString withReason(const QString &reason)
+{
+    return reason.isEmpty() ? QString() : QStringLiteral(": ") + reason;
 }
 
 // Splits "[--kit T] TEXT..." of query and send.
@@ -69,14 +84,15 @@ int runList(CliSession &session, const QStringList &arguments)
     if (!session.listKits(targets))
         return CliDeviceError;
     if (targets.isEmpty())
-        session.err << "No kit found\n";
+        session.err << "No kit found" << withReason(session.usb().lastProblem()) << "\n";
     int status = CliOk;
     usbTMCabstraction &usb = session.usb();
     for (const QString &target : targets) {
         const int opened = usb.openConnection(target);
         if (opened < 0) {
             status = session.deviceError(
-                QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened));
+                QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened) +
+                withReason(usb.lastProblem()));
             continue;
         }
         usb.getDescriptions();
@@ -102,7 +118,8 @@ int exchange(CliSession &session, const QStringList &arguments, bool readReply)
     const int opened = usb.openConnection(target);
     if (opened < 0)
         return session.deviceError(
-            QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened));
+            QStringLiteral("cannot open %1 (error %2)").arg(target).arg(opened) +
+            withReason(usb.lastProblem()));
     status = CliOk;
     if (usb.sendVISACommand(text) < 0) {
         status = session.deviceError(QStringLiteral("sending to %1 failed").arg(target));
@@ -128,6 +145,40 @@ int runQuery(CliSession &session, const QStringList &arguments)
 int runSend(CliSession &session, const QStringList &arguments)
 {
     return exchange(session, arguments, false);
+}
+
+// Takes the program's own options out of the command line wherever they stand, so that
+// "kvvlx-cli list --simulate" works as "kvvlx-cli --simulate list" does; what is left, in order,
+// is the command and its arguments. --serial after the command word is the port only when none
+// was given before it: "--serial virtual capture --serial SN" names the virtual kit's serial.
+void splitGlobalOptions(const QStringList &arguments, QStringList &globals, QStringList &rest)
+{
+    bool commandSeen = false;
+    bool portGiven = false;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        if (a == QLatin1String("--")) {
+            rest << arguments.mid(i + 1);
+            break;
+        }
+        const bool isSerial =
+            a == QLatin1String("--serial") || a.startsWith(QLatin1String("--serial="));
+        if (a == QLatin1String("-h") || a == QLatin1String("--help") ||
+            a == QLatin1String("--version") || a == QLatin1String("-v") ||
+            a == QLatin1String("--verbose") || a.startsWith(QLatin1String("--simulate="))) {
+            globals << a;
+        } else if (a == QLatin1String("--simulate")) {
+            globals << QStringLiteral("--simulate=1");
+        } else if (isSerial && !(commandSeen && portGiven)) {
+            portGiven = true;
+            globals << a;
+            if (a == QLatin1String("--serial") && i + 1 < arguments.size())
+                globals << arguments.at(++i);
+        } else {
+            commandSeen = commandSeen || !a.startsWith(QLatin1Char('-'));
+            rest << a;
+        }
+    }
 }
 
 void attachVirtualKits(int count)
@@ -204,7 +255,7 @@ bool CliSession::pickKit(const QString &wanted, QString &target)
     if (!listKits(targets))
         return false;
     if (targets.isEmpty()) {
-        deviceError(QStringLiteral("no kit found"));
+        deviceError(QStringLiteral("no kit found") + withReason(usb().lastProblem()));
         return false;
     }
     if (wanted.isEmpty() || targets.contains(wanted)) {
@@ -245,54 +296,61 @@ int CliSession::deviceError(const QString &message)
     return CliDeviceError;
 }
 
-int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int runCli(const QStringList &commandLine, QTextStream &out, QTextStream &err)
 {
     CliSession session(out, err);
-    bool verbose = false;
-    int simulated = 0;
-    QString serialPort;
-    int i = 0;
-    for (; i < arguments.size() && arguments.at(i).startsWith(QLatin1String("-")); ++i) {
-        const QString &option = arguments.at(i);
-        if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
-            out << usageText();
-            return CliOk;
-        }
-        if (option == QLatin1String("--verbose") || option == QLatin1String("-v")) {
-            verbose = true;
-        } else if (option == QLatin1String("--serial") ||
-                   option.startsWith(QLatin1String("--serial="))) {
-            if (option == QLatin1String("--serial") && i + 1 >= arguments.size())
-                return session.usageError(
-                    QStringLiteral("--serial needs a port, or the word virtual"));
-            serialPort = option == QLatin1String("--serial") ? arguments.at(++i) : option.mid(9);
-        } else if (option == QLatin1String("--simulate")) {
-            simulated = 1;
-        } else if (option.startsWith(QLatin1String("--simulate="))) {
-            bool ok = false;
-            simulated = option.mid(11).toInt(&ok);
-            if (!ok || simulated < 1 || simulated > kMaxSimulatedKits)
-                return session.usageError(
-                    QStringLiteral("--simulate wants a number of kits from 1 to %1")
-                        .arg(kMaxSimulatedKits));
-        } else {
-            return session.usageError(QStringLiteral("unknown option %1").arg(option));
-        }
+    QStringList commandNames;
+    for (const CliCommand &command : cliCommands())
+        commandNames << command.name;
+    QString note;
+    const QStringList arguments = withFirmwareSpelling(commandLine, commandNames, &note);
+    if (!note.isEmpty())
+        err << "kvvlx-cli: note: " << note << "\n";
+
+    QStringList globals, rest;
+    splitGlobalOptions(arguments, globals, rest);
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption verboseOption(QStringList{"v", "verbose"});
+    const QCommandLineOption simulate(QStringLiteral("simulate"), QString(), QStringLiteral("K"));
+    const QCommandLineOption serial(QStringLiteral("serial"), QString(), QStringLiteral("PORT"));
+    parser.addOptions({help, version, verboseOption, simulate, serial});
+    if (!parser.parse(QStringList{QStringLiteral("kvvlx-cli")} + globals))
+        return session.usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        out << usageText();
+        return CliOk;
     }
-    // The link's debug log is for developers; QT_LOGGING_RULES still overrides this.
-    QLoggingCategory::setFilterRules(
-        verbose ? QStringLiteral("kvvlx.usb.debug=true")
-                : QStringLiteral("kvvlx.usb.debug=false\nkvvlx.sim.debug=false"));
-    if (i == arguments.size())
+    if (parser.isSet(version)) {
+        out << "kvvlx-cli " << KVVLX_VERSION << "\n";
+        return CliOk;
+    }
+    const bool verbose = parser.isSet(verboseOption);
+    const QString serialPort = parser.value(serial);
+    if (parser.isSet(serial) && serialPort.isEmpty())
+        return session.usageError(QStringLiteral("--serial needs a port, or the word virtual"));
+    int simulated = 0;
+    if (parser.isSet(simulate)) {
+        bool ok = false;
+        simulated = parser.value(simulate).toInt(&ok);
+        if (!ok || simulated < 1 || simulated > kMaxSimulatedKits)
+            return session.usageError(
+                QStringLiteral("--simulate wants a number of kits from 1 to %1")
+                    .arg(kMaxSimulatedKits));
+    }
+    // Debug lines are off by default; QT_LOGGING_RULES still has the last word.
+    QLoggingCategory::setFilterRules(verbose ? QStringLiteral("kvvlx.*.debug=true") : QString());
+    if (rest.isEmpty())
         return session.usageError(QStringLiteral("no command given"));
     if (!serialPort.isEmpty())
-        return runSerial(session, serialPort, arguments.mid(i));
-    const QString name = arguments.at(i);
+        return runSerial(session, serialPort, rest);
+    const QString name = rest.first();
     for (const CliCommand &command : cliCommands()) {
         if (command.name == name) {
             if (simulated > 0)
                 attachVirtualKits(simulated);
-            const int status = command.run(session, arguments.mid(i + 1));
+            const int status = command.run(session, rest.mid(1));
             out.flush();
             err.flush();
             return status;

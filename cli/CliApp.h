@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // kvvlx-cli: the kits from the command line, on the same link as the GUI.
 
@@ -52,4 +53,4 @@ struct CliCommand
 const QList<CliCommand> &cliCommands();
 
 // Runs one command line (without the program name); returns the exit status.
-int runCli(const QStringList &arguments, QTextStream &out, QTextStream &err);
+int runCli(const QStringList &commandLine, QTextStream &out, QTextStream &err);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // kvvlx-cli --serial PORT: the kit over its Bluetooth serial link, as the Bluetooth tab reaches it.
 

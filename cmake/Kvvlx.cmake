@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kvvlx_library(NAME [QT ...] [LIBS ...]): a static library whose sources the area's own
 # CMakeLists adds with target_sources; the repository root is on its include path so that
 # headers are included as "area/Header.h".

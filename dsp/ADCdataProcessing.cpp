@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dsp/ADCdataProcessing.h"
 
 #include "dsp/A_fft.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcDsp, "kvvlx.dsp")
+Q_LOGGING_CATEGORY(lcDsp, "kvvlx.dsp", QtInfoMsg)
 
 // One diagnostic dump of the matched filter, "re,im" per line; a file that cannot be opened is
 // skipped and the filter carries on.

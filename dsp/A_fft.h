@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // In-place complex FFT of single-precision arrays, computed by FFTW in double precision through two

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // USB vendor ID of the kits: 0x4B56, the ASCII letters "KV". VISA searches for it

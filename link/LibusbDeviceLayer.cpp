@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/LibusbDeviceLayer.h"
 
 #include "link/LinkLogging.h"
@@ -143,6 +144,14 @@ template <typename Visit> void forEachUsbtmcInterface(libusb_device *device, Vis
     }
 }
 
+// Access denied is nearly always the missing udev rule; say so where the user sees it.
+std::string accessHint(const char *what)
+{
+    return std::string(libusb_strerror(LIBUSB_ERROR_ACCESS)) + " on " + what +
+           ": install the udev rule 70-kvvlx.rules (see the README), reload the rules and "
+           "replug the kit";
+}
+
 } // namespace
 
 LibusbDeviceLayer::LibusbDeviceLayer()
@@ -167,6 +176,7 @@ LibusbDeviceLayer::~LibusbDeviceLayer()
 bool LibusbDeviceLayer::fail(int code)
 {
     error = code;
+    errorText = libusb_strerror(code);
     return false;
 }
 
@@ -174,6 +184,7 @@ bool LibusbDeviceLayer::enumerate(std::vector<std::string> &paths)
 {
     paths.clear();
     error = 0;
+    errorText.clear();
     if (!context)
         return true;
     libusb_device **list = nullptr;
@@ -225,8 +236,8 @@ bool LibusbDeviceLayer::open(const std::string &path)
         });
     }
     int rc = device ? libusb_open(device, &handle) : LIBUSB_ERROR_NOT_FOUND;
+    char node[64] = "the kit";
     if (rc == LIBUSB_ERROR_ACCESS) {
-        char node[64];
         std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", libusb_get_bus_number(device),
                       libusb_get_device_address(device));
         qCDebug(lcUsb) << "No permission to open" << node
@@ -235,7 +246,10 @@ bool LibusbDeviceLayer::open(const std::string &path)
     libusb_free_device_list(list, 1);
     if (rc != 0) {
         handle = nullptr;
-        return fail(rc);
+        fail(rc);
+        if (rc == LIBUSB_ERROR_ACCESS)
+            errorText = accessHint(node);
+        return false;
     }
 
     interfaceNumber = wanted.interfaceNumber;
@@ -264,10 +278,14 @@ bool LibusbDeviceLayer::open(const std::string &path)
             libusb_attach_kernel_driver(handle, interfaceNumber);
         libusb_close(handle);
         handle = nullptr;
-        return fail(rc);
+        fail(rc);
+        if (rc == LIBUSB_ERROR_ACCESS)
+            errorText = accessHint(path.c_str());
+        return false;
     }
     clearKit();
     error = 0;
+    errorText.clear();
     return true;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "link/UsbDeviceLayer.h"
@@ -28,6 +29,7 @@ public:
     long lastError() const override { return error; }
     bool abortBulkIn(std::uint8_t tag) override;
     bool abortBulkOut(std::uint8_t tag) override;
+    std::string lastErrorText() const override { return errorText; }
 
 private:
     bool fail(int code);
@@ -40,4 +42,5 @@ private:
     unsigned char endpointIn = 0;
     bool reattachDriver = false;
     long error = 0;
+    std::string errorText;
 };

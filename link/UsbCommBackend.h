@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QPair>
@@ -21,4 +22,6 @@ public:
     virtual int read(char *buffer, int capacity) = 0;
     virtual QPair<int, QStringList> findDevices() = 0;
     virtual bool isAvailable() = 0;
+    // Why the last kit could not be opened, for the user; empty when nothing failed.
+    virtual QString lastProblem() const { return {}; }
 };

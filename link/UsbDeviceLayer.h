@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device layer under the USBTMC framing: whole bulk transfers to and from one kit.
 // Kept free of Qt so that the Windows implementation compiles with a bare cross compiler.
@@ -49,6 +50,9 @@ public:
 
     // The code of the last failed call, for the log lines of the framing layer.
     virtual long lastError() const = 0;
+
+    // The last failure in words, with what the user can do about it; empty if unknown.
+    virtual std::string lastErrorText() const { return {}; }
 };
 
 using UsbDeviceLayerPtr = std::unique_ptr<UsbDeviceLayer>;

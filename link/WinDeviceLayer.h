@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device layer on Windows: the kit's USBTMC driver through SetupAPI and kernel32.
 // Free of Qt so that it also compiles with a bare cross compiler.

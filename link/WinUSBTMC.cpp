@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/WinUSBTMC.h"
 
 #include "link/LinkLogging.h"
@@ -94,8 +95,14 @@ int WinUSBTMC::open(const QString &path)
     if (!opened) {
         qCDebug(lcUsb) << "Error on handle open";
         qCDebug(lcUsb, "%ld", layer->lastError());
+        const QString reason = QString::fromStdString(layer->lastErrorText());
+        problem =
+            QStringLiteral("%1 could not be opened: %2")
+                .arg(path, reason.isEmpty() ? QStringLiteral("error %1").arg(layer->lastError())
+                                            : reason);
         return -1;
     }
+    problem.clear();
     return 0;
 }
 
@@ -212,6 +219,7 @@ QPair<int, QStringList> WinUSBTMC::findDevices()
     if (!layer)
         return {-1, {}};
     pause();
+    problem.clear();
     std::vector<std::string> paths;
     const bool listed = layer->enumerate(paths);
     const long enumerationError = layer->lastError();
@@ -223,6 +231,7 @@ QPair<int, QStringList> WinUSBTMC::findDevices()
     }
 
     QStringList found;
+    QString unopened; // the last kit that would not open, reported when no kit is found
     for (const std::string &candidate : paths) {
         const QString path = QString::fromStdString(candidate);
         qCDebug(lcUsb) << "Got a handle!";
@@ -230,6 +239,7 @@ QPair<int, QStringList> WinUSBTMC::findDevices()
         pause();
         if (open(path) < 0) {
             qCDebug(lcUsb) << "Error opening that handle";
+            unopened = problem;
             continue;
         }
         pause();
@@ -257,5 +267,6 @@ QPair<int, QStringList> WinUSBTMC::findDevices()
     qCDebug(lcUsb, "0x%lX", enumerationError);
     qCDebug(lcUsb, "For comparison, the expected value is 0x%lX", 259L);
     qCDebug(lcUsb) << "Finished initialization";
+    problem = unopened;
     return {int(found.size()), found};
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "link/UsbCommBackend.h"
@@ -25,6 +26,7 @@ public:
     int read(char *buffer, int capacity) override;
     QPair<int, QStringList> findDevices() override;
     bool isAvailable() override;
+    QString lastProblem() const override { return problem; }
 
     // The pause used by every WinUSBTMC built without its own; QThread::msleep unless replaced.
     // Tests put a recorder here so that the suite does not sleep; an empty function restores the
@@ -44,4 +46,5 @@ private:
     UsbDeviceLayerPtr layer; // stands for the file handle: open or not
     std::uint8_t tag = 1;
     PauseFunction pauseFn;
+    QString problem;
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/usbConnection.h"
 
 #include "link/LinkLogging.h"
@@ -142,6 +143,8 @@ void usbConnection::closeKit()
         backend->close();
     isOpen = false;
 }
+
+QString usbConnection::lastProblem() const { return backend ? backend->lastProblem() : QString(); }
 
 QPair<int, QStringList> usbConnection::listDevices()
 {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "link/UsbDeviceLayer.h"
@@ -65,6 +66,8 @@ public:
     void describe();
 
     UsbCommBackend *currentBackend() const { return backend; }
+    // Why the last kit could not be opened; empty when nothing failed.
+    QString lastProblem() const;
 
     DeviceDescription identity;
     QList<DeviceDescription> modules;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/usbTMCabstraction.h"
 
 #include "link/LinkLogging.h"
@@ -44,6 +45,11 @@ QPair<int, QStringList> usbTMCabstraction::getDeviceList()
     connection->releaseLink();
     isConnected = false;
     return {0, targets};
+}
+
+QString usbTMCabstraction::lastProblem() const
+{
+    return connection ? connection->lastProblem() : QString();
 }
 
 qint32 usbTMCabstraction::openConnection(QString target)

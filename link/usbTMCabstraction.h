@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QList>
@@ -17,6 +18,10 @@ class usbTMCabstraction : public QObject
 public:
     explicit usbTMCabstraction(QObject *parent = nullptr);
     ~usbTMCabstraction() override;
+
+    // Why the last kit could not be opened (by getDeviceList or openConnection), with a hint
+    // for the user; empty when nothing failed.
+    QString lastProblem() const;
 
 signals:
     void connectionClosed();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "radar/DataFile.h"
 
 #include <QDir>
@@ -7,7 +8,7 @@
 #include <QSaveFile>
 
 // Same category as the tab's, so that one logging rule shows both.
-Q_LOGGING_CATEGORY(lcRadarFiles, "kvvlx.radar")
+Q_LOGGING_CATEGORY(lcRadarFiles, "kvvlx.radar", QtInfoMsg)
 
 namespace DataFile {
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "radar/FrameCapture.h"
 
 #include "link/usbTMCabstraction.h"

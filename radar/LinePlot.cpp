@@ -1,8 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "radar/LinePlot.h"
+
+#include <QApplication>
 
 #include <qcustomplot.h>
 
 namespace LinePlot {
+
+QFont titleFont()
+{
+    QFont font = QApplication::font();
+    font.setPointSize(10);
+    font.setBold(true);
+    return font;
+}
 
 QCPTextElement *setUp(QCustomPlot *plot, const QString &title, const QString &xLabel,
                       const QString &yLabel)
@@ -15,7 +26,7 @@ QCPTextElement *setUp(QCustomPlot *plot, const QString &title, const QString &xL
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
 
     plot->plotLayout()->insertRow(0);
-    auto *titleElement = new QCPTextElement(plot, title, QFont(QString(), 10, QFont::Bold));
+    auto *titleElement = new QCPTextElement(plot, title, titleFont());
     plot->plotLayout()->addElement(0, 0, titleElement);
 
     if (!xLabel.isEmpty())

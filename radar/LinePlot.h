@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <QVector>
 
@@ -13,6 +15,9 @@ namespace LinePlot {
 // Sets plot up from scratch and returns its title element (owned by the plot). The graph gets a
 // 1-pixel pen without antialiasing and keeps adaptive sampling on: a 4096-sample spectrum has
 // 14,336 points, and a wider or antialiased pen makes every replot take hundreds of ms.
+// The plot titles' font: the application's family, so that titles never fall back to a serif.
+QFont titleFont();
+
 QCPTextElement *setUp(QCustomPlot *plot, const QString &title, const QString &xLabel = QString(),
                       const QString &yLabel = QString());
 

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "radar/TR7310_tab.h"
 
+#include "app/SetupHints.h"
 #include "app/FolderChooser.h"
 #include "app/Logging.h"
 #include "app/parameterDialog.h"
@@ -62,6 +64,7 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
       productName(productName), serialNumber(serialNumber), ui(new Ui::TR7310_tab), inst(inst)
 {
     ui->setupUi(this);
+    SetupHints::apply(this);
 
     rfOn = false;
     continuousCapture = false;
@@ -933,11 +936,11 @@ void TR7310_tab::setUpPlots()
 
     setUpColourMap(ui->rawTime_wdgt, rawTimeMap, rawTimeScale, rawTimeRows,
                    new QCPTextElement(ui->rawTime_wdgt, QStringLiteral("Raw Vs Time"),
-                                      QFont(QString(), 10, QFont::Bold)),
+                                      LinePlot::titleFont()),
                    QStringLiteral("Long Time (Capture Number)"), QStringLiteral("Short Time (s)"),
                    QStringLiteral("Amplitude"));
     vsTimeTitle = new QCPTextElement(ui->FrequencyVsTimePlot_wdgt, QStringLiteral("Range Vs Time"),
-                                     QFont(QString(), 10, QFont::Bold));
+                                     LinePlot::titleFont());
     setUpColourMap(ui->FrequencyVsTimePlot_wdgt, vsTimeMap, vsTimeScale, vsTimeRows, vsTimeTitle,
                    QStringLiteral("Capture Number"), QStringLiteral("Frequency (Hz)"),
                    QStringLiteral("Power (dBm)"));

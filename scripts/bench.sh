@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmark programs in Release and runs every one of them; each prints its Google
 # Benchmark report followed by its ratio lines. Usage: scripts/bench.sh [benchmark options...]
 # The build directory is build-bench in the checkout unless BUILD_DIR says otherwise.
@@ -6,6 +7,7 @@ set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build-bench}"
+"$root/scripts/install-deps.sh" bench
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKVVLX_BUILD_BENCH=ON -DKVVLX_BUILD_TESTS=OFF \
   -DKVVLX_SANITIZE=OFF >/dev/null

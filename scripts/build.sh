@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds the tree. BUILD_DIR picks the folder (default build/, or build-asan/
 # with KVVLX_SANITIZE=1); further arguments go to `cmake --build` (for example --target kvvlx).
 set -euo pipefail

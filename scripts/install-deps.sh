@@ -1,17 +1,36 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the tests, the benchmarks and a screenshot need.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs the Debian packages that a task needs: install-deps.sh [TASK...], TASK one of
+#   run          building and starting the programs (the default)
+#   test         the whole suite: run, bench, the package check and the Windows-layer compile test
+#   bench        the Google Benchmark programs
+#   screenshots  pictures of the windows on a virtual X display
+#   icons        rendering the SVG drawings under resources/src
 # Runs apt-get only when something is missing, so a second run costs a dpkg query and nothing more.
 set -euo pipefail
 
-packages=(
-  cmake g++ make pkg-config
+run=(cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
-  libqcustomplot-dev libfftw3-dev libusb-1.0-0-dev libgl-dev
-  libbenchmark-dev
-  xvfb xauth x11-apps imagemagick
-  librsvg2-bin
-  g++-mingw-w64-x86-64
-)
+  libqcustomplot-dev libfftw3-dev libusb-1.0-0-dev libgl-dev)
+bench=(libbenchmark-dev)
+# cpack's dependency lookup, and the validators and man the package check runs
+package=(dpkg-dev desktop-file-utils appstream man-db)
+cross=(g++-mingw-w64-x86-64)
+screenshots=(xvfb xauth x11-apps imagemagick)
+icons=(librsvg2-bin)
+
+[ $# -eq 0 ] && set -- run
+packages=()
+for task in "$@"; do
+  case "$task" in
+  run) packages+=("${run[@]}") ;;
+  test) packages+=("${run[@]}" "${bench[@]}" "${package[@]}" "${cross[@]}") ;;
+  bench) packages+=("${run[@]}" "${bench[@]}") ;;
+  screenshots) packages+=("${run[@]}" "${screenshots[@]}") ;;
+  icons) packages+=("${icons[@]}") ;;
+  *) echo "install-deps.sh: unknown task '$task' (run, test, bench, screenshots, icons)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Serves one virtual kit on a pseudo-terminal: the kit holds the master side, and the slave path
 // is what the application's serial port, or any terminal program, opens. The kit answers on a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the application's demo mode needs: virtual kits on the simulated USB bus and one on a
 // pseudo-terminal for the Bluetooth path.

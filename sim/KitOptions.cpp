@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/KitOptions.h"
 
 #include <QCommandLineParser>
@@ -57,7 +58,7 @@ void addKitOptions(QCommandLineParser &parser)
                       QStringLiteral("Receiver noise in volts rms (default 0.004)."),
                       QStringLiteral("VOLTS_RMS")});
     parser.addOption(
-        {QStringLiteral("version"),
+        {QStringLiteral("firmware"),
          QStringLiteral(
              "Firmware version the kit reports (default 1.0.0; one containing 1.1.0 samples "
              "every 4.505e-05 s instead of 5e-05 s)."),
@@ -68,6 +69,30 @@ void addKitOptions(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("seed"),
                       QStringLiteral("Seed of the noise; the same seed gives the same frames."),
                       QStringLiteral("N")});
+}
+
+QStringList withFirmwareSpelling(QStringList arguments, const QStringList &notValues, QString *note)
+{
+    for (int i = 0; i < arguments.size(); ++i) {
+        QString &a = arguments[i];
+        if (a == QLatin1String("--")) // what follows is not an option
+            break;
+        bool rewritten = false;
+        if (a.startsWith(QLatin1String("--version="))) {
+            a = QStringLiteral("--firmware=") + a.mid(10);
+            rewritten = true;
+        } else if (a == QLatin1String("--version") && i + 1 < arguments.size()) {
+            const QString &next = arguments.at(i + 1);
+            if (!next.startsWith(QLatin1Char('-')) && !notValues.contains(next)) {
+                a = QStringLiteral("--firmware");
+                rewritten = true;
+            }
+        }
+        if (rewritten && note)
+            *note = QStringLiteral("--version with a value is now spelled --firmware; --version "
+                                   "alone prints the program's version");
+    }
+    return arguments;
 }
 
 bool applyKitOptions(const QCommandLineParser &parser, VirtualKit &kit, QString *error)
@@ -90,8 +115,8 @@ bool applyKitOptions(const QCommandLineParser &parser, VirtualKit &kit, QString 
                                    .arg(parser.value(QStringLiteral("noise"))));
         kit.setNoiseVrms(v);
     }
-    if (parser.isSet(QStringLiteral("version")))
-        kit.setFirmwareVersion(parser.value(QStringLiteral("version")));
+    if (parser.isSet(QStringLiteral("firmware")))
+        kit.setFirmwareVersion(parser.value(QStringLiteral("firmware")));
     if (parser.isSet(QStringLiteral("serial"))) {
         const QString s = parser.value(QStringLiteral("serial"));
         // The serial is one field of the comma-separated identification.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/Logging.h"
 
-Q_LOGGING_CATEGORY(lcSim, "kvvlx.sim")
+Q_LOGGING_CATEGORY(lcSim, "kvvlx.sim", QtInfoMsg)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated USB bus: the virtual kits that SimUsbDevice enumerates and opens.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device layer over the simulated USB bus: each transfer is read and answered as the kit's
 // USBTMC firmware would, so the host's framing is exercised byte for byte.

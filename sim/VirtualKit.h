@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A KV7310 kit in software: its settings, a scene of reflectors that it turns into ADC frames,
 // and its two command languages (USB text commands, Bluetooth "$" commands). Thread-safe: the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of the spectrum path against FFTW alone, and of a range-Doppler dwell with its files.
 
 #include "bench/BenchMain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USB radar tab: plot() of each page for 1024 and 4096 samples on a 1000 x 700 tab on the
 // offscreen platform, the resident memory over 1000 frames with every page visited, and a
 // 1024-sample Collect and Plot over the simulated device against the floor its pauses set.

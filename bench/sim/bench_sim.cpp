@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual kit: a paced Bluetooth frame against the real line's time, and the kit's own cost
 // of a USB frame and of synthesising samples.
 

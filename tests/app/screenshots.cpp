@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the application through its main paths with virtual kits and writes a picture of every
 // window and plot page, so a change to what users see can be looked at without hardware:
 //   kvvlx_screenshots OUTPUT_DIR   (scripts/screenshots.sh runs it)
@@ -63,7 +64,6 @@ int main(int argc, char *argv[])
 
     {
         MainWindow usbWindow;
-        usbWindow.resize(1100, 720);
         usbWindow.show();
         QTest::qWait(200);
         save(&usbWindow, QStringLiteral("start-main"));
@@ -85,7 +85,6 @@ int main(int argc, char *argv[])
     }
 
     MainWindow btWindow;
-    btWindow.resize(1100, 720);
     btWindow.show();
     btWindow.configureBT();
     if (auto *setup = visibleTopLevel<KVserialSetup>()) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/DeviceConnectionSelector.h"
 #include "app/InteractiveSerialIO.h"
 #include "app/KVserialSetup.h"

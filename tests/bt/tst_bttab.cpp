@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/FolderChooser.h"
 #include "app/KVserialSetup.h"
 #include "app/Logging.h"

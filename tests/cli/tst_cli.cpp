@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvvlx-cli: the subcommands in-process over virtual kits, and the program as a user runs it.
 
 #include "cli/CliApp.h"
@@ -8,6 +9,8 @@
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"
 #include "sim/VirtualKit.h"
+
+#include "KvvlxVersion.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -58,7 +61,32 @@ private slots:
     void sendWithoutReading();
     void deviceErrors();
     void programAsAUserRunsIt();
+    void optionsAnywhereAndVersion();
 };
+
+void CliTest::optionsAnywhereAndVersion()
+{
+    Run run = cli({"list", "--simulate=2"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out.count('\n'), 2);
+    SimUsbBus::global().detachAll();
+
+    run = cli({"query", "*IDN?", "--simulate"});
+    QCOMPARE(run.out, QStringLiteral("Tamarin Works,KV7310,SIM0001,1.0.0\n"));
+    SimUsbBus::global().detachAll();
+
+    run = cli({"--version"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, QStringLiteral("kvvlx-cli " KVVLX_VERSION "\n"));
+    // "--version" before a command word stays the program's version, not a firmware value.
+    QCOMPARE(cli({"--version", "list"}).out, run.out);
+
+    // The virtual kit's firmware option keeps its old spelling, with a note.
+    run = cli({"--serial", "virtual", "capture", "-n", "8", "--version", "1.1.0"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out.count('\n'), 8);
+    QVERIFY(run.err.contains("--firmware"));
+}
 
 void CliTest::usageErrors_data()
 {

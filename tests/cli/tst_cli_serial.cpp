@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvvlx-cli --serial: the Bluetooth link from the command line, against virtual kits on
 // pseudo-terminals.
 

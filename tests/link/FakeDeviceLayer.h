@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A device layer for the tests: records every transfer and pause in one event list and answers
 // bulk-IN reads either from a script of raw transfers or as a small USBTMC kit would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Puts the whole native path over virtual kits (or the recording fake) without sleeping.
 

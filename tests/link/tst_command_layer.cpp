@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The instrument command layer over virtual kits: brackets, locks, catalogue, recovery.
 
 #include "LinkRig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device connection: link lock, identification and module table, reply decoding.
 
 #include "LinkRig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USBTMC framing of the native backend, byte for byte, over a recording device layer.
 
 #include "FakeDeviceLayer.h"
@@ -326,6 +327,8 @@ void FramingTest::findDevicesFilter()
     QVERIFY(!rig.backend.deviceLayer()->isOpen());
     QCOMPARE(capture.lines.count("It's an TWX device"), 2);
     QCOMPARE(capture.lines.count("Error opening that handle"), 1);
+    // The kit that would not open is named, with the reason, for the "No USB devices" message.
+    QCOMPARE(rig.backend.lastProblem(), QStringLiteral("k:locked could not be opened: error 31"));
     QCOMPARE(capture.lines.mid(capture.lines.size() - 4),
              (QStringList{"Enumeration done", "0x1F", "For comparison, the expected value is 0x103",
                           "Finished initialization"}));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The libusb device layer on whatever this machine has: usually no kit, often no USB at all.
 
 #include "link/LibusbDeviceLayer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The VISA backend against a VISA library of our own, loaded through QLibrary.
 
 #include "LogCapture.h"

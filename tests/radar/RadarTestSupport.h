@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Virtual kits on the simulated USB bus, reached through the real command layer with the link's
 // 10 ms pauses taken out.

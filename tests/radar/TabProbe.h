@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // White-box access to the radar tab's state for the tests (the tab names this struct its friend).
 

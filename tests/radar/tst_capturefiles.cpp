@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame transfer over the command layer, the conversion to volts and the data files.
 #include "RadarTestSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvvlx-cli capture and collect, run in-process over virtual kits.
 #include "cli/CliApp.h"
 #include "dsp/PaddedFft.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pressing USB in the main window in the demo mode of "kvvlx --simulate=2":
 // one radar tab per kit, and each tab talks to its own kit.
 #include "RadarTestSupport.h"

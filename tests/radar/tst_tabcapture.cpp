@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture through the radar tab: Collect and Plot, history and average, continuous capture,
 // timed collections and the data files, against a virtual kit through the command layer.
 #include "RadarTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual kit on a real pseudo-terminal: the Bluetooth protocol, faults, the demo helpers and
 // the kvvlx-sim program.
 #include "sim/BtPtyServer.h"

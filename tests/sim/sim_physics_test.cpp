@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signals of the virtual kit: tones where the radar equations put them, noise, counts.
 #include "sim/VirtualKit.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual kit on the simulated USB bus: USBTMC device side and the USB command language.
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Windows without a parent outlive the test that made them; the newest visible one is the one
 // under test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A VISA library of our own for the tests, with the standard entry points.
 
 #include "FakeVisa.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Control entry points of the test VISA library: a scripted table instead of instruments.
 

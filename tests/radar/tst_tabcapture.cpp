@@ -300,7 +300,7 @@ void TabCaptureTest::startCollectionBecomesAStop()
     QCOMPARE(button->text(), QStringLiteral("Start Collection"));
     QTest::qWait(600);
     QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM 1024")), 1);
-    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"data0.txt"});
+    QCOMPARE(frameFiles(folder), QStringList{"data0.txt"});
 
     // Starting again goes on with the next number; nothing is written over.
     p.click("startCapture_btn");
@@ -320,29 +320,26 @@ void TabCaptureTest::collectionStopsWhenTheKitGoesAway()
     QTRY_VERIFY(!p.collectionRunning());
     const int done = p.captureCount();
     QVERIFY(done >= 2 && done < 5);
-    // No file for the capture that did not happen, and the user is told.
-    QCOMPARE(frameFiles(folder).size(), done);
+    // No file for the capture that did not happen (a frame cut short by the unplug is a gap),
+    // and the user is told.
+    const int filesBefore = int(frameFiles(folder).size());
+    QVERIFY(filesBefore <= done && filesBefore >= done - 1);
     QVERIFY(p.messageShown());
     QVERIFY(p.message().contains(QStringLiteral("stopped after %1 of 5").arg(done)));
 
-    // A kit that opens but stops answering mid-frame stops it as well, without a file.
+    // A kit that opens but stops answering mid-frame leaves gaps: no file for those steps, a
+    // message each, and the run goes on to its end.
     sim->kit().reconnect();
     SimFaults silent;
     silent.noReply = true;
     sim->kit().setFaults(silent);
-    p.dismissMessage();
-    p.click("startCapture_btn");
-    QVERIFY(!p.collectionRunning());
-    QCOMPARE(p.captureCount(), done);
-    QCOMPARE(frameFiles(folder).size(), done);
-    QVERIFY(p.message().contains(QStringLiteral("stopped answering")));
-
-    // Once the kit is back, Start Collection goes on with the next number.
-    sim->kit().setFaults(SimFaults());
+    QSignalSpy refused(&p.t, SIGNAL(errorMessage(QString)));
     p.click("startCapture_btn");
     QTRY_VERIFY(!p.collectionRunning());
-    QCOMPARE(frameFiles(folder).size(), 5);
-    QVERIFY(QFileInfo::exists(folder + QStringLiteral("/data4.txt")));
+    QCOMPARE(frameFiles(folder).size(), filesBefore);
+    QCOMPARE(refused.size(), 5 - done);
+    QVERIFY(refused.first().first().toString().contains(QStringLiteral("not answering")));
+    sim->kit().setFaults(SimFaults());
     QVERIFY(bracketClosed());
 }
 

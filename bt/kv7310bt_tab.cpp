@@ -2,9 +2,9 @@
 #include "bt/kv7310bt_tab.h"
 #include "ui_kv7310bt_tab.h"
 
-#include "app/SetupHints.h"
 #include "app/FolderChooser.h"
 #include "app/Logging.h"
+#include "app/SetupHints.h"
 #include "app/parameterDialog.h"
 #include "bt/BtProtocol.h"
 #include "dsp/PaddedFft.h"

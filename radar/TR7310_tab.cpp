@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "radar/TR7310_tab.h"
 
-#include "app/SetupHints.h"
 #include "app/FolderChooser.h"
 #include "app/Logging.h"
+#include "app/SetupHints.h"
 #include "app/parameterDialog.h"
 #include "dsp/ADCdataProcessing.h"
 #include "dsp/PaddedFft.h"
@@ -148,6 +148,9 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
     link = LinkThread::of(inst);
     linkToken = LinkThread::newToken();
     rampText = std::make_shared<RampText>();
+    kitTarget = std::make_shared<KitTarget>();
+    kitTarget->serial = serialNumber;
+    kitTarget->setTarget(instDesc);
     rampText->set(ui->ramptime_txt->text());
     connect(ui->ramptime_txt, &QLineEdit::textChanged, this,
             [this](const QString &text) { rampText->set(text); });
@@ -183,9 +186,22 @@ void TR7310_tab::setFilesChooser(FilesChooser chooser) { filesChooser = std::mov
 
 void TR7310_tab::setTunePause(Pause pause) { tunePause = std::move(pause); }
 
-bool TR7310_tab::openDevice(usbTMCabstraction &link, const QString &target)
+bool TR7310_tab::openDevice(usbTMCabstraction &link, const std::shared_ptr<KitTarget> &kit)
 {
-    return link.openConnection(target) >= 0;
+    const int opened = link.openConnection(kit->target());
+    if (opened >= 0)
+        return true;
+    if (opened != -2)
+        return false; // busy or no link: the kit may well still be where it was
+    // Replugged on another port, the kit answers under another target: find it by its serial.
+    const QString found = FrameCapture::findKitBySerial(link, kit->serial);
+    if (found.isEmpty()) {
+        kit->setMissing(true);
+        return false;
+    }
+    kit->setTarget(found);
+    kit->setMissing(false);
+    return link.openConnection(found) >= 0;
 }
 
 void TR7310_tab::onLink(LinkThread::Work work)
@@ -197,7 +213,7 @@ void TR7310_tab::onLink(LinkThread::Work work)
 // Sends each command in one bracket of its own, as a slot of its own would.
 void TR7310_tab::sendInBracket(const QStringList &commands)
 {
-    const QString target = instDesc;
+    const std::shared_ptr<KitTarget> target = kitTarget;
     onLink([target, commands](LinkThread::Job &job) -> LinkThread::Done {
         if (openDevice(job.inst, target)) {
             for (const QString &c : commands)
@@ -213,7 +229,7 @@ void TR7310_tab::sendInBracket(const QStringList &commands)
 void TR7310_tab::queryInBracket(const QString &query,
                                 std::function<void(const QPair<int, QString> &)> then)
 {
-    const QString target = instDesc;
+    const std::shared_ptr<KitTarget> target = kitTarget;
     onLink([target, query, then](LinkThread::Job &job) -> LinkThread::Done {
         QPair<int, QString> reply(-1, QString());
         if (openDevice(job.inst, target)) {
@@ -266,7 +282,7 @@ void TR7310_tab::update_RFPower()
 
 void TR7310_tab::tune()
 {
-    const QString target = instDesc;
+    const std::shared_ptr<KitTarget> target = kitTarget;
     const Pause pause = tunePause;
     // The restore sends what the ramp-time field shows when the sequence ends, 1.5 s after it
     // began; the field lives on the window's thread, so its text is mirrored for the link.
@@ -300,7 +316,7 @@ void TR7310_tab::readFreqs() { readFreqsThen({}); }
 
 void TR7310_tab::readFreqsThen(std::function<void()> then)
 {
-    const QString target = instDesc;
+    const std::shared_ptr<KitTarget> target = kitTarget;
     onLink([this, target, then](LinkThread::Job &job) -> LinkThread::Done {
         QPair<int, QString> stop(-1, QString());
         QPair<int, QString> start(-1, QString());
@@ -433,7 +449,7 @@ void TR7310_tab::captureOnLink(int n, bool forCollection, int intervalMs)
     frameProgress->setRange(0, qMax(1, FrameCapture::queryCount(n)));
     frameProgress->setValue(0);
     updateControls();
-    const QString target = instDesc;
+    const std::shared_ptr<KitTarget> target = kitTarget;
     onLink([this, target, n, forCollection, intervalMs](LinkThread::Job &job) -> LinkThread::Done {
         if (!openDevice(job.inst, target))
             return [this, forCollection] { openFailed(forCollection); };
@@ -473,6 +489,8 @@ void TR7310_tab::updateControls()
 void TR7310_tab::openFailed(bool forCollection)
 {
     captureInFlight = false;
+    if (kitTarget->isMissing())
+        emit errorMessage(QStringLiteral("kit SN:%1 not found").arg(serialNumber));
     if (forCollection) {
         stopCollection(QStringLiteral("The collection stopped after %1 of %2 captures: the kit "
                                       "could not be opened. Press Start Collection to go on "
@@ -934,11 +952,11 @@ void TR7310_tab::setUpPlots()
     ui->dopplerPlot_wdgt->yAxis->setRange(-120, 0);
     ui->dopplerPlot_wdgt->xAxis->setRange(0, 10000);
 
-    setUpColourMap(ui->rawTime_wdgt, rawTimeMap, rawTimeScale, rawTimeRows,
-                   new QCPTextElement(ui->rawTime_wdgt, QStringLiteral("Raw Vs Time"),
-                                      LinePlot::titleFont()),
-                   QStringLiteral("Long Time (Capture Number)"), QStringLiteral("Short Time (s)"),
-                   QStringLiteral("Amplitude"));
+    setUpColourMap(
+        ui->rawTime_wdgt, rawTimeMap, rawTimeScale, rawTimeRows,
+        new QCPTextElement(ui->rawTime_wdgt, QStringLiteral("Raw Vs Time"), LinePlot::titleFont()),
+        QStringLiteral("Long Time (Capture Number)"), QStringLiteral("Short Time (s)"),
+        QStringLiteral("Amplitude"));
     vsTimeTitle = new QCPTextElement(ui->FrequencyVsTimePlot_wdgt, QStringLiteral("Range Vs Time"),
                                      LinePlot::titleFont());
     setUpColourMap(ui->FrequencyVsTimePlot_wdgt, vsTimeMap, vsTimeScale, vsTimeRows, vsTimeTitle,

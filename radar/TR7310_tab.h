@@ -142,7 +142,36 @@ private slots:
     void showRecordedFrame(const Recording::Frame &frame);
 
 private:
-    static bool openDevice(usbTMCabstraction &link, const QString &target);
+    // The kit's target as the link thread knows it: it changes when the kit, replugged on
+    // another port, is found again by its serial number.
+    struct KitTarget
+    {
+        QString serial;
+        QString target() const
+        {
+            QMutexLocker lock(&mutex);
+            return current;
+        }
+        void setTarget(const QString &t)
+        {
+            QMutexLocker lock(&mutex);
+            current = t;
+        }
+        void setMissing(bool m)
+        {
+            QMutexLocker lock(&mutex);
+            missing = m;
+        }
+        bool isMissing() const
+        {
+            QMutexLocker lock(&mutex);
+            return missing;
+        }
+        mutable QMutex mutex;
+        QString current;
+        bool missing = false;
+    };
+    static bool openDevice(usbTMCabstraction &link, const std::shared_ptr<KitTarget> &kit);
     void onLink(LinkThread::Work work);
     void sendInBracket(const QStringList &commands);
     void queryInBracket(const QString &query,
@@ -265,6 +294,7 @@ private:
     LinkThread *link = nullptr;
     LinkThread::CancelToken linkToken;
     std::shared_ptr<RampText> rampText;
+    std::shared_ptr<KitTarget> kitTarget;
     bool captureInFlight = false;   // a frame of this tab is queued or on the wire
     bool collectionStepDue = false; // the interval ended while a frame was still in flight
     bool backToBackTold = false;

@@ -51,6 +51,7 @@ private slots:
     void collectionWritesNumberedFiles();
     void startCollectionBecomesAStop();
     void collectionStopsWhenTheKitGoesAway();
+    void replugOnAnotherPortIsFoundBySerial();
     void sampleCountField_data();
     void sampleCountField();
     void saveCreatesTheFolderAndTellsOnFailure();
@@ -341,6 +342,26 @@ void TabCaptureTest::collectionStopsWhenTheKitGoesAway()
     QVERIFY(refused.first().first().toString().contains(QStringLiteral("not answering")));
     sim->kit().setFaults(SimFaults());
     QVERIFY(bracketClosed());
+}
+
+void TabCaptureTest::replugOnAnotherPortIsFoundBySerial()
+{
+    TR7310_tabProbe p = probe();
+    QSignalSpy errors(&p.t, SIGNAL(errorMessage(QString)));
+    p.setText("numSamples_txt", QStringLiteral("100"));
+    SimUsbBus::global().replugElsewhere(sim->kits.at(0));
+    p.click("collect_btn");
+    QVERIFY(p.settle());
+    QCOMPARE(p.samples().size(), 100); // the next operation reached the kit on its new port
+    QVERIFY(errors.isEmpty());
+
+    // Gone for good: the status bar names the kit.
+    sim->kit().disconnect();
+    p.click("collect_btn");
+    QTRY_COMPARE(errors.size(), 1);
+    QCOMPARE(errors.first().first().toString(), QStringLiteral("kit SN:SIM0001 not found"));
+    sim->kit().reconnect();
+    p.setText("numSamples_txt", QStringLiteral("1024"));
 }
 
 void TabCaptureTest::sampleCountField_data()

@@ -150,7 +150,7 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
     rampText = std::make_shared<RampText>();
     kitTarget = std::make_shared<KitTarget>();
     kitTarget->serial = serialNumber;
-    kitTarget->setTarget(instDesc);
+    kitTarget->target.set(instDesc);
     rampText->set(ui->ramptime_txt->text());
     connect(ui->ramptime_txt, &QLineEdit::textChanged, this,
             [this](const QString &text) { rampText->set(text); });
@@ -188,7 +188,7 @@ void TR7310_tab::setTunePause(Pause pause) { tunePause = std::move(pause); }
 
 bool TR7310_tab::openDevice(usbTMCabstraction &link, const std::shared_ptr<KitTarget> &kit)
 {
-    const int opened = link.openConnection(kit->target());
+    const int opened = link.openConnection(kit->target.get());
     if (opened >= 0)
         return true;
     if (opened != -2)
@@ -196,11 +196,11 @@ bool TR7310_tab::openDevice(usbTMCabstraction &link, const std::shared_ptr<KitTa
     // Replugged on another port, the kit answers under another target: find it by its serial.
     const QString found = FrameCapture::findKitBySerial(link, kit->serial);
     if (found.isEmpty()) {
-        kit->setMissing(true);
+        kit->missing.set(true);
         return false;
     }
-    kit->setTarget(found);
-    kit->setMissing(false);
+    kit->target.set(found);
+    kit->missing.set(false);
     return link.openConnection(found) >= 0;
 }
 
@@ -489,7 +489,7 @@ void TR7310_tab::updateControls()
 void TR7310_tab::openFailed(bool forCollection)
 {
     captureInFlight = false;
-    if (kitTarget->isMissing())
+    if (kitTarget->missing.get())
         emit errorMessage(QStringLiteral("kit SN:%1 not found").arg(serialNumber));
     if (forCollection) {
         stopCollection(QStringLiteral("The collection stopped after %1 of %2 captures: the kit "

@@ -142,34 +142,33 @@ private slots:
     void showRecordedFrame(const Recording::Frame &frame);
 
 private:
+    // A value the window's thread writes and the link thread reads.
+    template <typename T> class Guarded
+    {
+    public:
+        void set(const T &v)
+        {
+            QMutexLocker lock(&mutex);
+            value = v;
+        }
+        T get() const
+        {
+            QMutexLocker lock(&mutex);
+            return value;
+        }
+
+    private:
+        mutable QMutex mutex;
+        T value{};
+    };
+    using RampText = Guarded<QString>;
     // The kit's target as the link thread knows it: it changes when the kit, replugged on
     // another port, is found again by its serial number.
     struct KitTarget
     {
         QString serial;
-        QString target() const
-        {
-            QMutexLocker lock(&mutex);
-            return current;
-        }
-        void setTarget(const QString &t)
-        {
-            QMutexLocker lock(&mutex);
-            current = t;
-        }
-        void setMissing(bool m)
-        {
-            QMutexLocker lock(&mutex);
-            missing = m;
-        }
-        bool isMissing() const
-        {
-            QMutexLocker lock(&mutex);
-            return missing;
-        }
-        mutable QMutex mutex;
-        QString current;
-        bool missing = false;
+        Guarded<QString> target;
+        Guarded<bool> missing;
     };
     static bool openDevice(usbTMCabstraction &link, const std::shared_ptr<KitTarget> &kit);
     void onLink(LinkThread::Work work);
@@ -276,21 +275,6 @@ private:
     Pause tunePause;
 
     // The text of ramptime_txt as the link thread may read it.
-    struct RampText
-    {
-        void set(const QString &t)
-        {
-            QMutexLocker lock(&mutex);
-            text = t;
-        }
-        QString get()
-        {
-            QMutexLocker lock(&mutex);
-            return text;
-        }
-        QMutex mutex;
-        QString text;
-    };
     LinkThread *link = nullptr;
     LinkThread::CancelToken linkToken;
     std::shared_ptr<RampText> rampText;

@@ -9,6 +9,7 @@
 #include "sim/SimUsbDevice.h"
 #include "sim/VirtualKit.h"
 #include "support/CliRun.h"
+#include "support/FrameFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,16 +28,6 @@ VirtualKit &onlyKit()
     if (kits.size() != 1)
         qFatal("expected one virtual kit, found %d", int(kits.size()));
     return *kits.front();
-}
-
-// The frame files of a folder, without their sidecars and the collection index.
-QStringList frameFiles(const QString &folder)
-{
-    QStringList out;
-    for (const QString &f : QDir(folder).entryList(QDir::Files))
-        if (!f.endsWith(QLatin1String(".json")))
-            out << f;
-    return out;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // timed collections and the data files, against a virtual kit through the command layer.
 #include "RadarTestSupport.h"
 #include "TabProbe.h"
+#include "support/FrameFiles.h"
 
 #include "app/FolderChooser.h"
 #include "radar/DataFile.h"
@@ -21,16 +22,6 @@ QVector<double> readFile(const QString &path)
     QVector<double> data;
     DataFile::read(path, &data);
     return data;
-}
-
-// The frame files of a folder, without their sidecars and the collection index.
-QStringList frameFiles(const QString &folder)
-{
-    QStringList out;
-    for (const QString &f : QDir(folder).entryList(QDir::Files))
-        if (!f.endsWith(QLatin1String(".json")))
-            out << f;
-    return out;
 }
 
 } // namespace

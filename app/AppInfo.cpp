@@ -2,9 +2,9 @@
 #include "app/AppInfo.h"
 
 #include "KvvlxVersion.h"
+#include "link/UsbDeviceLayer.h"
 
 #include <fftw3.h>
-#include <libusb.h>
 #include <qcustomplot.h>
 
 namespace AppInfo {
@@ -13,7 +13,6 @@ QString version() { return QStringLiteral(KVVLX_VERSION); }
 
 QString aboutText()
 {
-    const libusb_version *usb = libusb_get_version();
     return QStringLiteral(
                "<h3>KVVLX Control GUI %1</h3>"
                "<p>Control and display application of the KV7310 FMCW radar kit, over USB or "
@@ -21,13 +20,11 @@ QString aboutText()
                "<p>This program is free software: you can redistribute it and/or modify it under "
                "the terms of the GNU General Public License, version 3 or (at your option) any "
                "later version. It comes with ABSOLUTELY NO WARRANTY.</p>"
-               "<p>Built with: Qt %2 (run-time %3), QCustomPlot %4, %5, libusb "
-               "%6.%7.%8.</p>")
+               "<p>Built with: Qt %2 (run-time %3), QCustomPlot %4, %5, "
+               "%6.</p>")
         .arg(version(), QStringLiteral(QT_VERSION_STR), QString::fromLatin1(qVersion()),
-             QStringLiteral(QCUSTOMPLOT_VERSION_STR), QString::fromLatin1(fftw_version))
-        .arg(usb->major)
-        .arg(usb->minor)
-        .arg(usb->micro);
+             QStringLiteral(QCUSTOMPLOT_VERSION_STR), QString::fromLatin1(fftw_version),
+             QString::fromStdString(nativeDeviceLayerVersion()));
 }
 
 QString gettingStartedText()

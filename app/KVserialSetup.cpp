@@ -2,11 +2,20 @@
 #include "app/KVserialSetup.h"
 #include "ui_KVserialSetup.h"
 
-#include "app/Logging.h"
-#include "app/Simulation.h"
+#include "widgets/Logging.h"
 
 #include <QSerialPort>
 #include <QSerialPortInfo>
+
+static QList<VirtualSerialPort> &registry()
+{
+    static QList<VirtualSerialPort> ports;
+    return ports;
+}
+
+QList<VirtualSerialPort> virtualSerialPorts() { return registry(); }
+
+void addVirtualSerialPort(const VirtualSerialPort &port) { registry().append(port); }
 
 KVserialSetup::KVserialSetup(QWidget *parent) : QWidget(parent), ui(new Ui::KVserialSetup)
 {

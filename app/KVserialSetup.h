@@ -1,10 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QWidget>
 
 class QSerialPort;
+
+// A port that is not in the machine's list but should be offered first, such as a virtual kit's
+// pseudo-terminal.
+struct VirtualSerialPort
+{
+    QString path;  // what QSerialPort opens
+    QString label; // what the serial set-up shows
+};
+QList<VirtualSerialPort> virtualSerialPorts();
+void addVirtualSerialPort(const VirtualSerialPort &port);
 
 namespace Ui {
 class KVserialSetup;

@@ -5,7 +5,7 @@
 #include "app/DeviceConnectionSelector.h"
 #include "app/InteractiveSerialIO.h"
 #include "app/KVserialSetup.h"
-#include "app/Logging.h"
+#include "widgets/Logging.h"
 #include "bt/BtFraming.h"
 #include "bt/kv7310bt_tab.h"
 #include "link/LinkThread.h"

@@ -1,21 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Simulation.h"
+#include "app/KVserialSetup.h"
 
 #include "link/usbConnection.h"
 #include "sim/Demo.h"
 #include "sim/SimUsbDevice.h"
 
 #include <memory>
-
-static QList<VirtualSerialPort> &registry()
-{
-    static QList<VirtualSerialPort> ports;
-    return ports;
-}
-
-QList<VirtualSerialPort> virtualSerialPorts() { return registry(); }
-
-void addVirtualSerialPort(const VirtualSerialPort &port) { registry().append(port); }
 
 bool startSimulation(const SimulationOptions &options, QString *error)
 {

@@ -1,20 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QList>
 #include <QString>
 
 // Demo mode: virtual kits stand in for hardware, over the same code paths a real kit uses.
-
-struct VirtualSerialPort
-{
-    QString path;  // what QSerialPort opens
-    QString label; // what the serial set-up shows
-};
-
-// Serial ports of virtual kits, listed first by the serial set-up.
-QList<VirtualSerialPort> virtualSerialPorts();
-void addVirtualSerialPort(const VirtualSerialPort &port);
+// Only the programs and tests compile this, so the libraries never link the virtual kit.
 
 struct SimulationOptions
 {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bt/BtProtocol.h"
 
-#include "radar/RadarMath.h"
+#include "kit/RadarMath.h"
 
 #include <limits>
 

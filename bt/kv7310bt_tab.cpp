@@ -2,15 +2,15 @@
 #include "bt/kv7310bt_tab.h"
 #include "ui_kv7310bt_tab.h"
 
-#include "app/FolderChooser.h"
-#include "app/Logging.h"
-#include "app/SetupHints.h"
-#include "app/parameterDialog.h"
+#include "widgets/FolderChooser.h"
+#include "widgets/Logging.h"
+#include "widgets/SetupHints.h"
+#include "widgets/parameterDialog.h"
 #include "bt/BtProtocol.h"
 #include "dsp/PaddedFft.h"
-#include "radar/LinePlot.h"
-#include "radar/PeakReadout.h"
-#include "radar/PlotTools.h"
+#include "widgets/LinePlot.h"
+#include "widgets/PeakReadout.h"
+#include "widgets/PlotTools.h"
 
 #include <QDir>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "radar/DataFile.h"
-#include "radar/FrameMeta.h"
-#include "radar/RadarMath.h"
-#include "radar/Recording.h"
+#include "capture/DataFile.h"
+#include "capture/FrameMeta.h"
+#include "kit/RadarMath.h"
+#include "capture/Recording.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -7,8 +7,8 @@
 
 #include "link/usbConnection.h"
 #include "link/usbTMCabstraction.h"
-#include "radar/DataFile.h"
-#include "radar/FrameCapture.h"
+#include "capture/DataFile.h"
+#include "capture/FrameCapture.h"
 #include "sim/Demo.h"
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"

@@ -2,8 +2,8 @@
 #include "cli/RecordingCommands.h"
 
 #include "cli/CliApp.h"
-#include "radar/FrameMeta.h"
-#include "radar/Recording.h"
+#include "capture/FrameMeta.h"
+#include "capture/Recording.h"
 
 #include <QDir>
 #include <QFileInfo>

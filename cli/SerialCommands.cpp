@@ -4,7 +4,7 @@
 #include "bt/BtFraming.h"
 #include "bt/BtProtocol.h"
 #include "cli/CliApp.h"
-#include "radar/FrameCapture.h"
+#include "capture/FrameCapture.h"
 #include "sim/BtPtyServer.h"
 #include "sim/KitOptions.h"
 #include "sim/VirtualKit.h"

@@ -434,3 +434,10 @@ bool LibusbDeviceLayer::abortBulkOut(std::uint8_t tag)
     }
     return fail(LIBUSB_ERROR_TIMEOUT);
 }
+
+std::string nativeDeviceLayerVersion()
+{
+    const libusb_version *v = libusb_get_version();
+    return "libusb " + std::to_string(v->major) + '.' + std::to_string(v->minor) + '.' +
+           std::to_string(v->micro);
+}

@@ -56,3 +56,6 @@ public:
 };
 
 using UsbDeviceLayerPtr = std::unique_ptr<UsbDeviceLayer>;
+
+// What the platform's native layer is built on, for the About box ("libusb 1.0.26").
+std::string nativeDeviceLayerVersion();

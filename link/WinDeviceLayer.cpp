@@ -188,3 +188,5 @@ bool WinDeviceLayer::close()
         error = long(GetLastError());
     return ok != FALSE;
 }
+
+std::string nativeDeviceLayerVersion() { return "SetupAPI and WinUSB"; }

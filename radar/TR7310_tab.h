@@ -2,11 +2,11 @@
 #pragma once
 
 #include "link/LinkThread.h"
-#include "radar/DataFile.h"
-#include "radar/FrameCapture.h"
-#include "radar/FrameMeta.h"
-#include "radar/RadarMath.h"
-#include "radar/Recording.h"
+#include "capture/DataFile.h"
+#include "capture/FrameCapture.h"
+#include "capture/FrameMeta.h"
+#include "kit/RadarMath.h"
+#include "capture/Recording.h"
 
 #include <QElapsedTimer>
 #include <QList>

@@ -4,7 +4,7 @@
 // and its two command languages (USB text commands, Bluetooth "$" commands). Thread-safe: the
 // Bluetooth server answers on its own thread while tests read the command log on theirs.
 
-#include "radar/RadarMath.h"
+#include "kit/RadarMath.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 #include "app/KVserialSetup.h"
 #include "app/MainWindow.h"
 #include "app/Simulation.h"
-#include "app/parameterDialog.h"
+#include "widgets/parameterDialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/FolderChooser.h"
+#include "widgets/FolderChooser.h"
 #include "app/KVserialSetup.h"
-#include "app/Logging.h"
+#include "widgets/Logging.h"
 #include "app/MainWindow.h"
 #include "bt/BtProtocol.h"
 #include "bt/kv7310bt_tab.h"
-#include "radar/DataFile.h"
-#include "radar/PeakReadout.h"
-#include "radar/RadarMath.h"
+#include "capture/DataFile.h"
+#include "widgets/PeakReadout.h"
+#include "kit/RadarMath.h"
 #include "sim/BtPtyServer.h"
 #include "sim/VirtualKit.h"
 

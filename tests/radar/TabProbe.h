@@ -2,7 +2,7 @@
 #pragma once
 // White-box access to the radar tab's state for the tests (the tab names this struct its friend).
 
-#include "app/parameterDialog.h"
+#include "widgets/parameterDialog.h"
 #include "link/LinkThread.h"
 #include "radar/TR7310_tab.h"
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Capture through the radar tab: Collect and Plot, history and average, continuous capture,
 // timed collections and the data files, against a virtual kit through the command layer.
-#include "RadarTestSupport.h"
+#include "support/RadarTestSupport.h"
 #include "TabProbe.h"
 #include "support/FrameFiles.h"
 
-#include "app/FolderChooser.h"
-#include "radar/DataFile.h"
+#include "widgets/FolderChooser.h"
+#include "capture/DataFile.h"
 
 #include <QDir>
 #include <QProgressBar>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The radar tab's plot pages: the line views, the colour maps over time, the axis modes and the
 // zoom and reset controls; with frames from a virtual kit and with frames set directly.
-#include "RadarTestSupport.h"
+#include "support/RadarTestSupport.h"
 #include "TabProbe.h"
 
 #include <QRadioButton>

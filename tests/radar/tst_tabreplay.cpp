@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A collection from the virtual kit, then a fresh tab whose kit is set up differently: loading
 // and replaying draw the reflector at the range it had live, and old files still load.
-#include "RadarTestSupport.h"
+#include "support/RadarTestSupport.h"
 #include "TabProbe.h"
 
-#include "app/FolderChooser.h"
+#include "widgets/FolderChooser.h"
 #include "radar/ReplayControls.h"
 
 #include <QComboBox>

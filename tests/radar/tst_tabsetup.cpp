@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The radar tab's start-up and set-up commands against a virtual kit, through the command layer.
-#include "RadarTestSupport.h"
+#include "support/RadarTestSupport.h"
 #include "TabProbe.h"
 
 #include "link/FakeDeviceLayer.h"

@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "capture/FrameMeta.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVector>
+
+// Recordings: the "collection.json" index a timed collection keeps in its folder, the order of a
+// recording's frame files, and playing them back. Shared by both tabs and the command-line tool.
+namespace Recording {
+
+inline const char *const kIndexName = "collection.json";
+inline const char *const kIndexFormatName = "kvvlx-collection";
+constexpr int kIndexFormatVersion = 1;
+
+struct IndexEntry
+{
+    int number = 0;
+    QString file;             // name inside the folder; empty for a step that wrote no file
+    double sinceFirstS = 0.0; // seconds since the first frame of the collection
+};
+
+struct Index
+{
+    int formatVersion = kIndexFormatVersion;
+    QString name; // the collection's name pattern, "data.txt"
+    int numberWidth = 0;
+    int planned = 0; // captures asked for
+    double plannedIntervalS = 0.0;
+    QDateTime startedUtc;
+    bool complete = false; // false while the collection runs or after it stopped early
+    QString link;
+    QString kitSerial;
+    QList<IndexEntry> frames; // in capture order, gaps included
+
+    QStringList files() const; // the frames written, in order
+    int gaps() const;
+};
+
+QString indexPath(const QString &folder);
+QJsonObject toJson(const Index &index);
+bool fromJson(const QJsonObject &json, Index *index, QString *error = nullptr);
+// Rewritten atomically after every step, so it always lists exactly the frames on disk.
+bool writeIndex(const QString &folder, const Index &index, QString *error = nullptr);
+FrameMeta::ReadResult readIndex(const QString &folder, Index *index, QString *error = nullptr);
+
+// Names compared with their digit runs as numbers: data2.txt before data10.txt.
+bool naturalLess(const QString &a, const QString &b);
+QStringList naturallySorted(QStringList names);
+
+// The frame files of a recording folder as paths, in order: those that "collection.json" lists
+// when it is there, else every file whose name holds a number (sidecars and the index left
+// out), in natural order.
+QStringList framesOf(const QString &folder, QString *error = nullptr);
+
+// One frame file with what its sidecar says.
+struct Frame
+{
+    QString path;
+    bool readOk = false;
+    QVector<double> samples;
+    bool hasMeta = false;
+    FrameMeta::Meta meta;
+    QString metaError; // a sidecar that is there but cannot be used
+};
+Frame load(const QString &path);
+// The sidecar only (frame samples not read).
+Frame loadMeta(const QString &path);
+
+// Seconds between two frames at the recorded pace: from the collection's clock when both frames
+// carry it, else from their time stamps, else fallbackS.
+double paceSeconds(const Frame &from, const Frame &to, double fallbackS);
+
+// Plays a recording frame by frame, paced by the recording's own times or as fast as the event
+// loop allows; every frame goes through the event loop, so the window keeps answering.
+class Player : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Pace { Recorded, AsFastAsPossible };
+
+    explicit Player(QObject *parent = nullptr);
+
+    // A new recording; nothing is shown until play, step or seek.
+    void setFiles(const QStringList &files);
+    QStringList files() const { return paths; }
+    int count() const { return int(paths.size()); }
+    int position() const { return current; } // -1 before the first frame is shown
+    bool isPlaying() const { return playing; }
+    void setPace(Pace pace);
+    Pace pace() const { return currentPace; }
+    // Pause between frames when the recording does not say (files without sidecars).
+    void setFallbackSeconds(double s) { fallbackS = s; }
+
+public slots:
+    void play();
+    void pause();
+    void step();
+    void seek(int index);
+
+signals:
+    void frameReady(const Recording::Frame &frame, int index);
+    void playingChanged(bool playing);
+    void finished();
+
+private:
+    void show(int index);
+    void scheduleNext();
+    void advance();
+
+    QStringList paths;
+    QList<Frame> metas; // sidecars only, for the pace
+    int current = -1;
+    bool playing = false;
+    Pace currentPace = Pace::Recorded;
+    double fallbackS = 1.0;
+    QTimer timer;
+};
+
+} // namespace Recording

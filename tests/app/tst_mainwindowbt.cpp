@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/PtyPair.h"
+
+#include "app/DeviceConnectionSelector.h"
+#include "app/InteractiveSerialIO.h"
+#include "app/KVserialSetup.h"
+#include "app/MainWindow.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QtTest>
+
+#include "support/TopLevel.h"
+
+static const QRegularExpression kErrorLine(QStringLiteral("^\\[\\d\\d:\\d\\d\\] ERROR: (.*)\\n$"));
+
+// Drives the Bluetooth path the way a user does: Bluetooth, type the port, Connect.
+class BtLinkTest : public QObject
+{
+    Q_OBJECT
+
+    QSerialPort *connectTo(MainWindow &window, const QString &path)
+    {
+        KVserialSetup *setup = visibleTopLevel<KVserialSetup>();
+        if (!setup) {
+            window.configureBT();
+            setup = visibleTopLevel<KVserialSetup>();
+        }
+        if (!setup)
+            return nullptr;
+        QSerialPort *handed = nullptr;
+        auto c = connect(setup, &KVserialSetup::portReady, [&](QSerialPort *p) { handed = p; });
+        setup->findChild<QComboBox *>(QStringLiteral("availPorts_cmb"))->setEditText(path);
+        QTest::mouseClick(setup->findChild<QPushButton *>(QStringLiteral("connect_btn")),
+                          Qt::LeftButton);
+        disconnect(c);
+        return handed;
+    }
+
+    static QStringList tabTitles(MainWindow &window)
+    {
+        QStringList titles;
+        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("activityTabs_tab"));
+        for (int i = 0; i < tabs->count(); ++i)
+            titles << tabs->tabText(i);
+        return titles;
+    }
+
+private slots:
+    void failedOpenThenWorkingPort()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        MainWindow window;
+        QSerialPort *bad = connectTo(window, QStringLiteral("/dev/kvvlx-no-such-port"));
+        QVERIFY(bad);
+        const QString status = window.statusBar()->currentMessage();
+        const auto match = kErrorLine.match(status);
+        QVERIFY2(match.hasMatch(), qPrintable(status));
+        // The fixed text, then the port's own reason.
+        QVERIFY2(match.captured(1).startsWith(QStringLiteral("port not opened! ")),
+                 qPrintable(status));
+        QVERIFY(match.captured(1).size() > QStringLiteral("port not opened! ").size());
+        QVERIFY(visibleTopLevel<KVserialSetup>());
+        QVERIFY(tabTitles(window).isEmpty());
+
+        QSerialPort *good = connectTo(window, pty.slavePath());
+        QVERIFY(good && good != bad);
+        QVERIFY(good->isOpen());
+        QCOMPARE(tabTitles(window), (QStringList{QStringLiteral("VLX BT"), QStringLiteral("I/O")}));
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Connected over BT"));
+        QVERIFY(!visibleTopLevel<KVserialSetup>());
+        QVERIFY(!visibleTopLevel<DeviceConnectionSelector>());
+    }
+
+    void messagesFramedIntoConsoleAndCommandsOut()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        MainWindow window;
+        QSerialPort *port = connectTo(window, pty.slavePath());
+        QVERIFY(port && port->isOpen());
+        pty.closeSlave();
+        QSignalSpy messages(&window, SIGNAL(msgReceived(QByteArray)));
+
+        QVERIFY(pty.write("TYPE:2:EN"));
+        QTest::qWait(50);
+        QCOMPARE(messages.count(), 0);
+        QVERIFY(pty.write("D\r\nRAMP:1:END\r\nRFPO"));
+        QTRY_COMPARE(messages.count(), 2);
+        QCOMPARE(messages.at(0).at(0).toByteArray(), QByteArray("TYPE:2:END\r\n"));
+        QCOMPARE(messages.at(1).at(0).toByteArray(), QByteArray("RAMP:1:END\r\n"));
+        QVERIFY(pty.write("W:1:END\r\n"));
+        QTRY_COMPARE(messages.count(), 3);
+        QCOMPARE(messages.at(2).at(0).toByteArray(), QByteArray("RFPOW:1:END\r\n"));
+
+        auto *console = window.findChild<InteractiveSerialIO *>();
+        QVERIFY(console);
+        QCOMPARE(console->findChild<QTextEdit *>(QStringLiteral("receive_txt"))->toPlainText(),
+                 QStringLiteral("TYPE:2:END\nRAMP:1:END\nRFPOW:1:END\n"));
+
+        auto *line = console->findChild<QLineEdit *>(QStringLiteral("send_txt"));
+        line->setText(QStringLiteral("SWEEP:TYPE?$"));
+        QElapsedTimer sent;
+        sent.start();
+        QTest::keyClick(line, Qt::Key_Return);
+        QVERIFY(sent.elapsed() >= 100); // every write is followed by the link's pause
+        QCOMPARE(pty.read(12), QByteArray("SWEEP:TYPE?$"));
+    }
+
+    void vanishedDeviceClosesPortOnceAndStaysQuiet()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        MainWindow window;
+        QSerialPort *port = connectTo(window, pty.slavePath());
+        QVERIFY(port && port->isOpen());
+        pty.closeSlave();
+        QVERIFY(pty.write("TYPE:1:END\r\n"));
+        auto *received = window.findChild<InteractiveSerialIO *>()->findChild<QTextEdit *>(
+            QStringLiteral("receive_txt"));
+        QTRY_COMPARE(received->toPlainText(), QStringLiteral("TYPE:1:END\n"));
+
+        QSignalSpy errors(port, SIGNAL(errorOccurred(QSerialPort::SerialPortError)));
+        pty.closeMaster();
+        QTRY_VERIFY(!port->isOpen());
+        const auto match = kErrorLine.match(window.statusBar()->currentMessage());
+        QVERIFY2(match.hasMatch(), qPrintable(window.statusBar()->currentMessage()));
+        QVERIFY(match.captured(1).startsWith(QStringLiteral("port closed: ")));
+        const int afterClose = errors.count();
+        QTest::qWait(300);
+        QVERIFY2(errors.count() - afterClose <= 1, qPrintable(QString::number(errors.count())));
+        QCOMPARE(received->toPlainText(), QStringLiteral("TYPE:1:END\n"));
+    }
+};
+
+QTEST_MAIN(BtLinkTest)
+#include "tst_mainwindowbt.moc"

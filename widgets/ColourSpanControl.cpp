@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "widgets/ColourSpanControl.h"
+
+#include "widgets/ColourSpan.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QHBoxLayout>
+#include <QLabel>
+
+#include <qcustomplot.h>
+
+#include <vector>
+
+namespace {
+
+constexpr double kLowPercent = 1.0;
+constexpr double kHighPercent = 99.9;
+constexpr int kSampledCells = 100000;
+
+bool dataSpan(QCPColorMap *map, ColourSpan::Span *span)
+{
+    QCPColorMapData *data = map->data();
+    const int keys = data->keySize();
+    const int values = data->valueSize();
+    // Every filled column is looked at (a new frame fills one), its rows thinned to bound the
+    // cost; a column not yet filled holds NaN throughout.
+    int filled = 0;
+    for (int k = 0; k < keys; ++k)
+        filled += values > 0 && !qIsNaN(data->cell(k, 0)) ? 1 : 0;
+    const int rowStride = qMax(1, int(qint64(filled) * values / kSampledCells));
+    std::vector<double> cells;
+    cells.reserve(size_t(keys) * size_t(values / rowStride + 1));
+    for (int k = 0; k < keys; ++k)
+        for (int v = 0; v < values; v += rowStride)
+            cells.push_back(data->cell(k, v));
+    return ColourSpan::percentiles(cells.data(), cells.size(), kLowPercent, kHighPercent, span, 0);
+}
+
+} // namespace
+
+ColourSpanControl::ColourSpanControl(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("colourSpan"));
+    autoBox = new QCheckBox(tr("Auto colours"), this);
+    autoBox->setObjectName(QStringLiteral("autoColours_ckbx"));
+    autoBox->setChecked(true);
+    autoBox->setToolTip(tr("Colours span the 1st to 99.9th percentile of the data shown"));
+    minBox = new QDoubleSpinBox(this);
+    minBox->setObjectName(QStringLiteral("colourMin_txt"));
+    maxBox = new QDoubleSpinBox(this);
+    maxBox->setObjectName(QStringLiteral("colourMax_txt"));
+    for (QDoubleSpinBox *box : {minBox, maxBox}) {
+        box->setRange(-1e6, 1e6);
+        box->setDecimals(3);
+        box->setKeyboardTracking(false);
+        box->setMinimumWidth(70);
+    }
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(autoBox);
+    layout->addWidget(new QLabel(tr("Min"), this));
+    layout->addWidget(minBox);
+    layout->addWidget(new QLabel(tr("Max"), this));
+    layout->addWidget(maxBox);
+
+    connect(autoBox, &QCheckBox::toggled, this, [this] { emit changed(); });
+    auto typed = [this] {
+        autoBox->setChecked(false); // a typed span holds until Auto is ticked again
+        emit changed();
+    };
+    connect(minBox, &QDoubleSpinBox::valueChanged, this, typed);
+    connect(maxBox, &QDoubleSpinBox::valueChanged, this, typed);
+}
+
+bool ColourSpanControl::following() const { return autoBox->isChecked(); }
+
+void ColourSpanControl::showSpan(double lower, double upper)
+{
+    const QSignalBlocker a(minBox), b(maxBox);
+    minBox->setValue(lower);
+    maxBox->setValue(upper);
+}
+
+void ColourSpanControl::fit(QCPColorMap *map, QCPColorScale *scale)
+{
+    ColourSpan::Span span;
+    if (!dataSpan(map, &span))
+        return;
+    scale->setDataRange(QCPRange(span.lower, span.upper));
+    showSpan(span.lower, span.upper);
+}
+
+void ColourSpanControl::apply(QCPColorMap *map, QCPColorScale *scale)
+{
+    if (following()) {
+        fit(map, scale);
+        return;
+    }
+    const double lo = minBox->value();
+    const double hi = maxBox->value();
+    if (lo < hi)
+        scale->setDataRange(QCPRange(lo, hi));
+}

@@ -23,8 +23,12 @@
 #include <limits>
 
 namespace {
-namespace Bt = KitCommands::Bt;
-QString command(const std::string &text) { return QString::fromStdString(text); }
+namespace Kc = KitCommands;
+// The Bluetooth text of a command: the kit's text ended by "$".
+QString command(const std::string &text)
+{
+    return QString::fromStdString(Kc::Bt::terminated(text));
+}
 std::string typed(const QLineEdit *field) { return field->text().toStdString(); }
 
 enum Page { RawPage, SpectrumPage, RangePage, DopplerPage };
@@ -174,41 +178,41 @@ void kv7310bt_tab::tellUser(const QString &message)
 
 void kv7310bt_tab::on_setFreqs_btn_clicked()
 {
-    send(command(Bt::setStartFreq(typed(ui->startFreq_txt))));
+    send(command(Kc::setStartFreq(typed(ui->startFreq_txt))));
     delay();
-    send(command(Bt::setStopFreq(typed(ui->stopFreq_txt))));
+    send(command(Kc::setStopFreq(typed(ui->stopFreq_txt))));
     delay();
     readFreqs();
 }
 
 void kv7310bt_tab::readFreqs()
 {
-    send(command(Bt::queryStopFreq()));
+    send(command(Kc::queryStopFreq()));
     delay();
-    send(command(Bt::queryStartFreq()));
+    send(command(Kc::queryStartFreq()));
 }
 
 void kv7310bt_tab::setSweepType(int type)
 {
-    send(command(Bt::setSweepType(type)));
+    send(command(Kc::setSweepType(type)));
     delay();
 }
 
 void kv7310bt_tab::setRamptime(int type)
 {
-    send(command(Bt::setRampTime(std::to_string(type))));
+    send(command(Kc::setRampTime(std::to_string(type))));
     delay();
 }
 
 void kv7310bt_tab::startSweep()
 {
-    send(command(Bt::startSweep()));
+    send(command(Kc::startSweep()));
     delay();
 }
 
 void kv7310bt_tab::stopSweep()
 {
-    send(command(Bt::stopSweep()));
+    send(command(Kc::stopSweep()));
     delay();
 }
 
@@ -218,18 +222,18 @@ void kv7310bt_tab::on_start_btn_clicked() { startSweep(); }
 
 void kv7310bt_tab::on_setRamp_btn_clicked()
 {
-    send(command(Bt::setRampTime(typed(ui->ramptime_txt))));
+    send(command(Kc::setRampTime(typed(ui->ramptime_txt))));
     delay();
     readRamptime();
 }
 
 void kv7310bt_tab::readRamptime()
 {
-    send(command(Bt::queryRampTime()));
+    send(command(Kc::queryRampTime()));
     delay();
 }
 
-void kv7310bt_tab::readSweepType() { send(command(Bt::querySweepType())); }
+void kv7310bt_tab::readSweepType() { send(command(Kc::querySweepType())); }
 
 void kv7310bt_tab::sweepBtnClicked(QAbstractButton *btn)
 {
@@ -249,13 +253,13 @@ void kv7310bt_tab::sweepBtnClicked(QAbstractButton *btn)
 
 void kv7310bt_tab::startVLX()
 {
-    send(command(Bt::startSweep()));
+    send(command(Kc::startSweep()));
     delay();
 }
 
 void kv7310bt_tab::update_RFPower()
 {
-    send(command(Bt::queryRfPower()));
+    send(command(Kc::queryRfPower()));
     delay();
 }
 
@@ -270,7 +274,7 @@ void kv7310bt_tab::set_RFPowerBtn_state(bool s)
 
 void kv7310bt_tab::on_rf_power_btn_clicked()
 {
-    send(command(Bt::setRfPower(!rfOn)));
+    send(command(Kc::setRfPower(!rfOn)));
     delay();
     update_RFPower();
 }
@@ -283,7 +287,7 @@ void kv7310bt_tab::on_collect_btn_clicked()
 {
     const int n = ui->numSamples_txt->text().toInt();
     requestedSamples = n;
-    send(command(Bt::requestStream(n)));
+    send(QString::fromStdString(Kc::Bt::requestStream(n)));
     if (continuousCapture)
         frameWatchdog.start(timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
     delay();
@@ -352,7 +356,7 @@ void kv7310bt_tab::seriesStep()
     seriesRequestS.append(seriesClock.nsecsElapsed() / 1e9);
     ++captureCount;
     requestedSamples = numSampleCapture;
-    send(command(Bt::requestStream(numSampleCapture)));
+    send(QString::fromStdString(Kc::Bt::requestStream(numSampleCapture)));
     seriesTimer.start(timerMs(captureInterval * 1000));
 }
 

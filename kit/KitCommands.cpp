@@ -89,21 +89,6 @@ std::string terminated(std::string command)
     command += kBtEnd;
     return command;
 }
-std::string setStartFreq(std::string_view ghz)
-{
-    return terminated(KitCommands::setStartFreq(ghz));
-}
-std::string setStopFreq(std::string_view ghz) { return terminated(KitCommands::setStopFreq(ghz)); }
-std::string queryStartFreq() { return terminated(KitCommands::queryStartFreq()); }
-std::string queryStopFreq() { return terminated(KitCommands::queryStopFreq()); }
-std::string setRampTime(std::string_view ms) { return terminated(KitCommands::setRampTime(ms)); }
-std::string queryRampTime() { return terminated(KitCommands::queryRampTime()); }
-std::string setSweepType(int code) { return terminated(KitCommands::setSweepType(code)); }
-std::string querySweepType() { return terminated(KitCommands::querySweepType()); }
-std::string startSweep() { return terminated(KitCommands::startSweep()); }
-std::string stopSweep() { return terminated(KitCommands::stopSweep()); }
-std::string setRfPower(bool on) { return terminated(KitCommands::setRfPower(on)); }
-std::string queryRfPower() { return terminated(KitCommands::queryRfPower()); }
 std::string requestStream(int samples) { return terminated(setting(Key::Stream, samples)); }
 } // namespace Bt
 
@@ -182,30 +167,30 @@ std::optional<std::string_view> replyValue(std::string_view message, BtTag tag)
     return value;
 }
 
-std::optional<int> replyInt(std::string_view message, BtTag tag)
+namespace {
+// The whole value of a reply as a number; text around or instead of it gives nothing.
+template <typename T> std::optional<T> replyAs(std::string_view message, BtTag tag)
 {
     const std::optional<std::string_view> text = replyValue(message, tag);
     if (!text)
         return std::nullopt;
     const std::string_view v = trimmed(*text);
-    int value = 0;
+    T value{};
     const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), value);
     if (v.empty() || ec != std::errc() || end != v.data() + v.size())
         return std::nullopt;
     return value;
 }
+} // namespace
+
+std::optional<int> replyInt(std::string_view message, BtTag tag)
+{
+    return replyAs<int>(message, tag);
+}
 
 std::optional<double> replyNumber(std::string_view message, BtTag tag)
 {
-    const std::optional<std::string_view> text = replyValue(message, tag);
-    if (!text)
-        return std::nullopt;
-    const std::string_view v = trimmed(*text);
-    double value = 0;
-    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), value);
-    if (v.empty() || ec != std::errc() || end != v.data() + v.size())
-        return std::nullopt;
-    return value;
+    return replyAs<double>(message, tag);
 }
 
 std::string reply(BtTag tag, std::string_view value)

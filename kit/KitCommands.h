@@ -92,23 +92,11 @@ std::string queryCurrents();
 std::string queryModuleStatus();
 std::string queryAttenuators();
 
-// ---- Bluetooth commands: the USB text ended by "$".
+// ---- Bluetooth commands: the same texts ended by "$", e.g. Bt::terminated(queryRampTime()).
 inline constexpr char kBtEnd = '$';
 namespace Bt {
 std::string terminated(std::string command);
-std::string setStartFreq(std::string_view ghz);
-std::string setStopFreq(std::string_view ghz);
-std::string queryStartFreq();
-std::string queryStopFreq();
-std::string setRampTime(std::string_view ms);
-std::string queryRampTime();
-std::string setSweepType(int code);
-std::string querySweepType();
-std::string startSweep();
-std::string stopSweep();
-std::string setRfPower(bool on);
-std::string queryRfPower();
-std::string requestStream(int samples); // "CAPT:STRE n$"
+std::string requestStream(int samples); // "CAPT:STRE n$": one binary data reply
 } // namespace Bt
 
 // ---- Bluetooth replies.

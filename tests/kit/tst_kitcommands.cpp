@@ -93,23 +93,23 @@ void KitCommandsTest::btCommandsAreExactText_data()
     auto row = [](const char *name, const std::string &built, const char *expected) {
         QTest::newRow(name) << bytes(built) << QByteArray(expected);
     };
-    row("start freq", Bt::setStartFreq("24.05"), "SWEEP:FREQSTAR 24.05$");
-    row("stop freq", Bt::setStopFreq(""), "SWEEP:FREQSTOP $");
-    row("start freq?", Bt::queryStartFreq(), "SWEEP:FREQSTAR?$");
-    row("stop freq?", Bt::queryStopFreq(), "SWEEP:FREQSTOP?$");
-    row("ramp", Bt::setRampTime("2"), "SWEEP:RAMPTIME 2$");
-    row("ramp?", Bt::queryRampTime(), "SWEEP:RAMPTIME?$");
-    row("type", Bt::setSweepType(1), "SWEEP:TYPE 1$");
-    row("type?", Bt::querySweepType(), "SWEEP:TYPE?$");
-    row("start", Bt::startSweep(), "SWEEP:START$");
-    row("stop", Bt::stopSweep(), "SWEEP:STOP$");
-    row("rf on", Bt::setRfPower(true), "POWE:RF 1$");
-    row("rf off", Bt::setRfPower(false), "POWE:RF 0$");
-    row("rf?", Bt::queryRfPower(), "POWE:RF?$");
+    row("start freq", Bt::terminated(setStartFreq("24.05")), "SWEEP:FREQSTAR 24.05$");
+    row("stop freq", Bt::terminated(setStopFreq("")), "SWEEP:FREQSTOP $");
+    row("start freq?", Bt::terminated(queryStartFreq()), "SWEEP:FREQSTAR?$");
+    row("stop freq?", Bt::terminated(queryStopFreq()), "SWEEP:FREQSTOP?$");
+    row("ramp", Bt::terminated(setRampTime("2")), "SWEEP:RAMPTIME 2$");
+    row("ramp?", Bt::terminated(queryRampTime()), "SWEEP:RAMPTIME?$");
+    row("type", Bt::terminated(setSweepType(1)), "SWEEP:TYPE 1$");
+    row("type?", Bt::terminated(querySweepType()), "SWEEP:TYPE?$");
+    row("start", Bt::terminated(startSweep()), "SWEEP:START$");
+    row("stop", Bt::terminated(stopSweep()), "SWEEP:STOP$");
+    row("rf on", Bt::terminated(setRfPower(true)), "POWE:RF 1$");
+    row("rf off", Bt::terminated(setRfPower(false)), "POWE:RF 0$");
+    row("rf?", Bt::terminated(queryRfPower()), "POWE:RF?$");
     row("stream", Bt::requestStream(1024), "CAPT:STRE 1024$");
     row("stream negative", Bt::requestStream(-3), "CAPT:STRE -3$");
     // Typed text goes out as typed, UTF-8 and all.
-    row("typed utf8", Bt::setRampTime("\xc2\xb5s"), "SWEEP:RAMPTIME \xc2\xb5s$");
+    row("typed utf8", Bt::terminated(setRampTime("\xc2\xb5s")), "SWEEP:RAMPTIME \xc2\xb5s$");
 }
 
 void KitCommandsTest::btCommandsAreExactText()
@@ -271,15 +271,17 @@ void KitCommandsTest::btRoundTripThroughTheVirtualKit()
     auto ask = [&kit](const std::string &command) {
         return kit.handleBtCommand(bytes(command)).bytes.toStdString();
     };
-    QVERIFY(ask(Bt::setStartFreq("24.1")).empty());
-    QVERIFY(ask(Bt::setRampTime("3")).empty());
-    QVERIFY(ask(Bt::setSweepType(3)).empty());
-    QVERIFY(ask(Bt::setRfPower(false)).empty());
-    QCOMPARE(replyNumber(ask(Bt::queryStartFreq()), BtTag::StartFreq), std::optional<double>(24.1));
-    QVERIFY(replyNumber(ask(Bt::queryStopFreq()), BtTag::StopFreq));
-    QCOMPARE(replyNumber(ask(Bt::queryRampTime()), BtTag::Ramp), std::optional<double>(3.0));
-    QCOMPARE(replyInt(ask(Bt::querySweepType()), BtTag::Type), std::optional<int>(3));
-    QCOMPARE(replyInt(ask(Bt::queryRfPower()), BtTag::RfPower), std::optional<int>(0));
+    QVERIFY(ask(Bt::terminated(setStartFreq("24.1"))).empty());
+    QVERIFY(ask(Bt::terminated(setRampTime("3"))).empty());
+    QVERIFY(ask(Bt::terminated(setSweepType(3))).empty());
+    QVERIFY(ask(Bt::terminated(setRfPower(false))).empty());
+    QCOMPARE(replyNumber(ask(Bt::terminated(queryStartFreq())), BtTag::StartFreq),
+             std::optional<double>(24.1));
+    QVERIFY(replyNumber(ask(Bt::terminated(queryStopFreq())), BtTag::StopFreq));
+    QCOMPARE(replyNumber(ask(Bt::terminated(queryRampTime())), BtTag::Ramp),
+             std::optional<double>(3.0));
+    QCOMPARE(replyInt(ask(Bt::terminated(querySweepType())), BtTag::Type), std::optional<int>(3));
+    QCOMPARE(replyInt(ask(Bt::terminated(queryRfPower())), BtTag::RfPower), std::optional<int>(0));
 
     const std::string data = ask(Bt::requestStream(16));
     QVERIFY(isDataHeader(data));

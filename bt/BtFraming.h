@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "kit/KitCommands.h"
+
 #include <QByteArray>
 #include <QList>
 
 // Cuts the Bluetooth byte stream into messages that end in ":END\r\n".
 namespace BtFraming {
 
-inline constexpr char kTerminator[] = ":END\r\n";
-inline constexpr int kTerminatorLength = 6;
+inline constexpr const char *kTerminator = KitCommands::kReplyEnd.data();
+inline constexpr int kTerminatorLength = int(KitCommands::kReplyEnd.size());
 // A noisy or wrong device that never sends a terminator must not exhaust memory.
 inline constexpr qsizetype kMaxPending = 1024 * 1024;
 

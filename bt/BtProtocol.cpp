@@ -7,37 +7,16 @@
 
 namespace BtProtocol {
 
-namespace {
-struct TagName
-{
-    const char *text;
-    Tag tag;
-};
-constexpr TagName kTags[] = {
-    {"STARTF", Tag::StartFreq}, {"STOPF", Tag::StopFreq}, {"RAMP", Tag::Ramp},
-    {"TYPE", Tag::Type},        {"LOCK", Tag::Lock},      {"PLLM", Tag::Pllm},
-    {"RFPOW", Tag::RfPower},    {"RETACT", Tag::Retact},  {"FREQ", Tag::Freq},
-    {"DIV", Tag::Div},          {"REFEXT", Tag::RefExt},  {"FRAM", Tag::Fram},
-    {"DATA", Tag::Data},
-};
-} // namespace
-
 Reply parseReply(const QByteArray &message)
 {
     Reply reply;
-    const QList<QByteArray> fields = message.split(':');
-    if (fields.size() < 2)
+    const std::optional<KitCommands::BtFields> fields =
+        KitCommands::splitReply(std::string_view(message.constData(), size_t(message.size())));
+    if (!fields)
         return reply;
-    reply.tagText = fields[0];
-    const QByteArray &value = fields[1];
-    const qsizetype zero = value.indexOf('\0');
-    reply.value = QString::fromLatin1(zero < 0 ? value : value.left(zero));
-    for (const TagName &t : kTags) {
-        if (reply.tagText.contains(t.text)) {
-            reply.tag = t.tag;
-            break;
-        }
-    }
+    reply.tagText = QByteArray(fields->tag.data(), qsizetype(fields->tag.size()));
+    reply.value = QString::fromLatin1(fields->value.data(), qsizetype(fields->value.size()));
+    reply.tag = KitCommands::matchTag(fields->tag);
     return reply;
 }
 
@@ -85,11 +64,12 @@ DataCheck checkDataReply(const QByteArray &message, int requested)
         check.reason = reason;
         return check;
     };
-    if (!message.endsWith(QByteArrayView(":END\r\n", kTerminatorBytes)))
+    const std::string_view text(message.constData(), size_t(message.size()));
+    if (text.size() < KitCommands::kReplyEnd.size() ||
+        text.substr(text.size() - KitCommands::kReplyEnd.size()) != KitCommands::kReplyEnd)
         return fail(QStringLiteral("garbled: no terminator"));
-    const bool dataTag = message.size() >= kHeaderBytes + kTerminatorBytes &&
-                         message.startsWith("DATA") && message.at(4) != ':' &&
-                         message.at(5) != ':' && message.at(6) == ':';
+    const bool dataTag =
+        message.size() >= kHeaderBytes + kTerminatorBytes && KitCommands::isDataHeader(text);
     if (!dataTag)
         return fail(
             QStringLiteral("garbled: tag \"%1\" is not a data tag").arg(printableTag(message)));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "kit/KitCommands.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -10,22 +12,7 @@
 namespace BtProtocol {
 
 // In the order the tags are tested; the first tag the reply's tag contains wins.
-enum class Tag {
-    None,
-    StartFreq, // "STARTF"
-    StopFreq,  // "STOPF"
-    Ramp,      // "RAMP"
-    Type,      // "TYPE"
-    Lock,      // "LOCK"
-    Pllm,      // "PLLM"
-    RfPower,   // "RFPOW"
-    Retact,    // "RETACT"
-    Freq,      // "FREQ"
-    Div,       // "DIV"
-    RefExt,    // "REFEXT"
-    Fram,      // "FRAM"
-    Data,      // "DATA"
-};
+using Tag = KitCommands::BtTag;
 
 struct Reply
 {
@@ -40,8 +27,8 @@ Reply parseReply(const QByteArray &message);
 // The integer of a "TYPE" or "RFPOW" value; anything that is not a number counts as 0.
 int intValue(const QString &value);
 
-constexpr int kHeaderBytes = 7;
-constexpr int kTerminatorBytes = 6;
+constexpr int kHeaderBytes = KitCommands::kDataHeaderBytes;
+constexpr int kTerminatorBytes = int(KitCommands::kReplyEnd.size());
 
 // The samples of a data reply in volts: floor((length - 13) / 2) big-endian words from offset 7;
 // an odd byte before the terminator is ignored.

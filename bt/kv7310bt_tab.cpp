@@ -8,6 +8,7 @@
 #include "widgets/parameterDialog.h"
 #include "bt/BtProtocol.h"
 #include "dsp/PaddedFft.h"
+#include "kit/KitCommands.h"
 #include "widgets/LinePlot.h"
 #include "widgets/PeakReadout.h"
 #include "widgets/PlotTools.h"
@@ -22,6 +23,14 @@
 #include <limits>
 
 namespace {
+namespace Kc = KitCommands;
+// The Bluetooth text of a command: the kit's text ended by "$".
+QString command(const std::string &text)
+{
+    return QString::fromStdString(Kc::Bt::terminated(text));
+}
+std::string typed(const QLineEdit *field) { return field->text().toStdString(); }
+
 enum Page { RawPage, SpectrumPage, RangePage, DopplerPage };
 
 // A timer interval from typed or computed milliseconds: QTimer refuses negative ones (a series
@@ -169,41 +178,41 @@ void kv7310bt_tab::tellUser(const QString &message)
 
 void kv7310bt_tab::on_setFreqs_btn_clicked()
 {
-    send(QStringLiteral("SWEEP:FREQSTAR ") + ui->startFreq_txt->text() + QStringLiteral("$"));
+    send(command(Kc::setStartFreq(typed(ui->startFreq_txt))));
     delay();
-    send(QStringLiteral("SWEEP:FREQSTOP ") + ui->stopFreq_txt->text() + QStringLiteral("$"));
+    send(command(Kc::setStopFreq(typed(ui->stopFreq_txt))));
     delay();
     readFreqs();
 }
 
 void kv7310bt_tab::readFreqs()
 {
-    send(QStringLiteral("SWEEP:FREQSTOP?$"));
+    send(command(Kc::queryStopFreq()));
     delay();
-    send(QStringLiteral("SWEEP:FREQSTAR?$"));
+    send(command(Kc::queryStartFreq()));
 }
 
 void kv7310bt_tab::setSweepType(int type)
 {
-    send(QStringLiteral("SWEEP:TYPE ") + QString::number(type) + QStringLiteral("$"));
+    send(command(Kc::setSweepType(type)));
     delay();
 }
 
 void kv7310bt_tab::setRamptime(int type)
 {
-    send(QStringLiteral("SWEEP:RAMPTIME ") + QString::number(type) + QStringLiteral("$"));
+    send(command(Kc::setRampTime(std::to_string(type))));
     delay();
 }
 
 void kv7310bt_tab::startSweep()
 {
-    send(QStringLiteral("SWEEP:START$"));
+    send(command(Kc::startSweep()));
     delay();
 }
 
 void kv7310bt_tab::stopSweep()
 {
-    send(QStringLiteral("SWEEP:STOP$"));
+    send(command(Kc::stopSweep()));
     delay();
 }
 
@@ -213,18 +222,18 @@ void kv7310bt_tab::on_start_btn_clicked() { startSweep(); }
 
 void kv7310bt_tab::on_setRamp_btn_clicked()
 {
-    send(QStringLiteral("SWEEP:RAMPTIME ") + ui->ramptime_txt->text() + QStringLiteral("$"));
+    send(command(Kc::setRampTime(typed(ui->ramptime_txt))));
     delay();
     readRamptime();
 }
 
 void kv7310bt_tab::readRamptime()
 {
-    send(QStringLiteral("SWEEP:RAMPTIME?$"));
+    send(command(Kc::queryRampTime()));
     delay();
 }
 
-void kv7310bt_tab::readSweepType() { send(QStringLiteral("SWEEP:TYPE?$")); }
+void kv7310bt_tab::readSweepType() { send(command(Kc::querySweepType())); }
 
 void kv7310bt_tab::sweepBtnClicked(QAbstractButton *btn)
 {
@@ -244,13 +253,13 @@ void kv7310bt_tab::sweepBtnClicked(QAbstractButton *btn)
 
 void kv7310bt_tab::startVLX()
 {
-    send(QStringLiteral("SWEEP:START$"));
+    send(command(Kc::startSweep()));
     delay();
 }
 
 void kv7310bt_tab::update_RFPower()
 {
-    send(QStringLiteral("POWE:RF?$"));
+    send(command(Kc::queryRfPower()));
     delay();
 }
 
@@ -265,8 +274,7 @@ void kv7310bt_tab::set_RFPowerBtn_state(bool s)
 
 void kv7310bt_tab::on_rf_power_btn_clicked()
 {
-    send(QStringLiteral("POWE:RF ") + (rfOn ? QStringLiteral("0") : QStringLiteral("1")) +
-         QStringLiteral("$"));
+    send(command(Kc::setRfPower(!rfOn)));
     delay();
     update_RFPower();
 }
@@ -279,7 +287,7 @@ void kv7310bt_tab::on_collect_btn_clicked()
 {
     const int n = ui->numSamples_txt->text().toInt();
     requestedSamples = n;
-    send(QStringLiteral("CAPT:STRE ") + QString::number(n) + QStringLiteral("$"));
+    send(QString::fromStdString(Kc::Bt::requestStream(n)));
     if (continuousCapture)
         frameWatchdog.start(timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
     delay();
@@ -348,7 +356,7 @@ void kv7310bt_tab::seriesStep()
     seriesRequestS.append(seriesClock.nsecsElapsed() / 1e9);
     ++captureCount;
     requestedSamples = numSampleCapture;
-    send(QStringLiteral("CAPT:STRE ") + QString::number(numSampleCapture) + QStringLiteral("$"));
+    send(QString::fromStdString(Kc::Bt::requestStream(numSampleCapture)));
     seriesTimer.start(timerMs(captureInterval * 1000));
 }
 

@@ -14,7 +14,7 @@ int queryCount(int n)
 
 void requestFrame(usbTMCabstraction &inst, int n)
 {
-    inst.sendVISACommand(QStringLiteral("CAPT:FRAM ") + QString::number(n));
+    inst.sendVISACommand(QString::fromStdString(KitCommands::requestFrame(n)));
 }
 
 FrameText fetchFrame(usbTMCabstraction &inst, int n) { return fetchFrame(inst, n, Progress()); }
@@ -22,6 +22,7 @@ FrameText fetchFrame(usbTMCabstraction &inst, int n) { return fetchFrame(inst, n
 FrameText fetchFrame(usbTMCabstraction &inst, int n, const Progress &progress)
 {
     FrameText frame;
+    const QString query = QString::fromStdString(KitCommands::queryFrame());
     const int queries = queryCount(n);
     frame.hex.reserve(queries * samplesPerReply * 4);
     frame.replies.reserve(queries);
@@ -31,7 +32,7 @@ FrameText fetchFrame(usbTMCabstraction &inst, int n, const Progress &progress)
             frame.check = checkFrame(frame.replies, n);
             return frame;
         }
-        inst.sendVISACommand(QStringLiteral("CAPT:FRAM?"));
+        inst.sendVISACommand(query);
         ++frame.queries;
         const Reply reply = inst.readVISAResponseString();
         frame.replies.append(reply);

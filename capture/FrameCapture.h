@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "kit/KitCommands.h"
+
 #include <QPair>
 #include <QString>
 #include <QVector>
 
-#include <functional>
 #include <QStringList>
+#include <functional>
 
 class usbTMCabstraction;
 
@@ -16,8 +18,7 @@ namespace FrameCapture {
 
 // Largest frame the kit delivers; Collect and Plot cuts larger requests to this.
 constexpr int maxSamples = 4096;
-// Samples the kit packs into one "CAPT:FRAM?" reply, four hexadecimal digits each.
-constexpr int samplesPerReply = 31;
+constexpr int samplesPerReply = KitCommands::kSamplesPerFrameReply;
 
 // One reply as the command layer returns it: byte count (terminator included, -1 when the read
 // failed) and text.

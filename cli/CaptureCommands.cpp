@@ -2,6 +2,7 @@
 #include "cli/CaptureCommands.h"
 
 #include "cli/CliApp.h"
+#include "kit/KitCommands.h"
 #include "link/usbTMCabstraction.h"
 #include "capture/DataFile.h"
 #include "capture/FrameCapture.h"
@@ -198,8 +199,8 @@ bool readKit(CliSession &session, const QString &target, FrameMeta::Meta &meta)
     meta.link = QStringLiteral("USB");
     meta.samplePeriodS = RadarMath::samplePeriodForFirmware(meta.kitFirmware.toStdString());
     meta.voltsDivisor = RadarMath::kCountDivisor;
-    auto ask = [&](const char *query, double *value) {
-        if (usb.sendVISACommand(QLatin1String(query)) < 0)
+    auto ask = [&](const std::string &query, double *value) {
+        if (usb.sendVISACommand(QString::fromStdString(query)) < 0)
             return false;
         const QPair<int, QString> reply = usb.readVISAResponseString();
         bool ok = false;
@@ -207,12 +208,12 @@ bool readKit(CliSession &session, const QString &target, FrameMeta::Meta &meta)
         return reply.first >= 0 && ok;
     };
     double type = -1, rf = -1;
-    meta.sweepKnown = ask("SWEEP:FREQSTAR?", &meta.sweep.startGHz) &&
-                      ask("SWEEP:FREQSTOP?", &meta.sweep.stopGHz) &&
-                      ask("SWEEP:RAMPTIME?", &meta.sweep.rampMs);
-    if (ask("SWEEP:TYPE?", &type) && type >= 0 && type <= 3)
+    meta.sweepKnown = ask(KitCommands::queryStartFreq(), &meta.sweep.startGHz) &&
+                      ask(KitCommands::queryStopFreq(), &meta.sweep.stopGHz) &&
+                      ask(KitCommands::queryRampTime(), &meta.sweep.rampMs);
+    if (ask(KitCommands::querySweepType(), &type) && type >= 0 && type <= 3)
         meta.sweepType = int(type);
-    if (ask("POWE:RF?", &rf) && (rf == 0 || rf == 1))
+    if (ask(KitCommands::queryRfPower(), &rf) && (rf == 0 || rf == 1))
         meta.rfPower = int(rf);
     usb.closeConnection();
     return true;

@@ -5,6 +5,7 @@
 #include "bt/BtProtocol.h"
 #include "cli/CliApp.h"
 #include "capture/FrameCapture.h"
+#include "kit/KitCommands.h"
 #include "sim/BtPtyServer.h"
 #include "sim/KitOptions.h"
 #include "sim/VirtualKit.h"
@@ -143,8 +144,8 @@ int runSerial(CliSession &session, const QString &portName, const QStringList &a
     // The link carries 960 bytes a second; give the frame that time and two seconds more.
     const qint64 timeoutMs = qint64(BtProtocol::replySeconds(n) * 1000) + 2000;
     QByteArray reply;
-    const Wait got =
-        exchange(port, QStringLiteral("CAPT:STRE %1$").arg(n), timeoutMs, &dataReply, reply);
+    const Wait got = exchange(port, QString::fromStdString(KitCommands::Bt::requestStream(n)),
+                              timeoutMs, &dataReply, reply);
     if (got == Wait::PortClosed)
         return session.deviceError(QStringLiteral("%1: port closed").arg(portName));
     if (got != Wait::Reply)

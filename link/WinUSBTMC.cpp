@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/WinUSBTMC.h"
 
+#include "kit/KitCommands.h"
 #include "link/LinkLogging.h"
 
 #include <QThread>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -243,10 +245,10 @@ QPair<int, QStringList> WinUSBTMC::findDevices()
             continue;
         }
         pause();
-        static const char idn[] = "*IDN?\n";
+        static const std::string idn = KitCommands::identify() + '\n';
         // A kit that misses one identification is asked once more before it goes unlisted.
         for (int attempt = 0; attempt < 2; ++attempt) {
-            if (write(idn, 6) < 0)
+            if (write(idn.data(), int(idn.size())) < 0)
                 break;
             char reply[kIdnCapacity + 1] = {};
             const int n = read(reply, kIdnCapacity);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/usbConnection.h"
 
+#include "kit/KitCommands.h"
 #include "link/LinkLogging.h"
 #include "link/UsbCommBackend.h"
 #include "link/VisaBackend.h"
@@ -17,6 +18,8 @@ QMutex linkLock;
 namespace {
 
 constexpr int kReplyCapacity = 255;
+
+QByteArray wire(const std::string &command) { return QByteArray::fromStdString(command); }
 
 DeviceLayerFactory &deviceLayerFactory()
 {
@@ -196,9 +199,9 @@ QPair<int, QByteArray> usbConnection::readBytes()
     return {n, QByteArray(buffer, n)};
 }
 
-bool usbConnection::query(const QByteArray &command, QString &reply)
+bool usbConnection::query(const std::string &command, QString &reply)
 {
-    sendBytes(command);
+    sendBytes(wire(command));
     const QPair<int, QString> answer = readString();
     reply = answer.second;
     return answer.first >= 0;
@@ -206,15 +209,15 @@ bool usbConnection::query(const QByteArray &command, QString &reply)
 
 void usbConnection::describePort(int port)
 {
-    const QByteArray digit = QByteArray::number(port);
     QPair<int, QString> answer;
-    if (sendBytes("SYST:SENDSTR:" + digit + " \"*IDN?\"") < 0 ||
-        sendBytes("SYST:READSTR:" + digit + "?") < 0 || (answer = readString()).first < 0) {
+    if (sendBytes(wire(KitCommands::sendToModule(port, KitCommands::identify()))) < 0 ||
+        sendBytes(wire(KitCommands::readFromModule(port))) < 0 ||
+        (answer = readString()).first < 0) {
         modules.append(DeviceDescription());
         return;
     }
     const QStringList parts = splitReply(answer.second);
-    if (parts.size() != 4 || sendBytes("SYST:FIRMID:" + digit + "?") < 0 ||
+    if (parts.size() != 4 || sendBytes(wire(KitCommands::queryModuleFirmwareId(port))) < 0 ||
         (answer = readString()).first < 0) {
         modules.append(DeviceDescription());
         return;
@@ -234,7 +237,7 @@ void usbConnection::describe()
 {
     QString reply;
     // A kit that missed one identification is asked once more before it counts as unknown.
-    if (!query("*IDN?", reply) && !query("*IDN?", reply))
+    if (!query(KitCommands::identify(), reply) && !query(KitCommands::identify(), reply))
         return;
     const QStringList parts = splitReply(reply);
     if (parts.size() != 4)
@@ -244,11 +247,11 @@ void usbConnection::describe()
     identity.serial = parts.at(2);
     identity.version = parts.at(3);
 
-    if (!query("SYST:FIRMID?", reply))
+    if (!query(KitCommands::queryFirmwareId(), reply))
         return;
     identity.firmwareId = reply;
 
-    if (!query("SYST:MODU?", reply))
+    if (!query(KitCommands::queryModules(), reply))
         return;
     const int mask = decimal(reply);
     for (int port = 0; port < 4; ++port) {
@@ -256,15 +259,17 @@ void usbConnection::describe()
             describePort(port);
     }
 
-    if (sendBytes("LCD:LCD?") < 0)
+    if (sendBytes(wire(KitCommands::queryLcd())) < 0)
         return;
     QPair<int, QString> answer = readString();
     if (answer.first < 0)
         return;
     if (decimal(answer.second) == 1) {
         QPair<int, QString> serial, version;
-        if (sendBytes("LCD:SERNUM?") < 0 || (serial = readString()).first < 0 ||
-            sendBytes("LCD:VERS?") < 0 || (version = readString()).first < 0) {
+        if (sendBytes(wire(KitCommands::queryLcdSerial())) < 0 ||
+            (serial = readString()).first < 0 ||
+            sendBytes(wire(KitCommands::queryLcdVersion())) < 0 ||
+            (version = readString()).first < 0) {
             modules.append(DeviceDescription());
             return;
         }
@@ -283,7 +288,7 @@ void usbConnection::describe()
         modules.append(screen);
     }
 
-    if (sendBytes("SYST:ALTERA?") < 0)
+    if (sendBytes(wire(KitCommands::queryFpga())) < 0)
         return;
     answer = readString();
     if (answer.first < 0)

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <string>
 
 class UsbCommBackend;
 
@@ -75,7 +76,7 @@ public:
 private:
     void resetIdentity();
     int readRaw(char *buffer);
-    bool query(const QByteArray &command, QString &reply);
+    bool query(const std::string &command, QString &reply);
     void describePort(int port);
 
     UsbCommBackend *backend = nullptr;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/usbTMCabstraction.h"
 
+#include "kit/KitCommands.h"
 #include "link/LinkLogging.h"
 #include "link/LinkThread.h"
 #include "link/usbConnection.h"
@@ -146,16 +147,16 @@ int usbTMCabstraction::setPower(bool pow)
 {
     if (!isConnected)
         return -1;
-    connection->sendString(QStringLiteral("SYST:POWE %1").arg(pow ? 1 : 0));
+    connection->sendString(QString::fromStdString(KitCommands::setSystemPower(pow)));
     return 0;
 }
 
 template <typename T, typename Convert>
-QList<T> usbTMCabstraction::queryList(const char *command, Convert convert)
+QList<T> usbTMCabstraction::queryList(const std::string &command, Convert convert)
 {
     if (!isConnected)
         return {};
-    connection->sendString(QString::fromLatin1(command));
+    connection->sendString(QString::fromStdString(command));
     const QPair<int, QString> reply = connection->readString();
     if (reply.first < 0)
         return {};
@@ -170,22 +171,25 @@ QList<T> usbTMCabstraction::queryList(const char *command, Convert convert)
 
 QList<int> usbTMCabstraction::getAttens()
 {
-    return queryList<int>("SYST:ATTN?", [](const QString &s, bool *ok) { return s.toInt(ok, 10); });
+    return queryList<int>(KitCommands::queryAttenuators(),
+                          [](const QString &s, bool *ok) { return s.toInt(ok, 10); });
 }
 
 QList<float> usbTMCabstraction::getTemps()
 {
-    return queryList<float>("SYST:TEMP?", [](const QString &s, bool *ok) { return s.toFloat(ok); });
+    return queryList<float>(KitCommands::queryTemperatures(),
+                            [](const QString &s, bool *ok) { return s.toFloat(ok); });
 }
 
 QList<int> usbTMCabstraction::getCurrents()
 {
-    return queryList<int>("SYST:CURR?", [](const QString &s, bool *ok) { return s.toInt(ok, 10); });
+    return queryList<int>(KitCommands::queryCurrents(),
+                          [](const QString &s, bool *ok) { return s.toInt(ok, 10); });
 }
 
 QList<int> usbTMCabstraction::getStatus()
 {
-    return queryList<int>("SYST:MODULESTATUS?",
+    return queryList<int>(KitCommands::queryModuleStatus(),
                           [](const QString &s, bool *ok) { return s.toInt(ok, 10); });
 }
 
@@ -193,7 +197,7 @@ float usbTMCabstraction::getTime()
 {
     if (!isConnected)
         return -1.0f;
-    connection->sendString(QStringLiteral("SYST:TIME?"));
+    connection->sendString(QString::fromStdString(KitCommands::queryTime()));
     const QPair<int, QString> reply = connection->readString();
     if (reply.first < 0)
         return -1.0f;
@@ -206,7 +210,7 @@ QString usbTMCabstraction::getFirmVer()
 {
     if (!isConnected)
         return QString();
-    connection->sendString(QStringLiteral("SYST:FIRM?"));
+    connection->sendString(QString::fromStdString(KitCommands::queryFirmware()));
     const QPair<int, QString> reply = connection->readString();
     return reply.first < 0 ? QString() : reply.second;
 }
@@ -215,7 +219,7 @@ int usbTMCabstraction::setAtten(int channel, int value)
 {
     if (!isConnected)
         return -1;
-    connection->sendString(QStringLiteral("SYST:ATTN %1,%2").arg(channel).arg(value));
+    connection->sendString(QString::fromStdString(KitCommands::setAttenuator(channel, value)));
     return 0;
 }
 
@@ -234,6 +238,6 @@ int usbTMCabstraction::biasGateVoltage(int channel, int device)
     if (channel < 1 || channel > 5 || device < 0 || device > 4 ||
         (channel - 1) * 5 + device >= kBiasGates)
         return -2;
-    connection->sendString(QStringLiteral("FACT:BIASGATE %1,%2").arg(channel).arg(device));
+    connection->sendString(QString::fromStdString(KitCommands::setBiasGate(channel, device)));
     return 0;
 }

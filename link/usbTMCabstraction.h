@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 class usbConnection;
 
 // The one object through which the application talks to kits over USB. Every exchange is a
@@ -55,7 +57,7 @@ public slots:
 
 private:
     template <typename T, typename Convert>
-    QList<T> queryList(const char *command, Convert convert);
+    QList<T> queryList(const std::string &command, Convert convert);
 
     usbConnection *connection = nullptr;
     bool isConnected = false;

@@ -7,6 +7,7 @@
 #include "widgets/parameterDialog.h"
 #include "dsp/ADCdataProcessing.h"
 #include "dsp/PaddedFft.h"
+#include "kit/KitCommands.h"
 #include "link/usbTMCabstraction.h"
 #include "widgets/ColourSpanControl.h"
 #include "capture/FrameCapture.h"
@@ -36,6 +37,9 @@
 #include <limits>
 
 namespace {
+
+namespace Kc = KitCommands;
+QString command(const std::string &text) { return QString::fromStdString(text); }
 
 constexpr int kMapColumns = 150;
 const QString kRfOnStyle = QStringLiteral("*{background-color:green}");
@@ -252,8 +256,7 @@ void TR7310_tab::tell(const QString &message)
 
 void TR7310_tab::on_rf_power_btn_clicked()
 {
-    sendInBracket(
-        {QStringLiteral("POWE:RF ") + (rfOn ? QStringLiteral("0") : QStringLiteral("1"))});
+    sendInBracket({command(Kc::setRfPower(!rfOn))});
     update_RFPower();
 }
 
@@ -265,7 +268,7 @@ void TR7310_tab::set_RFPowerBtn_state(bool s)
 
 void TR7310_tab::update_RFPower()
 {
-    queryInBracket(QStringLiteral("POWE:RF?"), [this](const QPair<int, QString> &reply) {
+    queryInBracket(command(Kc::queryRfPower()), [this](const QPair<int, QString> &reply) {
         if (reply.first < 0)
             return;
         const quint8 state = quint8(reply.second.trimmed().toInt());
@@ -290,13 +293,13 @@ void TR7310_tab::tune()
     onLink([target, pause, ramp](LinkThread::Job &job) -> LinkThread::Done {
         if (!openDevice(job.inst, target))
             return {};
-        QStringList codes;
+        QList<int> codes;
         for (int c = 1; c <= 8; ++c)
-            codes << QString::number(c);
+            codes << c;
         for (int c = 8; c >= 1; --c)
-            codes << QString::number(c);
+            codes << c;
         for (int i = 0; i < codes.size(); ++i) {
-            job.inst.sendVISACommand(QStringLiteral("SWEEP:RAMPTIME ") + codes.at(i));
+            job.inst.sendVISACommand(command(Kc::setRampTime(std::to_string(codes.at(i)))));
             if (i + 1 < codes.size()) {
                 if (pause)
                     pause(100);
@@ -306,7 +309,7 @@ void TR7310_tab::tune()
         }
         const QString shown = ramp->get();
         qCDebug(lcRadar) << shown;
-        job.inst.sendVISACommand(QStringLiteral("SWEEP:RAMPTIME ") + shown);
+        job.inst.sendVISACommand(command(Kc::setRampTime(shown.toStdString())));
         job.inst.closeConnection();
         return {};
     });
@@ -321,10 +324,10 @@ void TR7310_tab::readFreqsThen(std::function<void()> then)
         QPair<int, QString> stop(-1, QString());
         QPair<int, QString> start(-1, QString());
         if (openDevice(job.inst, target)) {
-            job.inst.sendVISACommand(QStringLiteral("SWEEP:FREQSTOP?"));
+            job.inst.sendVISACommand(command(Kc::queryStopFreq()));
             stop = job.inst.readVISAResponseString();
             if (stop.first >= 0) {
-                job.inst.sendVISACommand(QStringLiteral("SWEEP:FREQSTAR?"));
+                job.inst.sendVISACommand(command(Kc::queryStartFreq()));
                 start = job.inst.readVISAResponseString();
             }
             job.inst.closeConnection();
@@ -351,7 +354,7 @@ void TR7310_tab::readRamptime() { readRamptimeThen({}); }
 
 void TR7310_tab::readRamptimeThen(std::function<void()> then)
 {
-    queryInBracket(QStringLiteral("SWEEP:RAMPTIME?"), [this, then](const QPair<int, QString> &r) {
+    queryInBracket(command(Kc::queryRampTime()), [this, then](const QPair<int, QString> &r) {
         if (r.first >= 0) {
             ui->ramptime_txt->setText(displayNumber(r.second));
             kitAxes.sweep.rampMs = displayNumber(r.second).toDouble();
@@ -366,7 +369,7 @@ void TR7310_tab::readRamptimeThen(std::function<void()> then)
 
 void TR7310_tab::readSweepType()
 {
-    queryInBracket(QStringLiteral("SWEEP:TYPE?"), [this](const QPair<int, QString> &reply) {
+    queryInBracket(command(Kc::querySweepType()), [this](const QPair<int, QString> &reply) {
         if (reply.first < 0)
             return;
         const float code = reply.second.trimmed().toFloat();
@@ -397,16 +400,16 @@ void TR7310_tab::sweepBtnClicked(QAbstractButton *btn)
         code = 3;
 
     if (code >= 0)
-        sendInBracket({QStringLiteral("SWEEP:TYPE ") + QString::number(code)});
+        sendInBracket({command(Kc::setSweepType(code))});
     else
         qCDebug(lcRadar, "btn not recognized");
-    sendInBracket({QStringLiteral("SWEEP:START")});
+    sendInBracket({command(Kc::startSweep())});
 }
 
 void TR7310_tab::on_setFreqs_btn_clicked()
 {
-    sendInBracket({QStringLiteral("SWEEP:FREQSTAR ") + ui->startFreq_txt->text(),
-                   QStringLiteral("SWEEP:FREQSTOP ") + ui->stopFreq_txt->text()});
+    sendInBracket({command(Kc::setStartFreq(ui->startFreq_txt->text().toStdString())),
+                   command(Kc::setStopFreq(ui->stopFreq_txt->text().toStdString()))});
     // The axes follow the frequencies the kit reports, so they wait for the read-back.
     readFreqsThen([this] {
         // A live frame's axes follow the kit; a recorded frame keeps its own.
@@ -418,7 +421,7 @@ void TR7310_tab::on_setFreqs_btn_clicked()
 
 void TR7310_tab::on_setRamp_btn_clicked()
 {
-    sendInBracket({QStringLiteral("SWEEP:RAMPTIME ") + ui->ramptime_txt->text()});
+    sendInBracket({command(Kc::setRampTime(ui->ramptime_txt->text().toStdString()))});
     readRamptimeThen([this] {
         if (samplesFile.isEmpty())
             setFrameAxes(kitAxes);
@@ -428,13 +431,13 @@ void TR7310_tab::on_setRamp_btn_clicked()
 
 void TR7310_tab::on_start_btn_clicked()
 {
-    sendInBracket({QStringLiteral("SWEEP:START")});
+    sendInBracket({command(Kc::startSweep())});
     update_RFPower();
 }
 
 void TR7310_tab::on_stop_btn_clicked()
 {
-    sendInBracket({QStringLiteral("SWEEP:STOP")});
+    sendInBracket({command(Kc::stopSweep())});
     update_RFPower();
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/BtPtyServer.h"
 
+#include "kit/KitCommands.h"
+
 #include "sim/Logging.h"
 #include "sim/VirtualKit.h"
 
@@ -166,7 +168,8 @@ void BtPtyServer::run()
             const ssize_t n = ::read(m_master, buf, sizeof buf);
             if (n > 0)
                 in.append(buf, int(n));
-            for (int end = in.indexOf('$'); end >= 0; end = in.indexOf('$')) {
+            for (int end = in.indexOf(KitCommands::kBtEnd); end >= 0;
+                 end = in.indexOf(KitCommands::kBtEnd)) {
                 const QByteArray command = in.left(end + 1);
                 in.remove(0, end + 1);
                 if (!m_kit->takeTransfer())

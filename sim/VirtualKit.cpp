@@ -4,10 +4,10 @@
 #include "sim/Logging.h"
 
 #include <QMutexLocker>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -32,19 +32,37 @@ template <typename T> QString joinNumbers(const QList<T> &values)
     return parts.join(',');
 }
 
-QByteArray btReply(const char *tag, const QString &value)
+namespace Kc = KitCommands;
+namespace Key = KitCommands::Key;
+
+QByteArray btReply(Kc::BtTag tag, const QString &value)
 {
-    return QByteArray(tag) + ':' + value.toLatin1() + ":END\r\n";
+    return QByteArray::fromStdString(Kc::reply(tag, value.toLatin1().toStdString()));
 }
 
-// Splits "HEADER args" at the first white space; the header is matched without regard to case.
-void splitCommand(const QByteArray &raw, QString &header, QString &args)
+QString latin1(const std::string &s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+
+// The header and arguments of a command as the kit reads them; keywords in any case.
+void splitCommand(const Kc::Command &command, QString &header, QString &args)
 {
-    const QString text = QString::fromLatin1(raw).trimmed();
-    static const QRegularExpression space(QStringLiteral("\\s"));
-    const int blank = int(text.indexOf(space));
-    header = (blank < 0 ? text : text.left(blank)).toUpper();
-    args = blank < 0 ? QString() : text.mid(blank + 1).trimmed();
+    header = latin1(command.header);
+    args = latin1(command.args);
+}
+
+// The header is that keyword, or its query.
+bool is(const QString &header, std::string_view key)
+{
+    return header == QLatin1String(key.data(), qsizetype(key.size()));
+}
+bool asks(const QString &header, std::string_view key)
+{
+    return header.size() == qsizetype(key.size()) + 1 && header.endsWith(QLatin1Char('?')) &&
+           header.startsWith(QLatin1String(key.data(), qsizetype(key.size())));
+}
+
+std::optional<int> portOf(const QString &header, std::string_view key, bool asQuery)
+{
+    return Kc::modulePort(header.toLatin1().toStdString(), key, asQuery);
 }
 
 } // namespace
@@ -311,15 +329,15 @@ QString VirtualKit::moduleIdnLocked(int port) const
 bool VirtualKit::applySetting(const QString &header, const QString &args)
 {
     bool ok = false;
-    if (header == QLatin1String("SWEEP:FREQSTAR") || header == QLatin1String("SWEEP:FREQSTOP")) {
+    if (is(header, Key::StartFreq) || is(header, Key::StopFreq)) {
         const double v = args.toDouble(&ok);
         if (ok && v >= kMinFreqGHz && v <= kMaxFreqGHz)
-            (header.endsWith('R') ? m_sweep.startGHz : m_sweep.stopGHz) = v;
+            (is(header, Key::StartFreq) ? m_sweep.startGHz : m_sweep.stopGHz) = v;
         else
             qCDebug(lcSim) << "frequency refused:" << args;
         return true;
     }
-    if (header == QLatin1String("SWEEP:RAMPTIME")) {
+    if (is(header, Key::RampTime)) {
         const double v = args.toDouble(&ok);
         if (ok && v >= kMinRampMs && v <= kMaxRampMs)
             m_sweep.rampMs = v;
@@ -327,33 +345,33 @@ bool VirtualKit::applySetting(const QString &header, const QString &args)
             qCDebug(lcSim) << "ramp time refused:" << args;
         return true;
     }
-    if (header == QLatin1String("SWEEP:TYPE")) {
+    if (is(header, Key::SweepType)) {
         const int v = args.toInt(&ok);
         if (ok && v >= 0 && v <= 3)
             m_sweep.type = v;
         return true;
     }
-    if (header == QLatin1String("SWEEP:START")) {
+    if (is(header, Key::SweepStart)) {
         m_sweep.sweeping = true;
         return true;
     }
-    if (header == QLatin1String("SWEEP:STOP")) {
+    if (is(header, Key::SweepStop)) {
         m_sweep.sweeping = false;
         return true;
     }
-    if (header == QLatin1String("POWE:RF")) {
+    if (is(header, Key::RfPower)) {
         const int v = args.toInt(&ok);
         if (ok && (v == 0 || v == 1))
             m_sweep.rfOn = v == 1;
         return true;
     }
-    if (header == QLatin1String("SYST:POWE")) {
+    if (is(header, Key::SystemPower)) {
         const int v = args.toInt(&ok);
         if (ok && (v == 0 || v == 1))
             m_catalogue.systemPower = v == 1;
         return true;
     }
-    if (header == QLatin1String("SYST:ATTN")) {
+    if (is(header, Key::Attenuators)) {
         const QStringList p = args.split(',');
         bool okc = false, okv = false;
         const int ch = p.value(0).trimmed().toInt(&okc);
@@ -363,7 +381,7 @@ bool VirtualKit::applySetting(const QString &header, const QString &args)
             m_catalogue.attenuators[ch - 1] = val;
         return true;
     }
-    if (header == QLatin1String("FACT:BIASGATE")) {
+    if (is(header, Key::BiasGate)) {
         const QStringList p = args.split(',');
         bool okc = false, okd = false;
         const int ch = p.value(0).trimmed().toInt(&okc);
@@ -374,20 +392,18 @@ bool VirtualKit::applySetting(const QString &header, const QString &args)
             m_catalogue.biasGate = index;
         return true;
     }
-    if (header.startsWith(QLatin1String("SYST:SENDSTR:")) && !header.endsWith('?')) {
-        const int port = header.mid(13).toInt(&ok);
-        if (ok && port >= 0 && port < 4 && (m_modules.portMask >> port & 1)) {
-            QString text = args;
-            if (text.size() >= 2 && text.startsWith('"') && text.endsWith('"'))
-                text = text.mid(1, text.size() - 2);
+    if (const std::optional<int> sendPort = portOf(header, Key::ModuleSend, false)) {
+        const int port = *sendPort;
+        if (port < 4 && (m_modules.portMask >> port & 1)) {
+            const QString text = latin1(std::string(Kc::unquote(args.toLatin1().toStdString())));
             // A module answers its identification and nothing else.
-            m_moduleReply[port] = text.trimmed() == QLatin1String("*IDN?")
+            m_moduleReply[port] = text.trimmed() == latin1(Kc::identify())
                                       ? line(moduleIdnLocked(port))
                                       : QByteArray();
         }
         return true;
     }
-    if (header == QLatin1String("CAPT:FRAM")) {
+    if (is(header, Key::Frame)) {
         const int n = args.toInt(&ok);
         if (ok) {
             m_usbFrame = captureFrameLocked(n);
@@ -400,73 +416,73 @@ bool VirtualKit::applySetting(const QString &header, const QString &args)
         }
         return true;
     }
-    if (header == QLatin1String("*RST")) {
+    if (is(header, Key::Reset)) {
         m_sweep = SimSweep();
         m_catalogue = SimCatalogue();
         return true;
     }
-    return header == QLatin1String("*CLS");
+    return is(header, Key::ClearStatus);
 }
 
 QByteArray VirtualKit::usbQuery(const QString &header, const QString &args)
 {
     Q_UNUSED(args);
-    if (header == QLatin1String("CAPT:FRAM?"))
+    if (asks(header, Key::Frame))
         return frameReplyLocked();
-    if (header == QLatin1String("*IDN?"))
+    if (asks(header, Key::Identify))
         return line(
             QStringLiteral("%1,%2,%3,%4").arg(manufacturer(), model(), m_serial, m_version));
-    if (header == QLatin1String("SWEEP:FREQSTAR?"))
+    if (asks(header, Key::StartFreq))
         return line(number(m_sweep.startGHz));
-    if (header == QLatin1String("SWEEP:FREQSTOP?"))
+    if (asks(header, Key::StopFreq))
         return line(number(m_sweep.stopGHz));
-    if (header == QLatin1String("SWEEP:RAMPTIME?"))
+    if (asks(header, Key::RampTime))
         return line(number(m_sweep.rampMs));
-    if (header == QLatin1String("SWEEP:TYPE?"))
+    if (asks(header, Key::SweepType))
         return line(QString::number(m_sweep.type));
-    if (header == QLatin1String("POWE:RF?"))
+    if (asks(header, Key::RfPower))
         return line(QString::number(m_sweep.rfOn ? 1 : 0));
-    if (header == QLatin1String("SYST:FIRMID?"))
+    if (asks(header, Key::FirmwareId))
         return line(m_firmwareId);
-    if (header == QLatin1String("SYST:MODU?"))
+    if (asks(header, Key::Modules))
         return line(QString::number(m_modules.portMask));
-    if (header == QLatin1String("SYST:FIRM?"))
+    if (asks(header, Key::Firmware))
         return line(m_version);
-    if (header == QLatin1String("SYST:TIME?"))
+    if (asks(header, Key::Time))
         return line(QString::number(nowSecondsLocked(), 'f', 3));
-    if (header == QLatin1String("SYST:TEMP?"))
+    if (asks(header, Key::Temperatures))
         return line(joinNumbers(m_catalogue.temperaturesC));
-    if (header == QLatin1String("SYST:CURR?")) {
+    if (asks(header, Key::Currents)) {
         QList<int> currents = m_catalogue.currentsMa;
         if (!m_catalogue.systemPower)
             std::fill(currents.begin(), currents.end(), 0);
         return line(joinNumbers(currents));
     }
-    if (header == QLatin1String("SYST:MODULESTATUS?")) {
+    if (asks(header, Key::ModuleStatus)) {
         QList<int> status;
         for (int p = 0; p < 4; ++p)
             status << (m_modules.portMask >> p & 1);
         return line(joinNumbers(status));
     }
-    if (header == QLatin1String("SYST:ATTN?"))
+    if (asks(header, Key::Attenuators))
         return line(joinNumbers(m_catalogue.attenuators));
-    if (header == QLatin1String("LCD:LCD?"))
+    if (asks(header, Key::Lcd))
         return line(QString::number(m_modules.lcdPresent ? 1 : 0));
-    if (header == QLatin1String("LCD:SERNUM?") && m_modules.lcdPresent)
+    if (asks(header, Key::LcdSerial) && m_modules.lcdPresent)
         return line(m_modules.lcdSerial);
-    if (header == QLatin1String("LCD:VERS?") && m_modules.lcdPresent)
+    if (asks(header, Key::LcdVersion) && m_modules.lcdPresent)
         return line(m_modules.lcdVersion);
-    if (header == QLatin1String("SYST:ALTERA?"))
+    if (asks(header, Key::Fpga))
         return line(m_modules.fpgaPresent ? m_modules.fpgaCode : QStringLiteral("0"));
 
-    // Per-port queries: "SYST:READSTR:p?" and "SYST:FIRMID:p?".
-    static const QRegularExpression portQuery(QStringLiteral("^SYST:(READSTR|FIRMID):([0-3])\\?$"));
-    const QRegularExpressionMatch m = portQuery.match(header);
-    if (m.hasMatch()) {
-        const int port = m.captured(2).toInt();
+    // Per-port queries: what a module answered, and its firmware ID.
+    const std::optional<int> readPort = portOf(header, Key::ModuleRead, true);
+    const std::optional<int> idPort = portOf(header, Key::FirmwareId, true);
+    if ((readPort && *readPort < 4) || (idPort && *idPort < 4)) {
+        const int port = readPort ? *readPort : *idPort;
         if (!(m_modules.portMask >> port & 1))
             return {};
-        if (m.captured(1) == QLatin1String("READSTR")) {
+        if (readPort) {
             const QByteArray reply = m_moduleReply[port];
             m_moduleReply[port].clear();
             return reply;
@@ -548,7 +564,7 @@ QByteArray VirtualKit::handleUsbCommand(const QByteArray &message)
     m_lastUsbDelayMs = std::max(0, m_faults.lateReplyMs);
     record(SimChannel::Usb, message);
     QString header, args;
-    splitCommand(message, header, args);
+    splitCommand(Kc::parseCommand(message.toStdString()), header, args);
     if (applySetting(header, args) || m_faults.noReply)
         return {};
     const QByteArray reply = usbQuery(header, args);
@@ -559,20 +575,21 @@ QByteArray VirtualKit::handleUsbCommand(const QByteArray &message)
 
 QByteArray VirtualKit::btQuery(const QString &header, const QString &args)
 {
-    if (header == QLatin1String("SWEEP:FREQSTAR?"))
-        return btReply("STARTF", number(m_sweep.startGHz));
-    if (header == QLatin1String("SWEEP:FREQSTOP?"))
-        return btReply("STOPF", number(m_sweep.stopGHz));
-    if (header == QLatin1String("SWEEP:RAMPTIME?"))
-        return btReply("RAMP", number(m_sweep.rampMs));
-    if (header == QLatin1String("SWEEP:TYPE?"))
-        return btReply("TYPE", QString::number(m_sweep.type));
-    if (header == QLatin1String("POWE:RF?"))
-        return btReply("RFPOW", QString::number(m_sweep.rfOn ? 1 : 0));
-    if (header == QLatin1String("*IDN?"))
+    if (asks(header, Key::StartFreq))
+        return btReply(Kc::BtTag::StartFreq, number(m_sweep.startGHz));
+    if (asks(header, Key::StopFreq))
+        return btReply(Kc::BtTag::StopFreq, number(m_sweep.stopGHz));
+    if (asks(header, Key::RampTime))
+        return btReply(Kc::BtTag::Ramp, number(m_sweep.rampMs));
+    if (asks(header, Key::SweepType))
+        return btReply(Kc::BtTag::Type, QString::number(m_sweep.type));
+    if (asks(header, Key::RfPower))
+        return btReply(Kc::BtTag::RfPower, QString::number(m_sweep.rfOn ? 1 : 0));
+    if (asks(header, Key::Identify))
         return btReply(
-            "IDN", QStringLiteral("%1,%2,%3,%4").arg(manufacturer(), model(), m_serial, m_version));
-    if (header == QLatin1String("CAPT:STRE")) {
+            Kc::BtTag::Identity,
+            QStringLiteral("%1,%2,%3,%4").arg(manufacturer(), model(), m_serial, m_version));
+    if (is(header, Key::Stream)) {
         bool ok = false;
         const int n = args.toInt(&ok);
         if (!ok)
@@ -584,8 +601,7 @@ QByteArray VirtualKit::btQuery(const QString &header, const QString &args)
 
 QByteArray VirtualKit::encodeBtFrame(const QVector<quint16> &frame, quint8 counter)
 {
-    QByteArray msg =
-        "DATA" + QByteArray::number(counter, 16).rightJustified(2, '0').toUpper() + ':';
+    QByteArray msg = QByteArray::fromStdString(Kc::dataHeader(counter));
     const int headerSize = int(msg.size());
     msg.reserve(headerSize + 2 * frame.size() + 6);
     for (quint16 s : frame) {
@@ -594,13 +610,13 @@ QByteArray VirtualKit::encodeBtFrame(const QVector<quint16> &frame, quint8 count
     }
     // The host cuts messages at the first ":END\r\n"; should the samples spell it, nudge the
     // word that holds it by one count (76 uV, far below the noise) so the frame arrives whole.
-    for (int i = int(msg.indexOf(":END\r\n")); i >= 0;
-         i = int(msg.indexOf(":END\r\n", std::max(0, i - 5)))) {
+    const QByteArray end = QByteArray::fromStdString(std::string(Kc::kReplyEnd));
+    for (int i = int(msg.indexOf(end)); i >= 0; i = int(msg.indexOf(end, std::max(0, i - 5)))) {
         const int j = std::max(i, headerSize) - headerSize;
         const int low = headerSize + (j | 1);
         msg[low] = char(msg[low] ^ 1);
     }
-    return msg + ":END\r\n";
+    return msg + end;
 }
 
 QByteArray VirtualKit::spoilBtFrameLocked(const QByteArray &reply)
@@ -609,7 +625,8 @@ QByteArray VirtualKit::spoilBtFrameLocked(const QByteArray &reply)
         return reply;
     if (m_faults.btFrameFaultFrames > 0)
         --m_faults.btFrameFaultFrames;
-    constexpr int kHeader = 7, kTerminator = 6;
+    constexpr int kHeader = Kc::kDataHeaderBytes;
+    constexpr int kTerminator = int(Kc::kReplyEnd.size());
     const QByteArray header = reply.left(kHeader);
     const QByteArray payload = reply.mid(kHeader, reply.size() - kHeader - kTerminator);
     const QByteArray terminator = reply.right(kTerminator);
@@ -640,13 +657,10 @@ SimBtReply VirtualKit::handleBtCommand(const QByteArray &command)
 {
     QMutexLocker lock(&m_mutex);
     record(SimChannel::Bluetooth, command);
-    QByteArray body = command.trimmed();
-    if (body.endsWith('$'))
-        body.chop(1);
     QString header, args;
-    splitCommand(body, header, args);
+    splitCommand(Kc::parseBtCommand(command.toStdString()), header, args);
     SimBtReply reply;
-    if (header == QLatin1String("CAPT:STRE")) {
+    if (is(header, Key::Stream)) {
         reply.bytes = btQuery(header, args);
     } else if (!applySetting(header, args)) {
         reply.bytes = btQuery(header, args);

@@ -4,6 +4,7 @@
 // and its two command languages (USB text commands, Bluetooth "$" commands). Thread-safe: the
 // Bluetooth server answers on its own thread while tests read the command log on theirs.
 
+#include "kit/KitCommands.h"
 #include "kit/RadarMath.h"
 
 #include <QByteArray>
@@ -124,7 +125,7 @@ class VirtualKit
 {
 public:
     static constexpr int kMaxFrameSamples = 65535;
-    static constexpr int kSamplesPerUsbReply = 31;
+    static constexpr int kSamplesPerUsbReply = KitCommands::kSamplesPerFrameReply;
 
     explicit VirtualKit(const QString &serial = QStringLiteral("SIM0001"));
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kvvlx-sim: one virtual KV7310 on a pseudo-terminal, for the Bluetooth path of the application
 // or any terminal program. The slave path is the first line of standard output.
+#include "kit/KitCommands.h"
 #include "sim/BtPtyServer.h"
 #include "sim/KitOptions.h"
 #include "sim/VirtualKit.h"
@@ -84,11 +85,15 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(KVVLX_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Serves a virtual KV7310 radar kit on a pseudo-terminal and prints the terminal's path on "
-        "the first line. Open that path as the Bluetooth serial port, or talk to it with any "
-        "terminal program (commands end in \"$\", e.g. SWEEP:RAMPTIME?$ or CAPT:STRE 1024$). "
-        "Stop it with Ctrl+C, or with kill and the process id that --background prints."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Serves a virtual KV7310 radar kit on a pseudo-terminal and prints the terminal's path "
+            "on the first line. Open that path as the Bluetooth serial port, or talk to it with "
+            "any terminal program (commands end in \"%1\", e.g. %2 or %3). Stop it with Ctrl+C, "
+            "or with kill and the process id that --background prints.")
+            .arg(QString(QLatin1Char(KitCommands::kBtEnd)),
+                 QString::fromStdString(KitCommands::Bt::terminated(KitCommands::queryRampTime())),
+                 QString::fromStdString(KitCommands::Bt::requestStream(1024))));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("version"), QStringLiteral("Show the program's version.")});
     addKitOptions(parser);

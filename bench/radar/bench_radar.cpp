@@ -4,8 +4,9 @@
 // 1024-sample Collect and Plot over the simulated device against the floor its pauses set.
 
 #include "bench/BenchMain.h"
-#include "link/LinkThread.h"
 #include "dsp/PaddedFft.h"
+#include "kit/KitCommands.h"
+#include "link/LinkThread.h"
 #include "link/usbConnection.h"
 #include "link/usbTMCabstraction.h"
 #include "capture/FrameCapture.h"
@@ -26,9 +27,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <qcustomplot.h>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -378,10 +379,11 @@ void BM_ContinuousCapture(benchmark::State &state)
             continuous.frameMs = double(frameAt.last() - frameAt.first()) / (frameAt.size() - 1);
         qint64 lastCapture = clickAt;
         int started = 0;
+        const QString frameKey = QString::fromStdString(std::string(KitCommands::Key::Frame));
         for (const SimCommandRecord &r : kit->receivedLog()) {
-            if (r.text.startsWith(QLatin1String("CAPT:FRAM")))
+            if (r.text.startsWith(frameKey))
                 lastCapture = qMax(lastCapture, r.atMs);
-            if (r.text.startsWith(QLatin1String("CAPT:FRAM ")))
+            if (r.text.startsWith(frameKey + QLatin1Char(' ')))
                 ++started;
         }
         continuous.stopLatencyMs = double(lastCapture - clickAt);

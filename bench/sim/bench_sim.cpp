@@ -3,6 +3,7 @@
 // of a USB frame and of synthesising samples.
 
 #include "bench/BenchMain.h"
+#include "kit/KitCommands.h"
 #include "sim/BtPtyServer.h"
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"
@@ -52,7 +53,8 @@ void BM_BtStream(benchmark::State &state)
         ::open(server.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     const int n = int(state.range(1));
     for (auto _ : state)
-        if (!exchange(fd, "CAPT:STRE " + QByteArray::number(n) + "$", 7 + 2 * n + 6))
+        if (!exchange(fd, QByteArray::fromStdString(KitCommands::Bt::requestStream(n)),
+                      7 + 2 * n + 6))
             state.SkipWithError("reply did not come");
     ::close(fd);
     state.SetBytesProcessed(state.iterations() * (7 + 2 * n + 6));
@@ -88,11 +90,12 @@ void BM_UsbFrame(benchmark::State &state)
     };
     const int n = int(state.range(0));
     std::uint8_t buf[300];
+    const QByteArray start = QByteArray::fromStdString(KitCommands::requestFrame(n));
+    const QByteArray query = QByteArray::fromStdString(KitCommands::queryFrame());
     for (auto _ : state) {
-        const QByteArray start = "CAPT:FRAM " + QByteArray::number(n);
         send(frame(1, next(), start, quint32(start.size())));
-        for (int q = 0; q < n / 31 + 1; ++q) {
-            send(frame(1, next(), "CAPT:FRAM?", 10));
+        for (int q = 0; q < n / KitCommands::kSamplesPerFrameReply + 1; ++q) {
+            send(frame(1, next(), query, quint32(query.size())));
             send(frame(2, next(), {}, 255));
             int received = 0;
             if (!dev.read(buf, sizeof buf, received))
@@ -133,8 +136,8 @@ int main(int argc, char **argv)
     return kvvlx::bench::runWithRatios(argc, argv, {}, [](const kvvlx::bench::RatioReporter &r) {
         const double paced = r.seconds("BM_BtStream/1/1024/iterations:1");
         if (paced > 0)
-            std::printf(
-                "CAPT:STRE 1024 at 9600 baud: %.3f s for 2061 bytes (the line alone: %.3f s)\n",
-                paced, 2061 * BtPtyServer::secondsPerByte(9600));
+            std::printf("%s at 9600 baud: %.3f s for 2061 bytes (the line alone: %.3f s)\n",
+                        KitCommands::Bt::requestStream(1024).c_str(), paced,
+                        2061 * BtPtyServer::secondsPerByte(9600));
     });
 }

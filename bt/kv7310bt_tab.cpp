@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 enum Page { RawPage, SpectrumPage, RangePage, DopplerPage };
@@ -130,12 +131,45 @@ void kv7310bt_tab::delay()
 
 void kv7310bt_tab::setCommandPause(int ms) { commandPause = qMax(0, ms); }
 
+// The window used to block for its write pause inside the emit, so every wait the tab started
+// after a command began when that pause was over. The window's pause now runs on a timer; the
+// tab holds its waits back until the line is free, which keeps the spacing on the line
+// (write pause + tab pause) and the window live throughout.
+void kv7310bt_tab::setLineBusy(bool busy)
+{
+    lineBusy = busy;
+    if (busy)
+        return;
+    const QHash<QTimer *, int> due = std::exchange(afterLine, {});
+    for (auto it = due.begin(); it != due.end(); ++it)
+        it.key()->start(it.value());
+}
+
+void kv7310bt_tab::startAfterLine(QTimer &timer, int ms)
+{
+    if (lineBusy)
+        afterLine.insert(&timer, ms);
+    else
+        timer.start(ms);
+}
+
+void kv7310bt_tab::stopTimer(QTimer &timer)
+{
+    afterLine.remove(&timer);
+    timer.stop();
+}
+
+bool kv7310bt_tab::timerRunning(const QTimer &timer) const
+{
+    return timer.isActive() || afterLine.contains(const_cast<QTimer *>(&timer));
+}
+
 void kv7310bt_tab::runSteps()
 {
-    while (!stepTimer.isActive() && !pendingSteps.isEmpty()) {
+    while (!timerRunning(stepTimer) && !pendingSteps.isEmpty()) {
         const QString step = pendingSteps.takeFirst();
         if (step.isNull())
-            stepTimer.start(commandPause);
+            startAfterLine(stepTimer, commandPause);
         else
             emit sendBTmsg(step);
     }
@@ -145,7 +179,7 @@ void kv7310bt_tab::runSteps()
     }
 }
 
-bool kv7310bt_tab::stepsBusy() const { return stepTimer.isActive() || !pendingSteps.isEmpty(); }
+bool kv7310bt_tab::stepsBusy() const { return timerRunning(stepTimer) || !pendingSteps.isEmpty(); }
 
 void kv7310bt_tab::continueCapture()
 {
@@ -281,7 +315,8 @@ void kv7310bt_tab::on_collect_btn_clicked()
     requestedSamples = n;
     send(QStringLiteral("CAPT:STRE ") + QString::number(n) + QStringLiteral("$"));
     if (continuousCapture)
-        frameWatchdog.start(timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
+        startAfterLine(frameWatchdog,
+                       timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
     delay();
 }
 
@@ -291,7 +326,7 @@ void kv7310bt_tab::on_continuousCapture_btn_clicked(bool checked)
                                                : QStringLiteral("Start Continuous Capture"));
     continuousCapture = checked;
     if (!checked)
-        frameWatchdog.stop();
+        stopTimer(frameWatchdog);
 }
 
 void kv7310bt_tab::frameOverdue()
@@ -349,12 +384,12 @@ void kv7310bt_tab::seriesStep()
     ++captureCount;
     requestedSamples = numSampleCapture;
     send(QStringLiteral("CAPT:STRE ") + QString::number(numSampleCapture) + QStringLiteral("$"));
-    seriesTimer.start(timerMs(captureInterval * 1000));
+    startAfterLine(seriesTimer, timerMs(captureInterval * 1000));
 }
 
 void kv7310bt_tab::endSeries()
 {
-    seriesTimer.stop();
+    stopTimer(seriesTimer);
     seriesRunning = false;
     seriesAwaiting = -1;
     captureCount = 0;
@@ -544,7 +579,7 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
 {
     qCDebug(lcBt) << msg.size() - BtProtocol::kHeaderBytes - BtProtocol::kTerminatorBytes;
     const int number = ++framesReceived;
-    frameWatchdog.stop();
+    stopTimer(frameWatchdog);
     const BtProtocol::DataCheck check = BtProtocol::checkDataReply(msg, requestedSamples);
     if (!check.ok) {
         // Neither drawn nor saved: a series leaves a gap under this number, continuous capture

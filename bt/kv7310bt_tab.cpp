@@ -105,11 +105,12 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
 
     plotData();
 
-    QTimer::singleShot(1500, this, SLOT(tune()));
-    QTimer::singleShot(100, this, SLOT(update_RFPower()));
-    QTimer::singleShot(1000, this, SLOT(readFreqs()));
-    QTimer::singleShot(300, this, SLOT(readRamptime()));
-    QTimer::singleShot(400, this, SLOT(readSweepType()));
+    const auto at = [](int ms) { return timerMs(ms * startUpTimeScale); };
+    QTimer::singleShot(at(1500), this, SLOT(tune()));
+    QTimer::singleShot(at(100), this, SLOT(update_RFPower()));
+    QTimer::singleShot(at(1000), this, SLOT(readFreqs()));
+    QTimer::singleShot(at(300), this, SLOT(readRamptime()));
+    QTimer::singleShot(at(400), this, SLOT(readSweepType()));
 }
 
 kv7310bt_tab::~kv7310bt_tab() { delete ui; }
@@ -130,6 +131,8 @@ void kv7310bt_tab::delay()
 }
 
 void kv7310bt_tab::setCommandPause(int ms) { commandPause = qMax(0, ms); }
+
+void kv7310bt_tab::setStartUpTimeScale(double scale) { startUpTimeScale = qMax(0.0, scale); }
 
 // The window used to block for its write pause inside the emit, so every wait the tab started
 // after a command began when that pause was over. The window's pause now runs on a timer; the

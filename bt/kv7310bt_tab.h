@@ -36,6 +36,9 @@ public:
 
     // The wait after most commands, 100 ms unless replaced (tests shorten it).
     void setCommandPause(int ms);
+    // Scales the start-up queries' delays of tabs made from now on; 1 unless replaced (tests
+    // shorten them, keeping their order).
+    static void setStartUpTimeScale(double scale);
 
 signals:
     void sendBTmsg(QString msg);
@@ -153,6 +156,7 @@ private:
     QStringList pendingSteps;
     QTimer stepTimer;
     int commandPause = 100;
+    static inline double startUpTimeScale = 1.0;
     // The window's write pause is running; timers to start, with their intervals, once it ends.
     bool lineBusy = false;
     QHash<QTimer *, int> afterLine;

@@ -5,6 +5,7 @@
 #include "app/InteractiveSerialIO.h"
 #include "app/KVserialSetup.h"
 #include "app/MainWindow.h"
+#include "bt/kv7310bt_tab.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -167,6 +168,44 @@ private slots:
         }
         QVERIFY(clock.elapsed() >= 200);
         QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks))); // the event loop ran throughout
+    }
+
+    // A tab command and its wait: the wait starts once the window's pause is over, so
+    // consecutive commands stand write pause + tab pause apart on the line.
+    void tabWaitsFollowTheWritePause()
+    {
+        kv7310bt_tab::setStartUpTimeScale(100); // keep the start-up queries off the line
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        MainWindow window;
+        QSerialPort *port = connectTo(window, pty.slavePath());
+        kv7310bt_tab::setStartUpTimeScale(1);
+        QVERIFY(port && port->isOpen());
+        pty.closeSlave();
+        auto *tab = window.findChild<kv7310bt_tab *>();
+        QVERIFY(tab);
+        tab->findChild<QLineEdit *>(QStringLiteral("startFreq_txt"))->setText("24.05");
+        tab->findChild<QLineEdit *>(QStringLiteral("stopFreq_txt"))->setText("24.2");
+
+        QElapsedTimer clock;
+        clock.start();
+        tab->findChild<QPushButton *>(QStringLiteral("setFreqs_btn"))->click();
+        const QList<QByteArray> expected{"SWEEP:FREQSTAR 24.05$", "SWEEP:FREQSTOP 24.2$",
+                                         "SWEEP:FREQSTOP?$", "SWEEP:FREQSTAR?$"};
+        QList<QByteArray> got;
+        QList<qint64> at;
+        while (got.size() < expected.size() && clock.elapsed() < 3000) {
+            const QByteArray chunk = pty.read(1, 2);
+            if (!chunk.isEmpty()) {
+                got << chunk;
+                at << clock.elapsed();
+            }
+        }
+        QCOMPARE(got, expected);
+        // 100 ms of quiet after the write, then the tab's 100 ms; reads lag by a poll or so.
+        for (int i = 1; i < at.size(); ++i)
+            QVERIFY2(at[i] - at[i - 1] >= 190,
+                     qPrintable(QStringLiteral("%1 ms before %2").arg(at[i] - at[i - 1]).arg(i)));
     }
 
     void vanishedDeviceClosesPortOnceAndStaysQuiet()

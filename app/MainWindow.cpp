@@ -7,6 +7,7 @@
 #include "app/KVserialSetup.h"
 #include "widgets/Logging.h"
 #include "bt/BtFraming.h"
+#include "bt/PacedWriter.h"
 #include "bt/kv7310bt_tab.h"
 #include "link/LinkThread.h"
 #include "link/usbTMCabstraction.h"
@@ -22,7 +23,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QThread>
 
 #include <QTime>
 #include <algorithm>
@@ -55,6 +55,16 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(connSelector, SIGNAL(usbClicked()), this, SLOT(configureUSB()));
 
     showStatus(QStringLiteral("Not connected"));
+
+    writer = new PacedWriter(this);
+    writer->setSink([this](const QByteArray &bytes) {
+        if (!port || !port->isOpen())
+            return;
+        port->write(bytes);
+        // The port buffers writes until the event loop runs; push the bytes out now so the
+        // pause really lies between this message and the next on the line.
+        port->flush();
+    });
 
     console = new InteractiveSerialIO();
     connect(console, SIGNAL(sendMsg(QString)), this, SLOT(sendMsg(QString)));
@@ -218,6 +228,7 @@ bool MainWindow::openBTport()
     ui->activityTabs_tab->addTab(tab, QStringLiteral("VLX BT"));
     connect(this, SIGNAL(msgReceived(QByteArray)), tab, SLOT(parseBTmsg(QByteArray)));
     connect(tab, SIGNAL(sendBTmsg(QString)), this, SLOT(sendMsg(QString)));
+    connect(writer, &PacedWriter::busyChanged, tab, &kv7310bt_tab::setLineBusy);
     connect(tab, SIGNAL(errorMessage(QString)), this, SLOT(showError(QString)));
     ui->activityTabs_tab->addTab(console, QStringLiteral("I/O"));
     showStatus(QStringLiteral("Connected over BT"));
@@ -273,17 +284,9 @@ void MainWindow::reconnectBT()
     showStatus(QStringLiteral("Connected over BT"));
 }
 
-void MainWindow::sendMsg(QString msg)
-{
-    if (port && port->isOpen()) {
-        port->write(msg.toUtf8());
-        // The port buffers writes until the event loop runs; push the bytes out now so the
-        // pause below really lies between this command and the next on the line.
-        port->flush();
-    }
-    // Paces commands for the kit's serial link.
-    QThread::msleep(100);
-}
+void MainWindow::sendMsg(QString msg) { writer->write(msg.toUtf8()); }
+
+void MainWindow::setWritePause(int ms) { writer->setPause(ms); }
 
 void MainWindow::raiseSerSetup()
 {

@@ -11,6 +11,7 @@ class DeviceConnectionSelector;
 class QAction;
 class InteractiveSerialIO;
 class KVserialSetup;
+class PacedWriter;
 class QPushButton;
 class usbTMCabstraction;
 
@@ -25,6 +26,10 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // The quiet time after every write to the Bluetooth port, 100 ms unless replaced (tests
+    // shorten it).
+    void setWritePause(int ms);
 
 signals:
     void msgReceived(QByteArray msg);
@@ -63,6 +68,7 @@ private:
     usbTMCabstraction *usb = nullptr;
     DeviceConnectionSelector *connSelector = nullptr;
     QByteArray rxBuffer;
+    PacedWriter *writer = nullptr; // what the tab and the console send, in order, paced
     bool usbSearchRunning = false; // discovery runs on the link thread; one at a time
     // Shown in the status bar while the Bluetooth port has vanished: opens it again by name.
     QPushButton *reconnect_btn = nullptr;

@@ -21,6 +21,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 namespace Kc = KitCommands;
@@ -113,11 +114,12 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
 
     plotData();
 
-    QTimer::singleShot(1500, this, SLOT(tune()));
-    QTimer::singleShot(100, this, SLOT(update_RFPower()));
-    QTimer::singleShot(1000, this, SLOT(readFreqs()));
-    QTimer::singleShot(300, this, SLOT(readRamptime()));
-    QTimer::singleShot(400, this, SLOT(readSweepType()));
+    const auto at = [](int ms) { return timerMs(ms * startUpTimeScale); };
+    QTimer::singleShot(at(1500), this, SLOT(tune()));
+    QTimer::singleShot(at(100), this, SLOT(update_RFPower()));
+    QTimer::singleShot(at(1000), this, SLOT(readFreqs()));
+    QTimer::singleShot(at(300), this, SLOT(readRamptime()));
+    QTimer::singleShot(at(400), this, SLOT(readSweepType()));
 }
 
 kv7310bt_tab::~kv7310bt_tab() { delete ui; }
@@ -139,12 +141,47 @@ void kv7310bt_tab::delay()
 
 void kv7310bt_tab::setCommandPause(int ms) { commandPause = qMax(0, ms); }
 
+void kv7310bt_tab::setStartUpTimeScale(double scale) { startUpTimeScale = qMax(0.0, scale); }
+
+// The window used to block for its write pause inside the emit, so every wait the tab started
+// after a command began when that pause was over. The window's pause now runs on a timer; the
+// tab holds its waits back until the line is free, which keeps the spacing on the line
+// (write pause + tab pause) and the window live throughout.
+void kv7310bt_tab::setLineBusy(bool busy)
+{
+    lineBusy = busy;
+    if (busy)
+        return;
+    const QHash<QTimer *, int> due = std::exchange(afterLine, {});
+    for (auto it = due.begin(); it != due.end(); ++it)
+        it.key()->start(it.value());
+}
+
+void kv7310bt_tab::startAfterLine(QTimer &timer, int ms)
+{
+    if (lineBusy)
+        afterLine.insert(&timer, ms);
+    else
+        timer.start(ms);
+}
+
+void kv7310bt_tab::stopTimer(QTimer &timer)
+{
+    afterLine.remove(&timer);
+    timer.stop();
+}
+
+bool kv7310bt_tab::timerRunning(const QTimer &timer) const
+{
+    return timer.isActive() || afterLine.contains(const_cast<QTimer *>(&timer));
+}
+
 void kv7310bt_tab::runSteps()
 {
-    while (!stepTimer.isActive() && !pendingSteps.isEmpty()) {
+    while (!timerRunning(stepTimer) && !pendingSteps.isEmpty()) {
         const QString step = pendingSteps.takeFirst();
         if (step.isNull())
-            stepTimer.start(commandPause);
+            startAfterLine(stepTimer, commandPause);
         else
             emit sendBTmsg(step);
     }
@@ -154,7 +191,7 @@ void kv7310bt_tab::runSteps()
     }
 }
 
-bool kv7310bt_tab::stepsBusy() const { return stepTimer.isActive() || !pendingSteps.isEmpty(); }
+bool kv7310bt_tab::stepsBusy() const { return timerRunning(stepTimer) || !pendingSteps.isEmpty(); }
 
 void kv7310bt_tab::continueCapture()
 {
@@ -289,7 +326,8 @@ void kv7310bt_tab::on_collect_btn_clicked()
     requestedSamples = n;
     send(QString::fromStdString(Kc::Bt::requestStream(n)));
     if (continuousCapture)
-        frameWatchdog.start(timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
+        startAfterLine(frameWatchdog,
+                       timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
     delay();
 }
 
@@ -299,7 +337,7 @@ void kv7310bt_tab::on_continuousCapture_btn_clicked(bool checked)
                                                : QStringLiteral("Start Continuous Capture"));
     continuousCapture = checked;
     if (!checked)
-        frameWatchdog.stop();
+        stopTimer(frameWatchdog);
 }
 
 void kv7310bt_tab::frameOverdue()
@@ -357,12 +395,12 @@ void kv7310bt_tab::seriesStep()
     ++captureCount;
     requestedSamples = numSampleCapture;
     send(QString::fromStdString(Kc::Bt::requestStream(numSampleCapture)));
-    seriesTimer.start(timerMs(captureInterval * 1000));
+    startAfterLine(seriesTimer, timerMs(captureInterval * 1000));
 }
 
 void kv7310bt_tab::endSeries()
 {
-    seriesTimer.stop();
+    stopTimer(seriesTimer);
     seriesRunning = false;
     seriesAwaiting = -1;
     captureCount = 0;
@@ -552,7 +590,7 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
 {
     qCDebug(lcBt) << msg.size() - BtProtocol::kHeaderBytes - BtProtocol::kTerminatorBytes;
     const int number = ++framesReceived;
-    frameWatchdog.stop();
+    stopTimer(frameWatchdog);
     const BtProtocol::DataCheck check = BtProtocol::checkDataReply(msg, requestedSamples);
     if (!check.ok) {
         // Neither drawn nor saved: a series leaves a gap under this number, continuous capture

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QString>
 #include <QTimer>
 #include <QVector>
@@ -35,6 +36,9 @@ public:
 
     // The wait after most commands, 100 ms unless replaced (tests shorten it).
     void setCommandPause(int ms);
+    // Scales the start-up queries' delays of tabs made from now on; 1 unless replaced (tests
+    // shorten them, keeping their order).
+    static void setStartUpTimeScale(double scale);
 
 signals:
     void sendBTmsg(QString msg);
@@ -44,6 +48,9 @@ signals:
 
 public slots:
     void parseBTmsg(QByteArray msg);
+    // The window tells when its write pause starts and ends; the tab's own waits after a command
+    // begin only once the line is free again.
+    void setLineBusy(bool busy);
 
 private slots:
     void on_setFreqs_btn_clicked();
@@ -87,6 +94,9 @@ private slots:
 private:
     void delay();
     bool stepsBusy() const;
+    void startAfterLine(QTimer &timer, int ms);
+    void stopTimer(QTimer &timer);
+    bool timerRunning(const QTimer &timer) const;
     void plotData();
     void resetAxes(int page);
     void send(const QString &command);
@@ -146,6 +156,10 @@ private:
     QStringList pendingSteps;
     QTimer stepTimer;
     int commandPause = 100;
+    static inline double startUpTimeScale = 1.0;
+    // The window's write pause is running; timers to start, with their intervals, once it ends.
+    bool lineBusy = false;
+    QHash<QTimer *, int> afterLine;
     // A frame arrived during a wait: the next capture follows once the waits are over.
     bool captureAfterDelay = false;
 

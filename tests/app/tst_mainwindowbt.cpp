@@ -5,6 +5,7 @@
 #include "app/InteractiveSerialIO.h"
 #include "app/KVserialSetup.h"
 #include "app/MainWindow.h"
+#include "bt/kv7310bt_tab.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTimer>
 #include <QtTest>
 
 #include "support/TopLevel.h"
@@ -108,11 +110,102 @@ private slots:
 
         auto *line = console->findChild<QLineEdit *>(QStringLiteral("send_txt"));
         line->setText(QStringLiteral("SWEEP:TYPE?$"));
-        QElapsedTimer sent;
-        sent.start();
         QTest::keyClick(line, Qt::Key_Return);
-        QVERIFY(sent.elapsed() >= 100); // every write is followed by the link's pause
         QCOMPARE(pty.read(12), QByteArray("SWEEP:TYPE?$"));
+    }
+
+    // Each write is followed by 100 ms in which the window writes nothing, yet it stays live.
+    void writesArePacedWithoutFreezingTheWindow()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        MainWindow window;
+        QSerialPort *port = connectTo(window, pty.slavePath());
+        QVERIFY(port && port->isOpen());
+        pty.closeSlave();
+
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(5);
+
+        const QStringList sent{"SWEEP:FREQSTAR 24.05$", "SWEEP:STOP$", "CAPT:STRE 64$"};
+        QElapsedTimer clock;
+        clock.start();
+        for (const QString &m : sent)
+            window.sendMsg(m);
+        QVERIFY2(clock.elapsed() < 50, "sendMsg returned only after the pause");
+
+        // The tab's start-up queries share the line; every write arrives on its own.
+        struct Chunk
+        {
+            qint64 atMs;
+            QByteArray bytes;
+        };
+        QList<Chunk> chunks;
+        QByteArray all;
+        while (!all.contains(sent.last().toUtf8()) && clock.elapsed() < 3000) {
+            QByteArray got = pty.read(1, 2);
+            if (!got.isEmpty()) {
+                chunks.append({clock.elapsed(), got});
+                all += got;
+            }
+        }
+        QVERIFY2(all.contains(sent.last().toUtf8()), all.constData());
+        QVERIFY(all.startsWith(sent.first().toUtf8()));
+        qsizetype from = 0;
+        for (const QString &m : sent) {
+            const qsizetype at = all.indexOf(m.toUtf8(), from);
+            QVERIFY2(at >= from, qPrintable(m));
+            from = at + m.size();
+        }
+        for (qsizetype i = 1; i < chunks.size(); ++i) {
+            QVERIFY2(chunks[i - 1].bytes.endsWith('$') && chunks[i - 1].bytes.count('$') == 1,
+                     chunks[i - 1].bytes.constData()); // one write per read: nothing bunched
+            // Read times lag the writes by up to one poll (a few ms).
+            QVERIFY2(chunks[i].atMs - chunks[i - 1].atMs >= 90,
+                     qPrintable(QStringLiteral("%1 ms").arg(chunks[i].atMs - chunks[i - 1].atMs)));
+        }
+        QVERIFY(clock.elapsed() >= 200);
+        QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks))); // the event loop ran throughout
+    }
+
+    // A tab command and its wait: the wait starts once the window's pause is over, so
+    // consecutive commands stand write pause + tab pause apart on the line.
+    void tabWaitsFollowTheWritePause()
+    {
+        kv7310bt_tab::setStartUpTimeScale(100); // keep the start-up queries off the line
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        MainWindow window;
+        QSerialPort *port = connectTo(window, pty.slavePath());
+        kv7310bt_tab::setStartUpTimeScale(1);
+        QVERIFY(port && port->isOpen());
+        pty.closeSlave();
+        auto *tab = window.findChild<kv7310bt_tab *>();
+        QVERIFY(tab);
+        tab->findChild<QLineEdit *>(QStringLiteral("startFreq_txt"))->setText("24.05");
+        tab->findChild<QLineEdit *>(QStringLiteral("stopFreq_txt"))->setText("24.2");
+
+        QElapsedTimer clock;
+        clock.start();
+        tab->findChild<QPushButton *>(QStringLiteral("setFreqs_btn"))->click();
+        const QList<QByteArray> expected{"SWEEP:FREQSTAR 24.05$", "SWEEP:FREQSTOP 24.2$",
+                                         "SWEEP:FREQSTOP?$", "SWEEP:FREQSTAR?$"};
+        QList<QByteArray> got;
+        QList<qint64> at;
+        while (got.size() < expected.size() && clock.elapsed() < 3000) {
+            const QByteArray chunk = pty.read(1, 2);
+            if (!chunk.isEmpty()) {
+                got << chunk;
+                at << clock.elapsed();
+            }
+        }
+        QCOMPARE(got, expected);
+        // 100 ms of quiet after the write, then the tab's 100 ms; reads lag by a poll or so.
+        for (int i = 1; i < at.size(); ++i)
+            QVERIFY2(at[i] - at[i - 1] >= 190,
+                     qPrintable(QStringLiteral("%1 ms before %2").arg(at[i] - at[i - 1]).arg(i)));
     }
 
     void vanishedDeviceClosesPortOnceAndStaysQuiet()

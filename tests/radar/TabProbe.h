@@ -31,8 +31,6 @@ struct TR7310_tabProbe
     bool continuousCapture() const { return t.continuousCapture; }
     bool collectionRunning() const { return t.collectionRunning; }
     bool rfOn() const { return t.rfOn; }
-    double samplePeriod() const { return t.samplePeriod; }
-    double sampleRate() const { return t.sampleRate; }
     double maxRange() const { return t.maxRange; }
     int rawTimeColumn() const { return t.rawTimeColumn; }
     int vsTimeColumn() const { return t.vsTimeColumn; }

@@ -124,8 +124,9 @@ void TabPlotsTest::rangeAndSpectrumPeaksAtTheTarget()
     QCOMPARE(range->graph(0)->data()->size(), 7 * n / 2);
     QVERIFY2(qAbs(peakKey(range) - 2.0) <= binM, qPrintable(QString::number(peakKey(range))));
     // The first range plot resets the axes to the whole profile.
-    QCOMPARE(p.maxRange(), (7 * n / 2 - 1) * binHz * 3e8 / k);
-    expectRange(range->xAxis->range(), 0, p.maxRange());
+    const double lastBinM = (7 * n / 2 - 1) * binHz * 3e8 / k;
+    QCOMPARE(p.maxRange(), lastBinM);
+    expectRange(range->xAxis->range(), 0, lastBinM);
     expectRange(range->yAxis->range(), -120, 0);
 
     // The zero bin takes its neighbour's value.
@@ -434,7 +435,8 @@ void TabPlotsTest::resetButtons()
     p.plot();
     expectRange(range->xAxis->range(), 1, 2); // reset automatically only once
     p.click("resetRangeAxes_btn");
-    expectRange(range->xAxis->range(), 0, p.maxRange());
+    // The last bin of 512 samples padded to 3584: 1791 bins of 20 kHz / 3584, at 0.25 GHz/ms.
+    expectRange(range->xAxis->range(), 0, 1791 * (20000.0 / 3584) * 3e8 / 5e11);
 
     p.showPage(4);
     QCustomPlot *rawTime = p.plotWidget("rawTime_wdgt");

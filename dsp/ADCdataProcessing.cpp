@@ -39,28 +39,28 @@ QPair<QVector<double>, QVector<double>> ADCdataProcessing::FFT_data(QVector<doub
     // would hold the values; sizes the engine does not transform come back as they are.
     const int n = int(samples.size()), h = n / 2;
     const double *x = samples.constData();
-    fftw_complex *in = kvvlx::fft::buffer(0);
-    const fftw_complex *out = kvvlx::fft::buffer(1);
-    bool transformed = n >= 2 && n <= A_fft_max_size;
-    for (int k = 0; transformed && k < n; ++k) {
+    fftw_complex *in = kvvlx::fft::buffer(0), *out = kvvlx::fft::buffer(1);
+    const bool transform = n >= 2 && n <= A_fft_max_size;
+    for (int k = 0; transform && k < n; ++k) {
         in[k][0] = float(x[k]);
         in[k][1] = 0.0;
     }
-    transformed = transformed && kvvlx::fft::execute(n, 1);
-    QVector<double> reVector(n), imVector(n);
-    double *re = reVector.data(), *im = imVector.data();
+    const bool transformed = transform && kvvlx::fft::execute(n, 1);
+    QVector<double> re(n), im(n);
+    double *reAt = re.data(), *imAt = im.data();
     const double r = 1.0 / n;
-    auto put = [&](int to, int from) { // bin from goes where swap_halves puts it
-        re[to] = float(transformed ? out[from][0] * r : x[from]);
-        im[to] = transformed ? float(out[from][1] * r) : 0.0;
+    auto put = [&](int k) {
+        *reAt++ = float(transformed ? out[k][0] * r : x[k]);
+        *imAt++ = transformed ? float(out[k][1] * r) : 0.0;
     };
-    for (int j = 0; j < h; ++j) {
-        put(j, h + j);
-        put(h + j, j);
-    }
+    // In the order swap_halves leaves the bins: h ... 2h-1, 0 ... h-1, an odd last one.
+    for (int k = h; k < 2 * h; ++k)
+        put(k);
+    for (int k = 0; k < h; ++k)
+        put(k);
     if (n % 2)
-        put(n - 1, n - 1);
-    return {reVector, imVector};
+        put(n - 1);
+    return {re, im};
 }
 
 QVector<double> ADCdataProcessing::complex_mag(QPair<QVector<double>, QVector<double>> data)

@@ -6,34 +6,29 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
 struct PlanSlot
 {
     int size = 0;
-    fftw_plan plans[2] = {}; // forward, inverse; null until created
+    fftw_plan plans[2] = {}; // forward, inverse; null until first used
 };
 
-// The sizes the plots and the matched filter use most come first; the other slots are claimed in
+// The sizes the plots and the matched filter use most are preset; the other slots are claimed in
 // order of first use and never released.
-PlanSlot planTable[kvvlx::fft::planSlots] = {
-    {32},   {64},    {128},   {256},   {512},    {1024},   {2048},   {4096},
-    {8192}, {16384}, {32768}, {65536}, {131072}, {262144}, {524288},
-};
-
+PlanSlot planTable[64] = {{32},   {64},    {128},   {256},   {512},    {1024},   {2048},  {4096},
+                          {8192}, {16384}, {32768}, {65536}, {131072}, {262144}, {524288}};
 fftw_complex *buffers[2];
 
 } // namespace
 
-namespace kvvlx::fft {
-
-fftw_complex *buffer(int which)
+fftw_complex *kvvlx::fft::buffer(int which)
 {
     for (int i = 0; i < 2; ++i) {
         if (!buffers[i])
-            buffers[i] = static_cast<fftw_complex *>(
-                fftw_malloc(size_t(A_fft_max_size) * sizeof(fftw_complex))); // 8,388,608 bytes
+            buffers[i] = fftw_alloc_complex(size_t(A_fft_max_size)); // 8,388,608 bytes
         if (!buffers[i]) {
             std::printf("A_fft: failed to fftw_malloc %s with max FFT size=%d\n",
                         i == 0 ? "in" : "out", A_fft_max_size);
@@ -44,13 +39,12 @@ fftw_complex *buffer(int which)
     return buffers[which];
 }
 
-bool execute(int size, int direction)
+bool kvvlx::fft::execute(int size, int direction)
 {
     buffer(0);
     auto slot = std::find_if(std::begin(planTable), std::end(planTable),
                              [size](const PlanSlot &s) { return s.size == size || s.size == 0; });
-    // With the table full a size still gets its transform, from a plan made for this call only,
-    // rather than silently none.
+    // With the table full a size still gets its transform, from a plan made for this call only.
     fftw_plan once = nullptr, *plan = &once;
     if (slot == std::end(planTable)) {
         std::printf("A_fft: unable to create tracked plan for FFT size %d\n", size);
@@ -70,17 +64,6 @@ bool execute(int size, int direction)
         fftw_destroy_plan(once);
     return true;
 }
-
-std::vector<int> trackedSizes()
-{
-    std::vector<int> sizes;
-    for (const PlanSlot &slot : planTable)
-        if (slot.size != 0)
-            sizes.push_back(slot.size);
-    return sizes;
-}
-
-} // namespace kvvlx::fft
 
 void A_fft(ComplexSample *data, int size, int direction)
 {

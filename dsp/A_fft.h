@@ -2,19 +2,16 @@
 #pragma once
 
 // In-place complex FFT of single-precision arrays, computed by FFTW in double precision through two
-// shared 8 MB buffers and a table of tracked plans. Not re-entrant: every caller runs on the GUI
-// thread. The forward transform is scaled by 1/N, the inverse is not.
+// shared 8 MB buffers and a table of 64 tracked plan sizes. Not re-entrant: every caller runs on
+// the GUI thread. The forward transform is scaled by 1/N, the inverse is not.
 
 #include <fftw3.h>
-
-#include <vector>
 
 class QMutex;
 
 struct ComplexSample
 {
-    float re;
-    float im;
+    float re, im;
 };
 
 constexpr int A_fft_max_size = 524288; // 2^19 complex values fill one buffer
@@ -30,15 +27,11 @@ void swap_halves(ComplexSample *data, int size);
 // Process-wide lock that the matched filter holds around its inverse transform.
 QMutex &A_fft_mutex();
 
-// The engine's insides, for FFT_data, which fills and reads the buffers from its double vectors.
+// For FFT_data, which fills and reads the buffers from its double vectors. buffer(0) is the input,
+// buffer(1) the output; execute() is the unscaled transform of the first size (2 ...
+// A_fft_max_size) inputs into the output with the plan of that size and direction, false if FFTW
+// could make none. If the buffers cannot be allocated the process says so and exits with status 1.
 namespace kvvlx::fft {
-constexpr int planSlots = 64;
-// Shared buffer 0 (input) or 1 (output); if the buffers cannot be allocated the process says so
-// and exits with status 1.
 fftw_complex *buffer(int which);
-// Unscaled transform of the first size (2 ... A_fft_max_size) input values into the output buffer
-// with the tracked plan of that size and direction; false if FFTW could make no plan.
 bool execute(int size, int direction);
-// Sizes of the occupied slots of the plan table, in slot order.
-std::vector<int> trackedSizes();
 } // namespace kvvlx::fft

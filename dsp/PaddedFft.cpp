@@ -59,17 +59,16 @@ QVector<double> paddedSpectrum(const QVector<double> &w, SpectrumWindow window)
     if (!p.plan)
         return {};
     const double mean = std::accumulate(w.begin(), w.end(), 0.0) / n;
-    double gain = 0.0;
-    for (int k = 0; k < n; ++k) {
-        const double g = weight(window, k, n);
-        p.in[k] = (w[k] - mean) * g;
-        gain += g;
+    double gain = 1.0; // the window's mean, by which it is divided so that a tone keeps its height
+    if (window != SpectrumWindow::None) {
+        gain = 0.0;
+        for (int k = 0; k < n; ++k)
+            gain += weight(window, k, n) / n;
     }
-    gain /= n;
     // Samples and bins are rounded to single precision as the FFT engine's samples are, so that
     // this equals the FFT_data, complex_mag and dB chain on the padded frame.
     for (int k = 0; k < n; ++k)
-        p.in[k] = float(p.in[k] / gain);
+        p.in[k] = float((w[k] - mean) * weight(window, k, n) / gain);
     fftw_execute(p.plan);
 
     QVector<double> spectrum(L / 2);

@@ -40,12 +40,13 @@ QPair<QVector<double>, QVector<double>> ADCdataProcessing::FFT_data(QVector<doub
     const int n = int(samples.size()), h = n / 2;
     const double *x = samples.constData();
     fftw_complex *in = kvvlx::fft::buffer(0), *out = kvvlx::fft::buffer(1);
-    const bool transform = n >= 2 && n <= A_fft_max_size;
-    for (int k = 0; transform && k < n; ++k) {
+    const bool transformed = n >= 2 && n <= A_fft_max_size;
+    for (int k = 0; transformed && k < n; ++k) {
         in[k][0] = float(x[k]);
         in[k][1] = 0.0;
     }
-    const bool transformed = transform && kvvlx::fft::execute(n, 1);
+    if (transformed)
+        kvvlx::fft::execute(n, 1);
     QVector<double> re(n), im(n);
     double *reAt = re.data(), *imAt = im.data();
     const double r = 1.0 / n;
@@ -148,7 +149,7 @@ QVector<double> ADCdataProcessing::load_dat_file(QString filename)
 {
     emit status(QStringLiteral("Loading Data..."));
     QFile file(filename);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly))
         return QVector<double>{-1.0};
     const quint64 size = quint64(file.size());
     maxFileSize = std::max(maxFileSize, size);

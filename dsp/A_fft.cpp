@@ -39,7 +39,7 @@ fftw_complex *kvvlx::fft::buffer(int which)
     return buffers[which];
 }
 
-bool kvvlx::fft::execute(int size, int direction)
+void kvvlx::fft::execute(int size, int direction)
 {
     buffer(0);
     auto slot = std::find_if(std::begin(planTable), std::end(planTable),
@@ -53,16 +53,14 @@ bool kvvlx::fft::execute(int size, int direction)
         slot->size = size;
         plan = &slot->plans[direction == 1 ? 0 : 1];
     }
-    // FFTW_ESTIMATE does not touch the buffers while planning, so the data copied in survives.
+    // FFTW_ESTIMATE does not touch the buffers while planning (nor fails), so the data copied in
+    // survives.
     if (!*plan)
         *plan = fftw_plan_dft_1d(size, buffers[0], buffers[1],
                                  direction == 1 ? FFTW_FORWARD : FFTW_BACKWARD, FFTW_ESTIMATE);
-    if (!*plan)
-        return false;
     fftw_execute(*plan);
     if (once)
         fftw_destroy_plan(once);
-    return true;
 }
 
 void A_fft(ComplexSample *data, int size, int direction)
@@ -74,8 +72,7 @@ void A_fft(ComplexSample *data, int size, int direction)
         in[k][0] = data[k].re;
         in[k][1] = data[k].im;
     }
-    if (!kvvlx::fft::execute(size, direction))
-        return;
+    kvvlx::fft::execute(size, direction);
     const double scale = direction == 1 ? 1.0 / size : 1.0;
     for (int k = 0; k < size; ++k)
         data[k] = {float(out[k][0] * scale), float(out[k][1] * scale)};

@@ -28,10 +28,10 @@ void swap_halves(ComplexSample *data, int size);
 QMutex &A_fft_mutex();
 
 // For FFT_data, which fills and reads the buffers from its double vectors. buffer(0) is the input,
-// buffer(1) the output; execute() is the unscaled transform of the first size (2 ...
-// A_fft_max_size) inputs into the output with the plan of that size and direction, false if FFTW
-// could make none. If the buffers cannot be allocated the process says so and exits with status 1.
+// buffer(1) the output (if they cannot be allocated the process says so and exits with status 1);
+// execute() is the unscaled transform of the first size (2 ... A_fft_max_size) inputs into the
+// output with the plan of that size and direction.
 namespace kvvlx::fft {
 fftw_complex *buffer(int which);
-bool execute(int size, int direction);
+void execute(int size, int direction);
 } // namespace kvvlx::fft

@@ -127,9 +127,8 @@ QList<QVector<double>> ADCdataProcessing::range_doppler(QList<QVector<double>> d
     QList<QVector<double>> profiles, map;
     for (int i = 0; i < n; ++i) {
         profiles.append(mf(data[i], reference));
+        bins = std::min(bins, data[i].size()); // the shortest pulse
         emit progress(100 * i / n);
-        if (i + 1 < n)
-            bins = std::min(bins, data[i + 1].size());
     }
     emit status(QStringLiteral("Performing FFT Across Range Bins..."));
     QVector<double> column(n);

@@ -2,7 +2,7 @@
 #include "dsp/ADCdataProcessing.h"
 
 #include "dsp/A_fft.h"
-#include "dsp/Decibels.h"
+#include "dsp/PaddedFft.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -10,6 +10,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -17,10 +18,10 @@ Q_LOGGING_CATEGORY(lcDsp, "kvvlx.dsp", QtInfoMsg)
 
 // One diagnostic dump of the matched filter, "re,im" per line; a file that cannot be opened is
 // skipped and the filter carries on.
-void writeDiagnostic(const QString &name, const std::vector<ComplexSample> &values)
+void writeDiagnostic(const char *name, const std::vector<ComplexSample> &values)
 {
     qCDebug(lcDsp) << name;
-    QFile file(name);
+    QFile file(QString::fromLatin1(name));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
     QTextStream out(&file);
@@ -34,59 +35,50 @@ ADCdataProcessing::ADCdataProcessing(const QString &, QObject *parent) : QObject
 
 QPair<QVector<double>, QVector<double>> ADCdataProcessing::FFT_data(QVector<double> samples)
 {
-    const int n = int(samples.size()), h = n / 2;
-    // Calls put(to, from) in the order swap_halves leaves: the halves trade places, an odd last
-    // element stays.
-    auto swapHalves = [n, h](auto put) {
-        for (int j = 0; j < h; ++j) {
-            put(j, h + j);
-            put(h + j, j);
-        }
-        if (n % 2)
-            put(n - 1, n - 1);
-    };
-    const double *x = samples.constData();
-    QVector<double> reVector(n), imVector(n);
-    double *re = reVector.data(), *im = imVector.data();
     // Straight into the engine's buffer and back, rounded to single precision as a ComplexSample
-    // would hold the values.
-    const bool transform = n >= 2 && n <= A_fft_max_size;
-    if (transform) {
-        fftw_complex *in = kvvlx::fft::inputBuffer();
-        for (int k = 0; k < n; ++k) {
-            in[k][0] = float(x[k]);
-            in[k][1] = 0.0;
-        }
+    // would hold the values; sizes the engine does not transform come back as they are.
+    const int n = int(samples.size()), h = n / 2;
+    const double *x = samples.constData();
+    fftw_complex *in = kvvlx::fft::buffer(0), *out = kvvlx::fft::buffer(1);
+    const bool transformed = n >= 2 && n <= A_fft_max_size;
+    for (int k = 0; transformed && k < n; ++k) {
+        in[k][0] = float(x[k]);
+        in[k][1] = 0.0;
     }
-    if (transform && kvvlx::fft::execute(n, 1)) {
-        const fftw_complex *out = kvvlx::fft::outputBuffer();
-        const double r = 1.0 / n;
-        swapHalves([&](int to, int from) {
-            re[to] = float(out[from][0] * r);
-            im[to] = float(out[from][1] * r);
-        });
-    } else { // untransformed, as the engine leaves such sizes
-        swapHalves([&](int to, int from) { re[to] = float(x[from]); });
-    }
-    return {reVector, imVector};
+    if (transformed)
+        kvvlx::fft::execute(n, 1);
+    QVector<double> re(n), im(n);
+    double *reAt = re.data(), *imAt = im.data();
+    const double r = 1.0 / n;
+    auto put = [&](int k) {
+        *reAt++ = float(transformed ? out[k][0] * r : x[k]);
+        *imAt++ = transformed ? float(out[k][1] * r) : 0.0;
+    };
+    // In the order swap_halves leaves the bins: h ... 2h-1, 0 ... h-1, an odd last one.
+    for (int k = h; k < 2 * h; ++k)
+        put(k);
+    for (int k = 0; k < h; ++k)
+        put(k);
+    if (n % 2)
+        put(n - 1);
+    return {re, im};
 }
 
 QVector<double> ADCdataProcessing::complex_mag(QPair<QVector<double>, QVector<double>> data)
 {
     if (data.first.size() != data.second.size())
         return QVector<double>{-1.0};
-    QVector<double> mag(data.first.size());
     const double *re = data.first.constData(), *im = data.second.constData();
-    double *m = mag.data();
+    QVector<double> mag(data.first.size());
     for (qsizetype i = 0; i < mag.size(); ++i)
-        m[i] = kvvlx::magnitude(re[i], im[i]);
+        mag[i] = std::sqrt(re[i] * re[i] + im[i] * im[i]);
     return mag;
 }
 
 QVector<double> ADCdataProcessing::dB(QVector<double> data)
 {
     for (double &x : data)
-        x = kvvlx::decibels(x);
+        x = powerDb(x * x);
     return data;
 }
 
@@ -97,33 +89,32 @@ QVector<double> ADCdataProcessing::mf(QVector<double> data, QVector<double> ref)
     const int n = int(data.size()), nc = int(std::min(data.size(), ref.size())), M = 4 * n;
     qCDebug(lcDsp) << "numSamples: " << nc;
     qCDebug(lcDsp) << "FFTSize: " << M;
-    std::vector<ComplexSample> X(size_t(M), {0.0f, 0.0f}), Y(size_t(M), {0.0f, 0.0f});
+    std::vector<ComplexSample> X(size_t(M), {0.0f, 0.0f}), Y = X, Z(size_t(M / 2));
     for (int k = 0; k < nc; ++k) {
         X[k].re = float(data[k]);
         Y[k].re = float(ref[k]);
     }
-    writeDiagnostic(QStringLiteral("RX.txt"), X);
-    writeDiagnostic(QStringLiteral("CAL.txt"), Y);
+    writeDiagnostic("RX.txt", X);
+    writeDiagnostic("CAL.txt", Y);
     A_fft_forward(X.data(), M);
     A_fft_forward(Y.data(), M);
-    writeDiagnostic(QStringLiteral("RX_fft.txt"), X);
-    writeDiagnostic(QStringLiteral("CAL_fft.txt"), Y);
-    std::vector<ComplexSample> Z(size_t(M / 2));
+    writeDiagnostic("RX_fft.txt", X);
+    writeDiagnostic("CAL_fft.txt", Y);
     for (int k = 0; k < M / 2; ++k) { // X times the conjugate of Y
         const float a = X[k].re, b = X[k].im, c = Y[k].re, d = -Y[k].im;
         Z[k] = {a * c - b * d, b * c + a * d};
     }
-    writeDiagnostic(QStringLiteral("Z_beforeIFFT.txt"), Z);
+    writeDiagnostic("Z_beforeIFFT.txt", Z);
     {
         QMutexLocker lock(&A_fft_mutex());
         A_fft_inverse(Z.data(), M / 2);
     }
-    writeDiagnostic(QStringLiteral("Z_afterIFFT.txt"), Z);
-    writeDiagnostic(QStringLiteral("Z_AfterReOrder.txt"), Z);
+    writeDiagnostic("Z_afterIFFT.txt", Z);
+    writeDiagnostic("Z_AfterReOrder.txt", Z);
     QVector<double> output(n, 0.0);
     for (int k = 0; k < n - 1; ++k) {
         const double p = double(Z[k].re) * Z[k].re + double(Z[k].im) * Z[k].im;
-        output[k] = float(10.0 * std::log10(p == 0.0 ? 1e-6 : p)); // floor of -60 dB
+        output[k] = float(powerDb(p == 0.0 ? 1e-6 : p)); // floor of -60 dB
     }
     return output;
 }
@@ -133,16 +124,13 @@ QList<QVector<double>> ADCdataProcessing::range_doppler(QList<QVector<double>> d
     emit status(QStringLiteral("Computing Matched Filter..."));
     const int n = int(data.size());
     qsizetype bins = data.isEmpty() ? 0 : data.first().size();
-    QList<QVector<double>> profiles;
+    QList<QVector<double>> profiles, map;
     for (int i = 0; i < n; ++i) {
         profiles.append(mf(data[i], reference));
+        bins = std::min(bins, data[i].size()); // the shortest pulse
         emit progress(100 * i / n);
-        if (i + 1 < n && data[i + 1].size() < bins)
-            bins = data[i + 1].size();
     }
-
     emit status(QStringLiteral("Performing FFT Across Range Bins..."));
-    QList<QVector<double>> map;
     QVector<double> column(n);
     for (qsizetype a = 0; a < bins; ++a) {
         for (int i = 0; i < n; ++i)
@@ -160,7 +148,7 @@ QVector<double> ADCdataProcessing::load_dat_file(QString filename)
 {
     emit status(QStringLiteral("Loading Data..."));
     QFile file(filename);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly))
         return QVector<double>{-1.0};
     const quint64 size = quint64(file.size());
     maxFileSize = std::max(maxFileSize, size);
@@ -168,12 +156,11 @@ QVector<double> ADCdataProcessing::load_dat_file(QString filename)
         qCDebug(lcDsp) << "bad file size";
         return QVector<double>{-1.0};
     }
-    // A trailing odd byte is not a sample and is dropped.
     const QByteArray bytes = file.readAll();
     const auto *raw = reinterpret_cast<const uchar *>(bytes.constData());
-    QVector<double> samples(bytes.size() / 2);
+    QVector<double> samples(bytes.size() / 2); // a trailing odd byte is no sample
     for (qsizetype i = 0; i < samples.size(); ++i)
-        samples[i] = qint16(quint16(raw[2 * i] | (raw[2 * i + 1] << 8)));
+        samples[i] = qint16(quint16(raw[2 * i] | raw[2 * i + 1] << 8));
     return samples;
 }
 

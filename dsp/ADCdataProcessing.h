@@ -16,11 +16,9 @@ class ADCdataProcessing : public QObject
     Q_OBJECT
 
 public:
-    // The text is accepted for the callers' sake and not used.
-    explicit ADCdataProcessing(const QString &name, QObject *parent = nullptr);
+    explicit ADCdataProcessing(const QString &name, QObject *parent = nullptr); // name unused
 
-    // Reference waveform of range_doppler; empty unless the integrator fills it.
-    QVector<double> reference;
+    QVector<double> reference; // range_doppler's reference waveform; nothing fills it
 
 signals:
     void progress(int prog);
@@ -50,7 +48,6 @@ public slots:
     QList<QVector<double>> normalize(QList<QVector<double>> data);
 
 private:
-    // Size in bytes of the largest file load_dat_file has opened; files more than 50 bytes shorter
-    // are refused from then on.
+    // The largest file load_dat_file has opened, in bytes; files 50 bytes shorter are refused.
     quint64 maxFileSize = 0;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dsp/Peaks.h"
 
+#include "dsp/PaddedFft.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -17,14 +19,11 @@ double parabolicOffset(double left, double centre, double right)
 
 namespace {
 
+// A plateau counts once, at its left end.
 bool isLocalMax(const double *db, int n, int i)
 {
-    const double v = db[i];
-    if (!std::isfinite(v))
-        return false;
-    const bool leftLower = i == 0 || !(db[i - 1] >= v);
-    const bool rightNotHigher = i == n - 1 || !(db[i + 1] > v);
-    return leftLower && rightNotHigher;
+    return std::isfinite(db[i]) && (i == 0 || !(db[i - 1] >= db[i])) &&
+           (i == n - 1 || !(db[i + 1] > db[i]));
 }
 
 Peak refine(const double *db, int n, int i)
@@ -61,9 +60,7 @@ std::vector<Peak> pick(std::vector<Peak> candidates, int maxPeaks, double minSep
 std::vector<Peak> strongest(const double *db, int n, int maxPeaks, double minSeparation)
 {
     std::vector<Peak> candidates;
-    if (maxPeaks <= 0)
-        return candidates;
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n && maxPeaks > 0; ++i)
         if (isLocalMax(db, n, i))
             candidates.push_back(refine(db, n, i));
     return pick(std::move(candidates), maxPeaks, minSeparation);
@@ -89,31 +86,25 @@ CfarResult cfar(const double *db, int n, const CfarSettings &settings, int cellW
         sum[size_t(i) + 1] = sum[size_t(i)] + (ok ? p : 0.0);
         count[size_t(i) + 1] = count[size_t(i)] + (ok ? 1 : 0);
     }
-    auto window = [&](int from, int to, double *s, int *c) { // bins from ... to-1, clipped
+    auto window = [&](int from, int to, double &s, int &c) { // bins from ... to-1, clipped
         from = std::clamp(from, 0, n);
-        to = std::clamp(to, 0, n);
-        if (to > from) {
-            *s += sum[size_t(to)] - sum[size_t(from)];
-            *c += count[size_t(to)] - count[size_t(from)];
-        }
+        to = std::clamp(to, from, n);
+        s += sum[size_t(to)] - sum[size_t(from)];
+        c += count[size_t(to)] - count[size_t(from)];
     };
 
     result.thresholdDb.assign(size_t(n), std::nan(""));
+    std::vector<Peak> candidates;
     for (int i = 0; i < n; ++i) {
         double s = 0.0;
         int c = 0;
-        window(i - guard - training, i - guard, &s, &c);
-        window(i + guard + 1, i + guard + 1 + training, &s, &c);
+        window(i - guard - training, i - guard, s, c);
+        window(i + guard + 1, i + guard + 1 + training, s, c);
         if (c == 0)
             continue;
         const double cells = std::max(1.0, double(c) / width);
-        const double alpha = cells * (std::pow(pfa, -1.0 / cells) - 1.0);
-        result.thresholdDb[size_t(i)] = 10.0 * std::log10(alpha * s / c);
-    }
-
-    std::vector<Peak> candidates;
-    for (int i = 0; i < n; ++i) {
-        const double t = result.thresholdDb[size_t(i)];
+        const double t = powerDb(cells * (std::pow(pfa, -1.0 / cells) - 1.0) * s / c);
+        result.thresholdDb[size_t(i)] = t;
         if (isLocalMax(db, n, i) && std::isfinite(t) && db[i] > t)
             candidates.push_back(refine(db, n, i));
     }

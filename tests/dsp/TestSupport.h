@@ -85,10 +85,3 @@ private:
     QTemporaryFile file;
     int saved = -1;
 };
-
-// The plan table's sizes as a QVector, for QCOMPARE's messages.
-inline QVector<int> trackedSizes()
-{
-    const std::vector<int> sizes = kvvlx::fft::trackedSizes();
-    return QVector<int>(sizes.begin(), sizes.end());
-}

@@ -67,7 +67,6 @@ void TestFft::constantInputGivesValueInBinZero()
 
 void TestFft::sizesOutsideRangeLeaveDataAlone()
 {
-    const QVector<int> tracked = trackedSizes();
     QVector<ComplexSample> x = randomSignal(A_fft_max_size + 1, 3);
     const QVector<ComplexSample> before = x;
     for (int size : {0, 1, -5, A_fft_max_size + 1}) {
@@ -76,7 +75,6 @@ void TestFft::sizesOutsideRangeLeaveDataAlone()
     }
     QVERIFY(std::memcmp(x.constData(), before.constData(),
                         size_t(x.size()) * sizeof(ComplexSample)) == 0);
-    QCOMPARE(trackedSizes(), tracked);
 }
 
 void TestFft::largestSizeIsTransformed()

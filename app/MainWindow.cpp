@@ -5,13 +5,13 @@
 #include "app/DeviceConnectionSelector.h"
 #include "app/InteractiveSerialIO.h"
 #include "app/KVserialSetup.h"
-#include "widgets/Logging.h"
 #include "bt/BtFraming.h"
 #include "bt/PacedWriter.h"
 #include "bt/kv7310bt_tab.h"
 #include "link/LinkThread.h"
 #include "link/usbTMCabstraction.h"
 #include "radar/TR7310_tab.h"
+#include "widgets/Logging.h"
 
 #include "app/AppInfo.h"
 

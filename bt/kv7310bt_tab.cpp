@@ -2,16 +2,17 @@
 #include "bt/kv7310bt_tab.h"
 #include "ui_kv7310bt_tab.h"
 
-#include "widgets/FolderChooser.h"
-#include "widgets/Logging.h"
-#include "widgets/SetupHints.h"
-#include "widgets/parameterDialog.h"
 #include "bt/BtProtocol.h"
 #include "dsp/PaddedFft.h"
 #include "kit/KitCommands.h"
+#include "widgets/FolderChooser.h"
 #include "widgets/LinePlot.h"
+#include "widgets/Logging.h"
 #include "widgets/PeakReadout.h"
 #include "widgets/PlotTools.h"
+#include "widgets/SetupHints.h"
+#include "widgets/StartUpDelays.h"
+#include "widgets/parameterDialog.h"
 
 #include <QDir>
 
@@ -114,7 +115,7 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
 
     plotData();
 
-    const auto at = [](int ms) { return timerMs(ms * startUpTimeScale); };
+    const auto at = StartUpDelays::scaled;
     QTimer::singleShot(at(1500), this, SLOT(tune()));
     QTimer::singleShot(at(100), this, SLOT(update_RFPower()));
     QTimer::singleShot(at(1000), this, SLOT(readFreqs()));
@@ -140,8 +141,6 @@ void kv7310bt_tab::delay()
 }
 
 void kv7310bt_tab::setCommandPause(int ms) { commandPause = qMax(0, ms); }
-
-void kv7310bt_tab::setStartUpTimeScale(double scale) { startUpTimeScale = qMax(0.0, scale); }
 
 // The window used to block for its write pause inside the emit, so every wait the tab started
 // after a command began when that pause was over. The window's pause now runs on a timer; the

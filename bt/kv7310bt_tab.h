@@ -3,8 +3,8 @@
 
 #include "capture/DataFile.h"
 #include "capture/FrameMeta.h"
-#include "kit/RadarMath.h"
 #include "capture/Recording.h"
+#include "kit/RadarMath.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -36,9 +36,6 @@ public:
 
     // The wait after most commands, 100 ms unless replaced (tests shorten it).
     void setCommandPause(int ms);
-    // Scales the start-up queries' delays of tabs made from now on; 1 unless replaced (tests
-    // shorten them, keeping their order).
-    static void setStartUpTimeScale(double scale);
 
 signals:
     void sendBTmsg(QString msg);
@@ -156,7 +153,6 @@ private:
     QStringList pendingSteps;
     QTimer stepTimer;
     int commandPause = 100;
-    static inline double startUpTimeScale = 1.0;
     // The window's write pause is running; timers to start, with their intervals, once it ends.
     bool lineBusy = false;
     QHash<QTimer *, int> afterLine;

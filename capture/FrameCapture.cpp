@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/FrameCapture.h"
 
-#include "link/usbTMCabstraction.h"
 #include "kit/RadarMath.h"
+#include "link/usbTMCabstraction.h"
 
 namespace FrameCapture {
 

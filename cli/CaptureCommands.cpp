@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CaptureCommands.h"
 
-#include "cli/CliApp.h"
-#include "kit/KitCommands.h"
-#include "link/usbTMCabstraction.h"
 #include "capture/DataFile.h"
 #include "capture/FrameCapture.h"
 #include "capture/FrameMeta.h"
 #include "capture/Recording.h"
+#include "cli/CliApp.h"
+#include "kit/KitCommands.h"
+#include "link/usbTMCabstraction.h"
 #include "sim/KitOptions.h"
 #include "sim/SimUsbBus.h"
 #include "sim/VirtualKit.h"

@@ -5,10 +5,10 @@
 #include "cli/RecordingCommands.h"
 #include "cli/SerialCommands.h"
 
-#include "link/usbConnection.h"
-#include "link/usbTMCabstraction.h"
 #include "capture/DataFile.h"
 #include "capture/FrameCapture.h"
+#include "link/usbConnection.h"
+#include "link/usbTMCabstraction.h"
 #include "sim/Demo.h"
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/RecordingCommands.h"
 
-#include "cli/CliApp.h"
 #include "capture/FrameMeta.h"
 #include "capture/Recording.h"
+#include "cli/CliApp.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,8 +3,8 @@
 
 #include "bt/BtFraming.h"
 #include "bt/BtProtocol.h"
-#include "cli/CliApp.h"
 #include "capture/FrameCapture.h"
+#include "cli/CliApp.h"
 #include "kit/KitCommands.h"
 #include "sim/BtPtyServer.h"
 #include "sim/KitOptions.h"

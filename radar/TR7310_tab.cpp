@@ -1,21 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "radar/TR7310_tab.h"
 
-#include "widgets/FolderChooser.h"
-#include "widgets/Logging.h"
-#include "widgets/SetupHints.h"
-#include "widgets/parameterDialog.h"
-#include "dsp/ADCdataProcessing.h"
+#include "capture/FrameCapture.h"
 #include "dsp/PaddedFft.h"
 #include "kit/KitCommands.h"
 #include "link/usbTMCabstraction.h"
-#include "widgets/ColourSpanControl.h"
-#include "capture/FrameCapture.h"
-#include "widgets/LinePlot.h"
-#include "widgets/PeakReadout.h"
-#include "widgets/PlotTools.h"
 #include "radar/ReplayControls.h"
 #include "ui_TR7310_tab.h"
+#include "widgets/ColourSpanControl.h"
+#include "widgets/FolderChooser.h"
+#include "widgets/LinePlot.h"
+#include "widgets/Logging.h"
+#include "widgets/PeakReadout.h"
+#include "widgets/PlotTools.h"
+#include "widgets/SetupHints.h"
+#include "widgets/StartUpDelays.h"
+#include "widgets/parameterDialog.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -100,9 +100,6 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
     ui->saveLoc_txt->setText(saveLoc);
     ui->save_fileName_txt->setText(saveFileName);
 
-    QString none = QStringLiteral("none");
-    processor = new ADCdataProcessing(none, this);
-
     resetRangeAxesPending = true;
     rescaleRawTimePending = true;
     rescaleVsTimePending = true;
@@ -173,11 +170,11 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
 
     plot();
 
-    QTimer::singleShot(500, this, &TR7310_tab::update_RFPower);
-    QTimer::singleShot(1500, this, &TR7310_tab::tune);
-    QTimer::singleShot(510, this, &TR7310_tab::readFreqs);
-    QTimer::singleShot(515, this, &TR7310_tab::readRamptime);
-    QTimer::singleShot(520, this, &TR7310_tab::readSweepType);
+    QTimer::singleShot(StartUpDelays::scaled(500), this, &TR7310_tab::update_RFPower);
+    QTimer::singleShot(StartUpDelays::scaled(1500), this, &TR7310_tab::tune);
+    QTimer::singleShot(StartUpDelays::scaled(510), this, &TR7310_tab::readFreqs);
+    QTimer::singleShot(StartUpDelays::scaled(515), this, &TR7310_tab::readRamptime);
+    QTimer::singleShot(StartUpDelays::scaled(520), this, &TR7310_tab::readSweepType);
 }
 
 TR7310_tab::~TR7310_tab()

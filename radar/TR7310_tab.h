@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "link/LinkThread.h"
 #include "capture/DataFile.h"
 #include "capture/FrameCapture.h"
 #include "capture/FrameMeta.h"
-#include "kit/RadarMath.h"
 #include "capture/Recording.h"
+#include "kit/RadarMath.h"
+#include "link/LinkThread.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -20,7 +20,6 @@
 #include <functional>
 #include <memory>
 
-class ADCdataProcessing;
 class ColourSpanControl;
 class PeakReadout;
 class QAbstractButton;
@@ -258,7 +257,6 @@ private:
     RadarMath::FrameAxes frameAxes;
     bool continuousCapture = false;
     bool twoPulseCancellation = false;
-    ADCdataProcessing *processor = nullptr;
     quint8 rawTimeColumn = 0;
     quint8 vsTimeColumn = 0;
     double lastRawTime = 0.0;

@@ -4,19 +4,19 @@
 // 1024-sample Collect and Plot over the simulated device against the floor its pauses set.
 
 #include "bench/BenchMain.h"
+#include "capture/FrameCapture.h"
+#include "capture/Recording.h"
 #include "dsp/PaddedFft.h"
 #include "kit/KitCommands.h"
 #include "link/LinkThread.h"
 #include "link/usbConnection.h"
 #include "link/usbTMCabstraction.h"
-#include "capture/FrameCapture.h"
-#include "widgets/LinePlot.h"
-#include "widgets/PeakReadout.h"
-#include "capture/Recording.h"
 #include "radar/TR7310_tab.h"
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"
 #include "sim/VirtualKit.h"
+#include "widgets/LinePlot.h"
+#include "widgets/PeakReadout.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -7,6 +7,8 @@
 #include "app/MainWindow.h"
 #include "bt/kv7310bt_tab.h"
 
+#include "widgets/StartUpDelays.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -174,12 +176,12 @@ private slots:
     // consecutive commands stand write pause + tab pause apart on the line.
     void tabWaitsFollowTheWritePause()
     {
-        kv7310bt_tab::setStartUpTimeScale(100); // keep the start-up queries off the line
+        StartUpDelays::setScale(100); // keep the start-up queries off the line
         PtyPair pty;
         QVERIFY(pty.isValid());
         MainWindow window;
         QSerialPort *port = connectTo(window, pty.slavePath());
-        kv7310bt_tab::setStartUpTimeScale(1);
+        StartUpDelays::setScale(1);
         QVERIFY(port && port->isOpen());
         pty.closeSlave();
         auto *tab = window.findChild<kv7310bt_tab *>();

@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "widgets/FolderChooser.h"
 #include "app/KVserialSetup.h"
-#include "widgets/Logging.h"
 #include "app/MainWindow.h"
 #include "bt/BtProtocol.h"
 #include "bt/kv7310bt_tab.h"
 #include "capture/DataFile.h"
-#include "widgets/PeakReadout.h"
 #include "kit/RadarMath.h"
 #include "sim/BtPtyServer.h"
 #include "sim/VirtualKit.h"
+#include "widgets/FolderChooser.h"
+#include "widgets/Logging.h"
+#include "widgets/PeakReadout.h"
+
+#include "widgets/StartUpDelays.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -91,7 +93,7 @@ private slots:
     void initTestCase()
     {
         // The start-up queries in their order, a tenth of their usual delays apart.
-        kv7310bt_tab::setStartUpTimeScale(0.1);
+        StartUpDelays::setScale(0.1);
         QVERIFY(workDir.isValid());
         QDir::setCurrent(workDir.path());
     }

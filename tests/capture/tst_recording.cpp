@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Recordings without the GUI: sidecars written and validated, collection.json, the order of
 // numbered names, and kvvlx-cli capture/collect/info/replay over a virtual kit.
-#include "link/WinUSBTMC.h"
-#include "link/usbConnection.h"
 #include "capture/DataFile.h"
 #include "capture/FrameMeta.h"
 #include "capture/Recording.h"
+#include "link/WinUSBTMC.h"
+#include "link/usbConnection.h"
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"
 #include "support/CliRun.h"

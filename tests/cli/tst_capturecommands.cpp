@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kvvlx-cli capture and collect, run in-process over virtual kits.
+#include "capture/DataFile.h"
 #include "cli/CliApp.h"
 #include "dsp/PaddedFft.h"
 #include "link/WinUSBTMC.h"
 #include "link/usbConnection.h"
-#include "capture/DataFile.h"
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"
 #include "sim/VirtualKit.h"

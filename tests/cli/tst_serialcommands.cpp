@@ -2,8 +2,8 @@
 // kvvlx-cli --serial: the Bluetooth link from the command line, against virtual kits on
 // pseudo-terminals.
 
-#include "cli/CliApp.h"
 #include "capture/DataFile.h"
+#include "cli/CliApp.h"
 #include "sim/BtPtyServer.h"
 #include "sim/VirtualKit.h"
 #include "support/CliRun.h"

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Capture through the radar tab: Collect and Plot, history and average, continuous capture,
 // timed collections and the data files, against a virtual kit through the command layer.
-#include "support/RadarTestSupport.h"
 #include "TabProbe.h"
 #include "support/FrameFiles.h"
+#include "support/RadarTestSupport.h"
 
-#include "widgets/FolderChooser.h"
 #include "capture/DataFile.h"
+#include "widgets/FolderChooser.h"
 
 #include <QDir>
 #include <QProgressBar>
@@ -68,6 +68,7 @@ private:
 
 void TabCaptureTest::initTestCase()
 {
+    quickStartUp();
     QVERIFY(work.isValid());
     previousDir = QDir::currentPath();
     QDir::setCurrent(work.path()); // the default folder "Data" is relative to the working directory

@@ -2,11 +2,11 @@
 // The USB tab with its device work on the link thread: the window keeps running during a
 // transfer, Stop starts no further frame, closing a tab or quitting mid-frame is clean, two tabs
 // share the link in turn, and a timed collection writes the files it always wrote.
-#include "support/RadarTestSupport.h"
 #include "TabProbe.h"
+#include "support/RadarTestSupport.h"
 
-#include "widgets/FolderChooser.h"
 #include "link/LinkThread.h"
+#include "widgets/FolderChooser.h"
 
 #include <QDir>
 #include <QProgressBar>
@@ -53,6 +53,7 @@ class LinkThreadTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { quickStartUp(); }
     void guiTimerKeepsFiringDuringACapture();
     void stopLetsTheFrameInFlightFinishAndStartsNoOther();
     void closingTheTabMidFrameIsClean();

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The radar tab's plot pages: the line views, the colour maps over time, the axis modes and the
 // zoom and reset controls; with frames from a virtual kit and with frames set directly.
-#include "support/RadarTestSupport.h"
 #include "TabProbe.h"
+#include "support/RadarTestSupport.h"
 
 #include <QRadioButton>
 #include <QtTest>
@@ -88,6 +88,7 @@ private:
 
 void TabPlotsTest::initTestCase()
 {
+    quickStartUp();
     sim = std::make_unique<SimKits>();
     sim->kit().clearReceived();
     kitTab = std::make_unique<TR7310_tab>(&sim->usb, sim->target(), QStringLiteral("1.0.0"),

@@ -2,8 +2,8 @@
 // What the radar tab gives an engineer to read: the peak tables of the spectrum pages for scenes
 // of the virtual kit, down-chirps, the cursor read-out, the plot menus and their exports, and the
 // colour spans of the maps.
-#include "support/RadarTestSupport.h"
 #include "TabProbe.h"
+#include "support/RadarTestSupport.h"
 
 #include "widgets/ColourSpanControl.h"
 #include "widgets/PeakReadout.h"
@@ -76,6 +76,7 @@ private:
 
 void ReadoutsTest::initTestCase()
 {
+    quickStartUp();
     sim = std::make_unique<SimKits>();
     tab = std::make_unique<TR7310_tab>(&sim->usb, sim->target(), QStringLiteral("1.0.0"),
                                        QStringLiteral("KV7310"), QStringLiteral("SIM0001"));

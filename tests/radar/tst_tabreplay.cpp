@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A collection from the virtual kit, then a fresh tab whose kit is set up differently: loading
 // and replaying draw the reflector at the range it had live, and old files still load.
-#include "support/RadarTestSupport.h"
 #include "TabProbe.h"
+#include "support/RadarTestSupport.h"
 
-#include "widgets/FolderChooser.h"
 #include "radar/ReplayControls.h"
+#include "widgets/FolderChooser.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -66,6 +66,7 @@ private:
 
 void TabReplayTest::initTestCase()
 {
+    quickStartUp();
     QVERIFY(work.isValid());
     folder = work.filePath(QStringLiteral("run"));
     {

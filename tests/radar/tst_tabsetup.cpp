@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The radar tab's start-up and set-up commands against a virtual kit, through the command layer.
-#include "support/RadarTestSupport.h"
 #include "TabProbe.h"
+#include "support/RadarTestSupport.h"
 
 #include "link/FakeDeviceLayer.h"
 
@@ -51,6 +51,7 @@ private:
 
 void TabSetupTest::initTestCase()
 {
+    quickStartUp();
     sim = std::make_unique<SimKits>();
     SimSweep sweep;
     sweep.startGHz = 24.1;

@@ -362,21 +362,29 @@ bool LibusbDeviceLayer::close()
     return true;
 }
 
-bool LibusbDeviceLayer::abortBulkIn(std::uint8_t tag)
+bool LibusbDeviceLayer::abortBulkIn(std::uint8_t tag) { return abortBulk(true, tag); }
+
+bool LibusbDeviceLayer::abortBulkOut(std::uint8_t tag) { return abortBulk(false, tag); }
+
+// INITIATE_ABORT_BULK_IN/OUT for the transfer of that tag, then CHECK_ABORT_BULK_IN/OUT_STATUS
+// until the kit is no longer pending or the budget is spent.
+bool LibusbDeviceLayer::abortBulk(bool in, std::uint8_t tag)
 {
     if (!handle)
         return fail(LIBUSB_ERROR_NO_DEVICE);
     constexpr std::uint8_t requestType =
         LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_ENDPOINT;
+    const std::uint8_t endpoint = in ? endpointIn : endpointOut;
     const auto deadline = std::chrono::steady_clock::now() + kAbortBudget;
     std::uint8_t status[8] = {};
-    int rc = libusb_control_transfer(handle, requestType, kInitiateAbortBulkIn, tag, endpointIn,
-                                     status, 2, kAbortRequestTimeoutMs);
+    int rc = libusb_control_transfer(handle, requestType,
+                                     in ? kInitiateAbortBulkIn : kInitiateAbortBulkOut, tag,
+                                     endpoint, status, 2, kAbortRequestTimeoutMs);
     if (rc < 0)
         return fail(rc);
     if (rc < 1 || status[0] != kStatusSuccess)
         return fail(LIBUSB_ERROR_IO); // nothing of that tag in progress, or refused
-    // The kit ends the transfer with a short packet; read what it still had queued.
+    // An aborted IN transfer ends with a short packet; read what the kit still had queued.
     auto drain = [this] {
         std::uint8_t scratch[512];
         int got = 0;
@@ -385,51 +393,27 @@ bool LibusbDeviceLayer::abortBulkIn(std::uint8_t tag)
                got == int(sizeof scratch)) {
         }
     };
-    drain();
+    if (in)
+        drain();
     while (std::chrono::steady_clock::now() < deadline) {
         std::fill(std::begin(status), std::end(status), 0);
-        rc = libusb_control_transfer(handle, requestType, kCheckAbortBulkInStatus, 0, endpointIn,
-                                     status, 8, kAbortRequestTimeoutMs);
-        if (rc < 1)
-            return fail(rc < 0 ? rc : LIBUSB_ERROR_IO);
-        if (status[0] != kStatusPending)
-            return status[0] == kStatusSuccess ? true : fail(LIBUSB_ERROR_IO);
-        if (rc >= 2 && (status[1] & 0x01))
-            drain(); // bmAbortBulkIn: the kit still holds data in its FIFO
-        else
-            std::this_thread::sleep_for(kAbortPollInterval);
-    }
-    return fail(LIBUSB_ERROR_TIMEOUT);
-}
-
-bool LibusbDeviceLayer::abortBulkOut(std::uint8_t tag)
-{
-    if (!handle)
-        return fail(LIBUSB_ERROR_NO_DEVICE);
-    constexpr std::uint8_t requestType =
-        LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_ENDPOINT;
-    const auto deadline = std::chrono::steady_clock::now() + kAbortBudget;
-    std::uint8_t status[8] = {};
-    int rc = libusb_control_transfer(handle, requestType, kInitiateAbortBulkOut, tag, endpointOut,
-                                     status, 2, kAbortRequestTimeoutMs);
-    if (rc < 0)
-        return fail(rc);
-    if (rc < 1 || status[0] != kStatusSuccess)
-        return fail(LIBUSB_ERROR_IO);
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::fill(std::begin(status), std::end(status), 0);
-        rc = libusb_control_transfer(handle, requestType, kCheckAbortBulkOutStatus, 0, endpointOut,
-                                     status, 8, kAbortRequestTimeoutMs);
+        rc = libusb_control_transfer(handle, requestType,
+                                     in ? kCheckAbortBulkInStatus : kCheckAbortBulkOutStatus, 0,
+                                     endpoint, status, 8, kAbortRequestTimeoutMs);
         if (rc < 1)
             return fail(rc < 0 ? rc : LIBUSB_ERROR_IO);
         if (status[0] == kStatusPending) {
-            std::this_thread::sleep_for(kAbortPollInterval);
+            if (in && rc >= 2 && (status[1] & 0x01))
+                drain(); // bmAbortBulkIn: the kit still holds data in its FIFO
+            else
+                std::this_thread::sleep_for(kAbortPollInterval);
             continue;
         }
         if (status[0] != kStatusSuccess)
             return fail(LIBUSB_ERROR_IO);
-        // The kit halted its bulk-OUT endpoint to end the transfer; the host clears the halt.
-        libusb_clear_halt(handle, endpointOut);
+        // An aborted OUT transfer leaves the kit's bulk-OUT endpoint halted; the host clears it.
+        if (!in)
+            libusb_clear_halt(handle, endpointOut);
         return true;
     }
     return fail(LIBUSB_ERROR_TIMEOUT);

@@ -33,6 +33,7 @@ public:
 
 private:
     bool fail(int code);
+    bool abortBulk(bool in, std::uint8_t tag);
     void clearKit();
 
     libusb_context *context = nullptr;

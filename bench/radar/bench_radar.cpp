@@ -318,30 +318,53 @@ struct ContinuousFigures
     int capturesAfterStop = -1;
 } continuous;
 
+// One virtual kit on the simulated USB bus with the link's real pauses, and a USB tab on it.
+struct TabOnVirtualKit
+{
+    TabOnVirtualKit()
+    {
+        setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
+        kitClock.start();
+        SimUsbBus::global().attach(kit);
+        const QStringList targets = usb.getDeviceList().second;
+        if (targets.isEmpty())
+            return;
+        tab = std::make_unique<TR7310_tab>(&usb, targets.first(), QStringLiteral("1.0.0"),
+                                           QStringLiteral("KV7310"), QStringLiteral("SIM0001"));
+        tab->resize(1000, 700);
+        tab->findChild<QLineEdit *>(QStringLiteral("numSamples_txt"))
+            ->setText(QStringLiteral("1024"));
+    }
+    ~TabOnVirtualKit()
+    {
+        tab.reset();
+        SimUsbBus::global().detachAll();
+        setDeviceLayerFactory({});
+    }
+
+    std::shared_ptr<VirtualKit> kit = std::make_shared<VirtualKit>(QStringLiteral("SIM0001"));
+    QElapsedTimer kitClock; // the kit stamps what it receives in ms since it was made
+    usbTMCabstraction usb;
+    std::unique_ptr<TR7310_tab> tab; // none when the kit was not listed
+};
+
 // Ten seconds of continuous capture at 1024 samples over the simulated device with the link's
 // real pauses: the longest the window's thread went without serving its events, the time per
 // frame, and what the kit receives after Stop.
 void BM_ContinuousCapture(benchmark::State &state)
 {
-    setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
-    auto kit = std::make_shared<VirtualKit>(QStringLiteral("SIM0001"));
-    QElapsedTimer kitClock; // the kit stamps what it receives in ms since it was made
-    kitClock.start();
-    SimUsbBus::global().attach(kit);
-    usbTMCabstraction usb;
-    const QStringList targets = usb.getDeviceList().second;
-    if (targets.isEmpty()) {
+    TabOnVirtualKit rig;
+    if (!rig.tab) {
         state.SkipWithError("no virtual kit listed");
         return;
     }
-    TR7310_tab tab(&usb, targets.first(), QStringLiteral("1.0.0"), QStringLiteral("KV7310"),
-                   QStringLiteral("SIM0001"));
+    TR7310_tab &tab = *rig.tab;
+    VirtualKit *kit = rig.kit.get();
+    usbTMCabstraction &usb = rig.usb;
     tab.setTunePause([](int) {});
-    tab.resize(1000, 700);
     tab.show();
     runEvents(2000); // start-up read-backs and the tune sequence
     waitForLink(usb);
-    tab.findChild<QLineEdit *>(QStringLiteral("numSamples_txt"))->setText(QStringLiteral("1024"));
     auto *button = tab.findChild<QPushButton *>(QStringLiteral("continuousCapture_btn"));
     auto *progress = tab.findChild<QProgressBar *>(QStringLiteral("frameProgress_wdgt"));
 
@@ -366,7 +389,7 @@ void BM_ContinuousCapture(benchmark::State &state)
         runEvents(5000, [&] { return progress->value() == progress->maximum() / 2; });
         const int leftReplies = progress->maximum() - progress->value();
         kit->clearReceived();
-        const qint64 clickAt = kitClock.elapsed();
+        const qint64 clickAt = rig.kitClock.elapsed();
         button->click();
         waitForLink(usb);
         runEvents(3000);
@@ -392,26 +415,17 @@ void BM_ContinuousCapture(benchmark::State &state)
         state.SetIterationTime(wall.elapsed() / 1000.0);
     }
     tab.close();
-    SimUsbBus::global().detachAll();
-    setDeviceLayerFactory({});
 }
 
 void BM_CaptureOverSimulatedDevice(benchmark::State &state)
 {
-    // The real 10 ms pauses of the link, over the simulated device.
-    setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
-    auto kit = std::make_shared<VirtualKit>(QStringLiteral("SIM0001"));
-    SimUsbBus::global().attach(kit);
-    usbTMCabstraction usb;
-    const QStringList targets = usb.getDeviceList().second;
-    if (targets.isEmpty()) {
+    TabOnVirtualKit rig; // with the real 10 ms pauses of the link
+    if (!rig.tab) {
         state.SkipWithError("no virtual kit listed");
         return;
     }
-    TR7310_tab tab(&usb, targets.first(), QStringLiteral("1.0.0"), QStringLiteral("KV7310"),
-                   QStringLiteral("SIM0001"));
-    tab.resize(1000, 700);
-    tab.findChild<QLineEdit *>(QStringLiteral("numSamples_txt"))->setText(QStringLiteral("1024"));
+    TR7310_tab &tab = *rig.tab;
+    usbTMCabstraction &usb = rig.usb;
     QPushButton *collect = tab.findChild<QPushButton *>(QStringLiteral("collect_btn"));
     for (auto _ : state) {
         QElapsedTimer t;
@@ -423,8 +437,6 @@ void BM_CaptureOverSimulatedDevice(benchmark::State &state)
         if (captureMs < 0 || ms < captureMs)
             captureMs = ms;
     }
-    SimUsbBus::global().detachAll();
-    setDeviceLayerFactory({});
 }
 
 void registerBenchmarks()

@@ -9,6 +9,7 @@
 #include "sim/SimUsbBus.h"
 #include "sim/SimUsbDevice.h"
 #include "support/CliRun.h"
+#include "support/RadarTestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,17 +65,9 @@ class RecordingsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        WinUSBTMC::setDefaultPause([](unsigned long) {});
-    }
+    void initTestCase() { quietLink(); }
     void init() { SimUsbBus::global().detachAll(); }
-    void cleanupTestCase()
-    {
-        SimUsbBus::global().detachAll();
-        setDeviceLayerFactory({});
-        WinUSBTMC::setDefaultPause({});
-    }
+    void cleanupTestCase() { resetLink(); }
 
     void sidecarRoundTripAndRejects();
     void numberedNamesSortInOrder();

@@ -10,6 +10,7 @@
 #include "sim/VirtualKit.h"
 #include "support/CliRun.h"
 #include "support/FrameFiles.h"
+#include "support/RadarTestSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -37,17 +38,9 @@ class CliCaptureTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        WinUSBTMC::setDefaultPause([](unsigned long) {});
-    }
+    void initTestCase() { quietLink(); }
     void init() { SimUsbBus::global().detachAll(); }
-    void cleanupTestCase()
-    {
-        SimUsbBus::global().detachAll();
-        setDeviceLayerFactory({});
-        WinUSBTMC::setDefaultPause({});
-    }
+    void cleanupTestCase() { resetLink(); }
     void captureWritesOneFrameAsTheTabDoes();
     void captureToAFileSeesTheTarget();
     void badArguments_data();

@@ -24,11 +24,25 @@ inline bool startUpDone(VirtualKit &kit)
     return ramps >= 17;
 }
 
+// The link's 10 ms pauses taken out, so tests wait for the kit and not for the clock.
+inline void quietLink()
+{
+    WinUSBTMC::setDefaultPause([](unsigned long) {});
+}
+
+// The simulated bus emptied, and the device layer and the link's pauses as they were.
+inline void resetLink()
+{
+    SimUsbBus::global().detachAll();
+    setDeviceLayerFactory({});
+    WinUSBTMC::setDefaultPause({});
+}
+
 struct SimKits
 {
     explicit SimKits(int count = 1)
     {
-        WinUSBTMC::setDefaultPause([](unsigned long) {});
+        quietLink();
         setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
         SimUsbBus::global().detachAll();
         for (int i = 0; i < count; ++i) {
@@ -40,12 +54,7 @@ struct SimKits
         }
         usb.getDeviceList(); // creates the connection, as the main window's discovery does
     }
-    ~SimKits()
-    {
-        SimUsbBus::global().detachAll();
-        setDeviceLayerFactory({});
-        WinUSBTMC::setDefaultPause({});
-    }
+    ~SimKits() { resetLink(); }
     SimKits(const SimKits &) = delete;
     SimKits &operator=(const SimKits &) = delete;
 

@@ -68,15 +68,14 @@ DataCheck checkDataReply(const QByteArray &message, int requested)
     if (text.size() < KitCommands::kReplyEnd.size() ||
         text.substr(text.size() - KitCommands::kReplyEnd.size()) != KitCommands::kReplyEnd)
         return fail(QStringLiteral("garbled: no terminator"));
-    const bool dataTag =
-        message.size() >= kHeaderBytes + kTerminatorBytes && KitCommands::isDataHeader(text);
-    if (!dataTag)
+    if (!KitCommands::isDataReply(text))
         return fail(
             QStringLiteral("garbled: tag \"%1\" is not a data tag").arg(printableTag(message)));
+    if (message.size() < kHeaderBytes + kTerminatorBytes)
+        return fail(QStringLiteral("garbled: too short for a data header"));
+    // An odd byte before the terminator is no sample and no fault.
     const qsizetype payload = message.size() - kHeaderBytes - kTerminatorBytes;
     check.samples = int(qMin<qsizetype>(payload / 2, std::numeric_limits<int>::max()));
-    if (payload % 2 != 0)
-        return fail(QStringLiteral("garbled: an odd byte after %1 samples").arg(check.samples));
     if (requested >= 0 && check.samples < requested)
         return fail(
             QStringLiteral("incomplete: %1 of %2 samples").arg(check.samples).arg(requested));

@@ -7,8 +7,9 @@
 #include <QString>
 #include <QVector>
 
-// The kit's replies on the Bluetooth link: "<tag>:<value>:END\r\n", or a data reply whose
-// 7-byte header holds "DATA" before its first ":" followed by big-endian 16-bit samples.
+// The kit's replies on the Bluetooth link: "<tag>:<value>:END\r\n", or a data reply: a 7-byte
+// header (the message's tag holds "DATA", see KitCommands::isDataReply) followed by big-endian
+// 16-bit samples.
 namespace BtProtocol {
 
 // In the order the tags are tested; the first tag the reply's tag contains wins.
@@ -43,10 +44,10 @@ struct DataCheck
     QString reason;
 };
 
-// Checks a framed data reply against the samples requested: the 7-byte header is the data tag
-// ("DATA", two bytes of its own, ":"), the payload exactly 2 bytes per requested sample, and
-// the terminator follows. requested < 0 (the tab did not ask, the console did) accepts any
-// whole number of samples.
+// Checks a framed data reply against the samples requested: its tag is the data tag, the
+// payload holds exactly 2 bytes per requested sample (one odd byte before the terminator is
+// ignored), and the terminator follows. requested < 0 (the tab did not ask, the console did)
+// accepts any number of samples.
 DataCheck checkDataReply(const QByteArray &message, int requested);
 
 // Seconds the serial link (9600 baud, 10 bits a byte) needs to carry the data reply of n samples.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "kit/KitCommands.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -202,11 +203,10 @@ std::string reply(BtTag tag, std::string_view value)
     return text;
 }
 
-bool isDataHeader(std::string_view message)
+bool isDataReply(std::string_view message)
 {
-    const std::string_view name = tagName(BtTag::Data);
-    return message.size() >= std::size_t(kDataHeaderBytes) && message.substr(0, 4) == name &&
-           message[4] != ':' && message[5] != ':' && message[6] == ':';
+    const std::optional<BtFields> fields = splitReply(message);
+    return fields && matchTag(fields->tag) == BtTag::Data;
 }
 
 std::string dataHeader(int counter)
@@ -214,6 +214,16 @@ std::string dataHeader(int counter)
     char digits[3] = {};
     std::snprintf(digits, sizeof digits, "%02X", unsigned(counter) & 0xffu);
     return std::string(tagName(BtTag::Data)) + digits + ':';
+}
+
+std::size_t replyBodyLength(std::size_t textLength, int count)
+{
+    return count <= 0 ? textLength : std::min(textLength, std::size_t(count - 1));
+}
+
+std::string_view replyBody(std::string_view text, int count)
+{
+    return text.substr(0, replyBodyLength(text.size(), count));
 }
 
 // ---- The kit's side

@@ -101,7 +101,9 @@ std::string requestStream(int samples); // "CAPT:STRE n$": one binary data reply
 
 // ---- Bluetooth replies.
 inline constexpr std::string_view kReplyEnd = ":END\r\n";
-inline constexpr int kDataHeaderBytes = 7; // "DATA", two bytes of the kit's own, ":"
+// The data reply's header: 7 bytes whose text before the message's first ":" holds "DATA" and no
+// tag tested before it; the kit fills the rest as it likes ("DATA00:", "DATA:00", "xDATA::").
+inline constexpr int kDataHeaderBytes = 7;
 
 // Reply tags in the order the tab tests them; the first one the reply's tag contains wins.
 enum class BtTag {
@@ -147,9 +149,18 @@ std::optional<double> replyNumber(std::string_view message, BtTag tag);
 // "<tag>:<value>:END\r\n", as the kit sends it.
 std::string reply(BtTag tag, std::string_view value);
 
-// The data header: "DATA", two bytes of the kit's own (neither a ":"), then ":".
-bool isDataHeader(std::string_view message);
+// Whether a framed message is a data reply: its tag (the bytes before its first ":") is taken
+// as "DATA" by the ordered tag test, so "DATA:00", "ADATA0:" and "DATA" + binary bytes are,
+// "STARTF_DATA:" is not.
+bool isDataReply(std::string_view message);
 std::string dataHeader(int counter); // "DATA" + counter as two upper-case hex digits + ":"
+
+// ---- USB replies. The kit ends each reply with one terminator character of its choosing,
+// counted in the reply's byte count; this is the reply without it: the first count - 1
+// characters of text (all of text when count is 0 or less, or text stops early at a zero byte).
+std::string_view replyBody(std::string_view text, int count);
+// How many characters of a text of textLength characters that body keeps.
+std::size_t replyBodyLength(std::size_t textLength, int count);
 
 // ---- The kit's side: reading a command as it arrives.
 struct Command

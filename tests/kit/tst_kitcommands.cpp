@@ -26,6 +26,7 @@ private slots:
     void strictParsersAcceptGoodReplies();
     void strictParsersRejectMalformedReplies();
     void dataHeader();
+    void usbReplyBody();
     void kitSideParsing();
     void usbRoundTripThroughTheVirtualKit();
     void btRoundTripThroughTheVirtualKit();
@@ -193,16 +194,29 @@ void KitCommandsTest::strictParsersRejectMalformedReplies()
 
 void KitCommandsTest::dataHeader()
 {
-    QVERIFY(isDataHeader("DATA1F:"));
-    QVERIFY(isDataHeader(std::string_view("DATA\x00\xff:payload", 14)));
-    QVERIFY(!isDataHeader("DATA:1F")); // the counter bytes are not ":"
-    QVERIFY(!isDataHeader("DATA1:F"));
-    QVERIFY(!isDataHeader("ADATA0:"));
-    QVERIFY(!isDataHeader("DATA1F"));
+    // Every header whose text before the first ":" holds "DATA" and no earlier tag.
+    for (const char *header : {"DATA1F:", "DATA:00", "DATA0:0", "xDATA::", "ADATA0:"})
+        QVERIFY2(isDataReply(std::string(header) + "ab:END\r\n"), header);
+    QVERIFY(isDataReply(std::string_view("DATA\x00\xff\x01payload:END\r\n", 20)));
+    // An earlier tag wins; the tag ends at the first ":", so "DATA" after it does not count.
+    QVERIFY(!isDataReply("STARTFDATA:ab:END\r\n"));
+    QVERIFY(!isDataReply("DAT:ADATA:END\r\n"));
+    QVERIFY(!isDataReply("DATA1F")); // no ":" at all: not a reply
     QCOMPARE(bytes(KitCommands::dataHeader(0)), QByteArray("DATA00:"));
     QCOMPARE(bytes(KitCommands::dataHeader(0xab)), QByteArray("DATAAB:"));
     QCOMPARE(bytes(reply(BtTag::Ramp, "2")), QByteArray("RAMP:2:END\r\n"));
     QCOMPARE(bytes(reply(BtTag::RfPower, "1")), QByteArray("RFPOW:1:END\r\n"));
+}
+
+void KitCommandsTest::usbReplyBody()
+{
+    // Whatever single character ends the reply goes, and only that one.
+    QVERIFY(replyBody("24.1\n", 5) == "24.1");
+    QVERIFY(replyBody("24.1\x03", 5) == "24.1");
+    QVERIFY(replyBody("24.1\r\n", 6) == "24.1\r");
+    QVERIFY(replyBody("24.1", 5) == "24.1"); // a zero byte cut the text before its terminator
+    QVERIFY(replyBody("", 0) == "");
+    QVERIFY(replyBody("x", -1) == "x");
 }
 
 void KitCommandsTest::kitSideParsing()
@@ -284,7 +298,7 @@ void KitCommandsTest::btRoundTripThroughTheVirtualKit()
     QCOMPARE(replyInt(ask(Bt::terminated(queryRfPower())), BtTag::RfPower), std::optional<int>(0));
 
     const std::string data = ask(Bt::requestStream(16));
-    QVERIFY(isDataHeader(data));
+    QVERIFY(isDataReply(data));
     QCOMPARE(matchTag(splitReply(data)->tag), BtTag::Data);
     QCOMPARE(data.size(), std::size_t(7 + 2 * 16 + 6));
     QCOMPARE(QByteArray::fromStdString(data.substr(data.size() - 6)), QByteArray(":END\r\n"));

@@ -40,11 +40,7 @@ FrameText fetchFrame(usbTMCabstraction &inst, int n, const Progress &progress)
             ++frame.lostReplies;
             break;
         }
-        // The byte count includes the one terminator character the kit ends each reply with.
-        if (reply.first > 0)
-            frame.hex += reply.second.left(reply.first - 1);
-        else
-            frame.hex += reply.second;
+        frame.hex += replyText(reply);
     }
     if (progress)
         progress(queries, queries);
@@ -72,8 +68,6 @@ static int hexDigit(QChar c)
     return -1;
 }
 
-static bool isTerminator(QChar c) { return c == QLatin1Char('\n') || c == QLatin1Char('\r'); }
-
 FrameCheck checkFrame(const QVector<Reply> &replies, int n)
 {
     FrameCheck check;
@@ -96,14 +90,17 @@ FrameCheck checkFrame(const QVector<Reply> &replies, int n)
         }
         if (reply.first == 0 && pastTheEnd)
             continue;
-        // A zero byte cuts the text short of the count the kit sent.
-        if (reply.second.size() != reply.first)
+        // A zero byte cuts the text short of the count the kit sent; as the terminator it is
+        // the kit's choice like any other.
+        if (reply.second.size() < reply.first - 1)
             return fail(QStringLiteral("garbled: reply %1 holds a zero byte").arg(number));
-        if (reply.first == 0 || !isTerminator(reply.second.back()))
+        // The kit picks its terminator character; a reply of no bytes has none.
+        if (reply.first == 0)
             return fail(QStringLiteral("garbled: reply %1 has no line terminator").arg(number));
-        const int digits = reply.first - 1;
+        const QString body = replyText(reply);
+        const int digits = int(body.size());
         for (int k = 0; k < digits; ++k)
-            if (hexDigit(reply.second.at(k)) < 0)
+            if (hexDigit(body.at(k)) < 0)
                 return fail(QStringLiteral("garbled: reply %1 holds text that is not hexadecimal")
                                 .arg(number));
         if (digits % 4 != 0)

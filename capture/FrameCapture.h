@@ -34,9 +34,10 @@ struct FrameCheck
 };
 
 // Checks the replies of one frame of n samples: every reply body a whole number of samples
-// (a multiple of four hexadecimal digits, at most 31 samples) ended by its one line
-// terminator, and exactly n samples in all. An empty or missing reply after the n-th sample
-// is no fault: for n a multiple of 31 the protocol asks once more than the frame holds.
+// (a multiple of four hexadecimal digits in either case, at most 31 samples) ended by one
+// terminator character of the kit's choosing, and exactly n samples in all. An empty or missing
+// reply after the n-th sample is no fault: for n a multiple of 31 the protocol asks once more than
+// the frame holds.
 FrameCheck checkFrame(const QVector<Reply> &replies, int n);
 
 // The concatenated reply bodies of one frame.
@@ -57,8 +58,8 @@ int queryCount(int n);
 void requestFrame(usbTMCabstraction &inst, int n);
 
 // Fetches a frame already requested with requestFrame(n): up to queryCount(n) queries, each
-// reply's terminator dropped, the bodies joined in reply order, and the result checked. The
-// first read that fails ends the loop: a kit that did not answer within the time-out will not
+// reply's terminator dropped (replyText), the bodies joined in reply order, and the result checked.
+// The first read that fails ends the loop: a kit that did not answer within the time-out will not
 // answer the next query either, and each one would hold the caller for another time-out.
 FrameText fetchFrame(usbTMCabstraction &inst, int n);
 

@@ -204,7 +204,7 @@ bool readKit(CliSession &session, const QString &target, FrameMeta::Meta &meta)
             return false;
         const QPair<int, QString> reply = usb.readVISAResponseString();
         bool ok = false;
-        *value = reply.second.trimmed().toDouble(&ok);
+        *value = replyText(reply).trimmed().toDouble(&ok);
         return reply.first >= 0 && ok;
     };
     double type = -1, rf = -1;

@@ -128,9 +128,7 @@ int exchange(CliSession &session, const QStringList &arguments, bool readReply)
         if (reply.first < 0) {
             status = session.deviceError(QStringLiteral("no reply from %1").arg(target));
         } else {
-            session.out << reply.second;
-            if (!reply.second.endsWith(QLatin1Char('\n')))
-                session.out << '\n';
+            session.out << replyText(reply) << '\n';
         }
     }
     usb.closeConnection();

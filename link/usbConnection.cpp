@@ -4,6 +4,7 @@
 #include "kit/KitCommands.h"
 #include "link/LinkLogging.h"
 #include "link/UsbCommBackend.h"
+#include "link/UsbReply.h"
 #include "link/VisaBackend.h"
 #include "link/WinUSBTMC.h"
 
@@ -203,7 +204,7 @@ bool usbConnection::query(const std::string &command, QString &reply)
 {
     sendBytes(wire(command));
     const QPair<int, QString> answer = readString();
-    reply = answer.second;
+    reply = replyText(answer);
     return answer.first >= 0;
 }
 
@@ -216,7 +217,7 @@ void usbConnection::describePort(int port)
         modules.append(DeviceDescription());
         return;
     }
-    const QStringList parts = splitReply(answer.second);
+    const QStringList parts = splitReply(replyText(answer));
     if (parts.size() != 4 || sendBytes(wire(KitCommands::queryModuleFirmwareId(port))) < 0 ||
         (answer = readString()).first < 0) {
         modules.append(DeviceDescription());
@@ -229,7 +230,7 @@ void usbConnection::describePort(int port)
     module.productName = parts.at(1);
     module.serial = parts.at(2);
     module.version = parts.at(3);
-    module.firmwareId = answer.second;
+    module.firmwareId = replyText(answer);
     modules.append(module);
 }
 
@@ -264,7 +265,7 @@ void usbConnection::describe()
     QPair<int, QString> answer = readString();
     if (answer.first < 0)
         return;
-    if (decimal(answer.second) == 1) {
+    if (decimal(replyText(answer)) == 1) {
         QPair<int, QString> serial, version;
         if (sendBytes(wire(KitCommands::queryLcdSerial())) < 0 ||
             (serial = readString()).first < 0 ||
@@ -277,8 +278,8 @@ void usbConnection::describe()
         micro.name = micro.productName = QStringLiteral("LCD Micro");
         micro.instDesc = QStringLiteral("11");
         micro.manufacturer = QStringLiteral("Tamarin Works");
-        micro.version = version.second.trimmed();
-        micro.serial = serial.second.trimmed();
+        micro.version = replyText(version).trimmed();
+        micro.serial = replyText(serial).trimmed();
         micro.firmwareId = QStringLiteral("0002");
         modules.append(micro);
         DeviceDescription screen = micro;
@@ -293,14 +294,14 @@ void usbConnection::describe()
     answer = readString();
     if (answer.first < 0)
         return;
-    if (decimal(answer.second) != 0) {
+    if (decimal(replyText(answer)) != 0) {
         DeviceDescription fpga;
         fpga.name = fpga.productName = QStringLiteral("Altera FPGA");
         fpga.instDesc = QStringLiteral("12");
         fpga.manufacturer = QStringLiteral("Tamarin Works");
         fpga.version = identity.version;
         fpga.serial = identity.serial;
-        fpga.firmwareId = answer.second.trimmed();
+        fpga.firmwareId = replyText(answer).trimmed();
         modules.append(fpga);
     }
 }

@@ -161,7 +161,7 @@ QList<T> usbTMCabstraction::queryList(const std::string &command, Convert conver
     if (reply.first < 0)
         return {};
     QList<T> values;
-    for (const QString &part : reply.second.split(QLatin1Char(','), Qt::KeepEmptyParts)) {
+    for (const QString &part : replyText(reply).split(QLatin1Char(','), Qt::KeepEmptyParts)) {
         bool ok = false;
         const T value = convert(part.trimmed(), &ok);
         values.append(ok ? value : T(0));
@@ -202,7 +202,7 @@ float usbTMCabstraction::getTime()
     if (reply.first < 0)
         return -1.0f;
     bool ok = false;
-    const float value = reply.second.trimmed().toFloat(&ok);
+    const float value = replyText(reply).trimmed().toFloat(&ok);
     return ok ? value : -1.0f;
 }
 
@@ -212,7 +212,7 @@ QString usbTMCabstraction::getFirmVer()
         return QString();
     connection->sendString(QString::fromStdString(KitCommands::queryFirmware()));
     const QPair<int, QString> reply = connection->readString();
-    return reply.first < 0 ? QString() : reply.second;
+    return reply.first < 0 ? QString() : replyText(reply);
 }
 
 int usbTMCabstraction::setAtten(int channel, int value)

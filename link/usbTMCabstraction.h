@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "link/UsbReply.h"
+
 #include <QList>
 #include <QMutex>
 #include <QObject>
@@ -37,6 +39,7 @@ public slots:
     qint32 closeConnection();
     int sendVISACommand(QString command);
     QPair<int, QByteArray> readVISAResponseByte();
+    // The reply as read, its terminator included; replyText() gives what to use of it.
     QPair<int, QString> readVISAResponseString();
     QString getProductName();
     QString getVersion();

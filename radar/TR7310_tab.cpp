@@ -55,9 +55,9 @@ QCPColorGradient mapGradient()
 }
 
 // Read-back numbers are shown as the kit's single-precision value in 'g', 6.
-QString displayNumber(const QString &reply)
+QString displayNumber(const QPair<int, QString> &reply)
 {
-    return QString::number(reply.trimmed().toFloat(), 'g', 6);
+    return QString::number(replyText(reply).trimmed().toFloat(), 'g', 6);
 }
 
 } // namespace
@@ -268,7 +268,7 @@ void TR7310_tab::update_RFPower()
     queryInBracket(command(Kc::queryRfPower()), [this](const QPair<int, QString> &reply) {
         if (reply.first < 0)
             return;
-        const quint8 state = quint8(reply.second.trimmed().toInt());
+        const quint8 state = quint8(replyText(reply).trimmed().toInt());
         if (state <= 1)
             kitRfPower = state;
         if (state == 1)
@@ -331,12 +331,12 @@ void TR7310_tab::readFreqsThen(std::function<void()> then)
         }
         return [this, stop, start, then] {
             if (stop.first >= 0) {
-                ui->stopFreq_txt->setText(displayNumber(stop.second));
-                kitAxes.sweep.stopGHz = displayNumber(stop.second).toDouble();
+                ui->stopFreq_txt->setText(displayNumber(stop));
+                kitAxes.sweep.stopGHz = displayNumber(stop).toDouble();
             }
             if (start.first >= 0) {
-                ui->startFreq_txt->setText(displayNumber(start.second));
-                kitAxes.sweep.startGHz = displayNumber(start.second).toDouble();
+                ui->startFreq_txt->setText(displayNumber(start));
+                kitAxes.sweep.startGHz = displayNumber(start).toDouble();
                 kitFreqsKnown = true;
             }
             if (stop.first >= 0 && samples.isEmpty())
@@ -353,8 +353,8 @@ void TR7310_tab::readRamptimeThen(std::function<void()> then)
 {
     queryInBracket(command(Kc::queryRampTime()), [this, then](const QPair<int, QString> &r) {
         if (r.first >= 0) {
-            ui->ramptime_txt->setText(displayNumber(r.second));
-            kitAxes.sweep.rampMs = displayNumber(r.second).toDouble();
+            ui->ramptime_txt->setText(displayNumber(r));
+            kitAxes.sweep.rampMs = displayNumber(r).toDouble();
             kitRampKnown = true;
             if (samples.isEmpty())
                 frameAxes = kitAxes;
@@ -369,7 +369,7 @@ void TR7310_tab::readSweepType()
     queryInBracket(command(Kc::querySweepType()), [this](const QPair<int, QString> &reply) {
         if (reply.first < 0)
             return;
-        const float code = reply.second.trimmed().toFloat();
+        const float code = replyText(reply).trimmed().toFloat();
         if (code == 0.0f || code == 1.0f || code == 2.0f || code == 3.0f)
             kitSweepType = int(code);
         if (code == 0.0f)

@@ -59,8 +59,12 @@ void FrameCheckTest::verdicts_data()
     r.last() = {0, QString()};
     QTest::newRow("62, reply past the end of 0 bytes") << r << 62 << QString();
     QTest::newRow("0 samples") << goodReplies(0) << 0 << QString();
-    QTest::newRow("lower case digits and CR")
-        << QVector<Reply>{text(QStringLiteral("abcd\r"))} << 1 << QString();
+    // The kit chooses its terminator: any one character ends a reply.
+    for (const char *end : {"\r", "\x03", "\t", "F", "\xff"})
+        QTest::newRow(qPrintable(QStringLiteral("lower case digits, terminator 0x%1")
+                                     .arg(uchar(end[0]), 2, 16, QLatin1Char('0'))))
+            << QVector<Reply>{text(QStringLiteral("abcd") + QLatin1String(end, 1))} << 1
+            << QString();
 
     r = goodReplies(1024);
     r.remove(1);
@@ -76,7 +80,12 @@ void FrameCheckTest::verdicts_data()
         << r << 1024 << "garbled: reply 3 holds 122 digits, not whole samples";
     r = goodReplies(1024);
     r[4] = text(QStringLiteral("1234").repeated(31));
-    QTest::newRow("no terminator") << r << 1024 << "garbled: reply 5 has no line terminator";
+    QTest::newRow("no terminator")
+        << r << 1024 << "garbled: reply 5 holds 123 digits, not whole samples";
+    r = goodReplies(1024);
+    r[6] = {0, QString()};
+    QTest::newRow("empty reply mid-frame")
+        << r << 1024 << "garbled: reply 7 has no line terminator";
     r = goodReplies(1024);
     r[0] = text(QStringLiteral("12G4") + QStringLiteral("1234").repeated(30) + "\n");
     QTest::newRow("non-hex") << r << 1024 << "garbled: reply 1 holds text that is not hexadecimal";
@@ -112,7 +121,9 @@ void FrameCheckTest::verdicts()
 // groups add up to n, with only empty or missing replies after the n-th sample.
 void FrameCheckTest::randomRepliesNeverPassWrong()
 {
-    static const QRegularExpression body(QStringLiteral("^(?:[0-9A-Fa-f]{4}){0,31}[\\r\\n]\\z"));
+    // The terminator is whatever one character ends the reply.
+    static const QRegularExpression body(QStringLiteral("^(?:[0-9A-Fa-f]{4}){0,31}.\\z"),
+                                         QRegularExpression::DotMatchesEverythingOption);
     const QString alphabet = QStringLiteral("0123456789ABCDEFabcdefG: \r\n\t-");
     QRandomGenerator rng(20240615);
     for (int round = 0; round < 20000; ++round) {
@@ -147,8 +158,7 @@ void FrameCheckTest::randomRepliesNeverPassWrong()
         bool good = true;
         int samples = 0;
         for (const Reply &r : replies) {
-            if (samples >= n && (r.first <= 0 || r.second == QLatin1String("\n") ||
-                                 r.second == QLatin1String("\r")))
+            if (samples >= n && (r.first <= 0 || r.second.size() == 1))
                 continue;
             if (r.first < 0 || !body.match(r.second).hasMatch()) {
                 good = false;
@@ -181,8 +191,8 @@ void FrameCheckTest::faultsOfTheKit_data()
                                 << "incomplete: kit not answering after 155 of 1024" << 6 << true;
     QTest::newRow("short body") << int(SimFrameFault::ShortBody)
                                 << "garbled: reply 6 holds 122 digits" << 34 << false;
-    QTest::newRow("no terminator") << int(SimFrameFault::NoTerminator)
-                                   << "garbled: reply 6 has no line terminator" << 34 << false;
+    QTest::newRow("no terminator")
+        << int(SimFrameFault::NoTerminator) << "garbled: reply 6 holds 123 digits" << 34 << false;
     QTest::newRow("non-hex") << int(SimFrameFault::NonHex)
                              << "garbled: reply 6 holds text that is not hexadecimal" << 34
                              << false;

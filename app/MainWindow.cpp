@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <QTime>
 #include <algorithm>
@@ -72,6 +73,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     usb = new usbTMCabstraction();
 
+    holdTimer = new QTimer(this);
+    holdTimer->setSingleShot(true);
+    holdTimer->setInterval(kHoldMs);
+    connect(holdTimer, &QTimer::timeout, this, [this] { deliver(rxFramer.release()); });
+
     reconnect_btn = new QPushButton(QStringLiteral("Reconnect"), this);
     reconnect_btn->setObjectName(QStringLiteral("reconnect_btn"));
     reconnect_btn->setToolTip(QStringLiteral("Open the Bluetooth port again"));
@@ -90,6 +96,10 @@ void MainWindow::setUpMenus()
     loadAction = file->addAction(QStringLiteral("&Load Data…"), this, &MainWindow::loadData);
     loadAction->setShortcut(QKeySequence::Open);
     loadAction->setEnabled(false);
+    file->addSeparator();
+    file->addAction(QStringLiteral("&Rescan USB"), this, &MainWindow::rescanUSB);
+    // Again after the first link: another kit, or the same port once it is back.
+    file->addAction(QStringLiteral("Connect &Bluetooth…"), this, &MainWindow::configureBT);
     file->addSeparator();
     QAction *quit = file->addAction(QStringLiteral("&Quit"), qApp, &QApplication::closeAllWindows);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -132,13 +142,17 @@ void MainWindow::showError(QString text)
 
 // Enumeration and identification run on the link thread; the tabs are made here once the
 // answers are back.
-void MainWindow::configureUSB()
+void MainWindow::configureUSB() { searchUsb(false); }
+
+void MainWindow::rescanUSB() { searchUsb(true); }
+
+void MainWindow::searchUsb(bool rescan)
 {
     LinkThread *link = LinkThread::of(usb);
     if (!link || usbSearchRunning)
         return;
     usbSearchRunning = true;
-    link->submit(this, nullptr, [this](LinkThread::Job &job) -> LinkThread::Done {
+    link->submit(this, nullptr, [this, rescan](LinkThread::Job &job) -> LinkThread::Done {
         usbTMCabstraction &inst = job.inst;
         const QStringList devices = inst.getDeviceList().second;
         // A kit that is there but would not open (no udev rule, say) is named with the reason.
@@ -158,14 +172,24 @@ void MainWindow::configureUSB()
             }
             kits.append(kit);
         }
-        return [this, kits, problem] { addUsbTabs(kits, problem); };
+        return [this, kits, problem, rescan] { addUsbTabs(kits, problem, rescan); };
     });
 }
 
-void MainWindow::addUsbTabs(const QList<FoundKit> &kits, const QString &problem)
+bool MainWindow::hasUsbTab(const QString &serial) const
+{
+    for (int i = 0; i < ui->activityTabs_tab->count(); ++i)
+        if (qobject_cast<TR7310_tab *>(ui->activityTabs_tab->widget(i)) &&
+            ui->activityTabs_tab->tabText(i) == QStringLiteral("SN:%1").arg(serial))
+            return true;
+    return false;
+}
+
+void MainWindow::addUsbTabs(const QList<FoundKit> &kits, const QString &problem, bool rescan)
 {
     usbSearchRunning = false;
-    if (kits.isEmpty()) {
+    const int before = numDevices;
+    if (kits.isEmpty() && !rescan) {
         connSelector->setMessage(QStringLiteral("No USB devices found!") +
                                  (problem.isEmpty() ? QString() : QStringLiteral("\n") + problem));
         return;
@@ -177,7 +201,8 @@ void MainWindow::addUsbTabs(const QList<FoundKit> &kits, const QString &problem)
         }
         qCDebug(lcApp).noquote() << kit.instDesc << kit.serial << kit.version << kit.productName
                                  << kit.manufacturer;
-        if (kit.productName.startsWith(QStringLiteral("KV7310"))) {
+        // A kit that has its tab keeps it; the tab finds it again should its port change.
+        if (kit.productName.startsWith(QStringLiteral("KV7310")) && !hasUsbTab(kit.serial)) {
             qCDebug(lcApp) << "KV7310 found!";
             ++numDevices;
             showStatus(QString::number(numDevices) + QStringLiteral(" device(s) found"));
@@ -189,6 +214,9 @@ void MainWindow::addUsbTabs(const QList<FoundKit> &kits, const QString &problem)
             ui->activityTabs_tab->addTab(tab, QStringLiteral("SN:%1").arg(kit.serial));
         }
     }
+    if (rescan && numDevices == before)
+        showStatus(QStringLiteral("Rescan USB: no new kit found") +
+                   (problem.isEmpty() ? QString() : QStringLiteral(" (") + problem + ')'));
     connSelector->close();
 }
 
@@ -211,6 +239,7 @@ void MainWindow::configureBT()
 
 void MainWindow::setPort(QSerialPort *p)
 {
+    closeBtLink();
     port = p;
     qCDebug(lcApp) << "Port set";
     openBTport();
@@ -240,17 +269,46 @@ bool MainWindow::openBTport()
     return true;
 }
 
+// A new Bluetooth link replaces the old one: its port closes, its tab and console leave.
+void MainWindow::closeBtLink()
+{
+    if (!port)
+        return;
+    port->disconnect(this);
+    port->close();
+    port->deleteLater();
+    port = nullptr;
+    rxFramer.clear();
+    holdTimer->stop();
+    reconnect_btn->hide();
+    ui->activityTabs_tab->removeTab(ui->activityTabs_tab->indexOf(console));
+    if (auto *old = ui->activityTabs_tab->findChild<kv7310bt_tab *>()) {
+        ui->activityTabs_tab->removeTab(ui->activityTabs_tab->indexOf(old));
+        old->setParent(nullptr);
+        old->deleteLater();
+    }
+}
+
 void MainWindow::receiveMessage()
 {
     if (!port)
         return;
-    rxBuffer.append(port->read(port->bytesAvailable()));
-    qCDebug(lcBt) << "ends found: " << BtFraming::countTerminators(rxBuffer);
-    const QList<QByteArray> messages = BtFraming::takeMessages(rxBuffer);
+    qsizetype dropped = 0;
+    const QList<QByteArray> messages = rxFramer.feed(port->read(port->bytesAvailable()), &dropped);
+    qCDebug(lcBt) << "ends found: " << messages.size();
+    deliver(messages);
+    if (dropped)
+        qCWarning(lcBt) << "no message terminator in" << dropped << "bytes; dropped them";
+    if (rxFramer.holding())
+        holdTimer->start();
+    else
+        holdTimer->stop();
+}
+
+void MainWindow::deliver(const QList<QByteArray> &messages)
+{
     for (const QByteArray &message : messages)
         emit msgReceived(message);
-    if (const qsizetype dropped = BtFraming::enforceBound(rxBuffer))
-        qCWarning(lcBt) << "no message terminator in" << dropped << "bytes; dropped them";
 }
 
 void MainWindow::portError(QSerialPort::SerialPortError error)
@@ -264,7 +322,7 @@ void MainWindow::portError(QSerialPort::SerialPortError error)
         return;
     const QString reason = port->errorString();
     port->close();
-    rxBuffer.clear(); // a message cut off by the loss would swallow the first one after it
+    rxFramer.clear(); // a message cut off by the loss would swallow the first one after it
     showError(QStringLiteral("port closed: ") + reason);
     reconnect_btn->show();
 }
@@ -279,12 +337,17 @@ void MainWindow::reconnectBT()
         showError(QStringLiteral("port not opened!"));
         return;
     }
-    rxBuffer.clear();
+    rxFramer.clear();
     reconnect_btn->hide();
     showStatus(QStringLiteral("Connected over BT"));
 }
 
-void MainWindow::sendMsg(QString msg) { writer->write(msg.toUtf8()); }
+void MainWindow::sendMsg(QString msg)
+{
+    const QByteArray bytes = msg.toUtf8();
+    rxFramer.noteCommand(bytes);
+    writer->write(bytes);
+}
 
 void MainWindow::setWritePause(int ms) { writer->setPause(ms); }
 

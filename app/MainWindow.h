@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "bt/BtFraming.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMainWindow>
@@ -13,6 +15,7 @@ class InteractiveSerialIO;
 class KVserialSetup;
 class PacedWriter;
 class QPushButton;
+class QTimer;
 class usbTMCabstraction;
 
 namespace Ui {
@@ -41,6 +44,8 @@ public slots:
     void sendMsg(QString msg);
     void configureBT();
     void configureUSB();
+    // File > Rescan USB: tabs for kits plugged in since; the status bar says when none is new.
+    void rescanUSB();
 
 private slots:
     void portError(QSerialPort::SerialPortError error);
@@ -55,7 +60,10 @@ private:
         bool opened = false;
         QString instDesc, serial, version, productName, manufacturer;
     };
-    void addUsbTabs(const QList<FoundKit> &kits, const QString &problem);
+    void searchUsb(bool rescan);
+    void addUsbTabs(const QList<FoundKit> &kits, const QString &problem, bool rescan);
+    bool hasUsbTab(const QString &serial) const;
+    void closeBtLink();
     void showStatus(QString text);
     bool openBTport();
     void setUpMenus();
@@ -67,7 +75,12 @@ private:
     InteractiveSerialIO *console = nullptr;
     usbTMCabstraction *usb = nullptr;
     DeviceConnectionSelector *connSelector = nullptr;
-    QByteArray rxBuffer;
+    // Cuts the received bytes into messages; a data reply held for the rest of its samples goes
+    // out as it is when the line stays quiet for kHoldMs.
+    BtFraming::Framer rxFramer;
+    QTimer *holdTimer = nullptr;
+    static constexpr int kHoldMs = 1000;
+    void deliver(const QList<QByteArray> &messages);
     PacedWriter *writer = nullptr; // what the tab and the console send, in order, paced
     bool usbSearchRunning = false; // discovery runs on the link thread; one at a time
     // Shown in the status bar while the Bluetooth port has vanished: opens it again by name.

@@ -48,25 +48,32 @@ bool portGone(const QSerialPort &port)
 Wait exchange(QSerialPort &port, const QString &command, qint64 timeoutMs,
               bool (*accept)(const QByteArray &), QByteArray &reply)
 {
+    BtFraming::Framer framer;
+    framer.noteCommand(command.toUtf8());
     port.write(command.toUtf8());
     port.waitForBytesWritten(int(qMin<qint64>(timeoutMs, 60000)));
-    QByteArray pending;
     QElapsedTimer waited;
     waited.start();
+    auto accepted = [&](const QList<QByteArray> &messages) {
+        for (const QByteArray &message : messages)
+            if (accept(message)) {
+                reply = message;
+                return true;
+            }
+        return false;
+    };
     while (waited.elapsed() < timeoutMs) {
         if (portGone(port))
             return Wait::PortClosed;
         const qint64 left = qBound(qint64(1), timeoutMs - waited.elapsed(), qint64(60000));
         if (!port.waitForReadyRead(int(left)))
             continue;
-        pending.append(port.readAll());
-        for (const QByteArray &message : BtFraming::takeMessages(pending))
-            if (accept(message)) {
-                reply = message;
-                return Wait::Reply;
-            }
-        BtFraming::enforceBound(pending);
+        if (accepted(framer.feed(port.readAll())))
+            return Wait::Reply;
     }
+    // A data reply still held for samples that never came is judged as it is.
+    if (accepted(framer.release()))
+        return Wait::Reply;
     return portGone(port) ? Wait::PortClosed : Wait::TimedOut;
 }
 

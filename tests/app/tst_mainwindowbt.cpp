@@ -9,9 +9,11 @@
 
 #include "widgets/StartUpDelays.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -233,6 +235,43 @@ private slots:
         QTest::qWait(300);
         QVERIFY2(errors.count() - afterClose <= 1, qPrintable(QString::number(errors.count())));
         QCOMPARE(received->toPlainText(), QStringLiteral("TYPE:1:END\n"));
+    }
+
+    // After the port vanished, the set-up opens again from the menu; the new link replaces the
+    // old one, tab and console included, and a second kit's port works the same way.
+    void bluetoothSetUpAgainAfterThePortVanished()
+    {
+        PtyPair first;
+        QVERIFY(first.isValid());
+        MainWindow window;
+        QSerialPort *old = connectTo(window, first.slavePath());
+        QVERIFY(old && old->isOpen());
+        first.closeSlave();
+        first.closeMaster();
+        QTRY_VERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("port closed")));
+
+        QAction *again = nullptr;
+        for (QAction *a : window.findChildren<QAction *>())
+            if (a->text() == QStringLiteral("Connect &Bluetooth…"))
+                again = a;
+        QVERIFY(again);
+        again->trigger();
+        QVERIFY(visibleTopLevel<KVserialSetup>());
+        PtyPair second;
+        QVERIFY(second.isValid());
+        QSerialPort *port = connectTo(window, second.slavePath());
+        QVERIFY(port && port->isOpen());
+        second.closeSlave();
+        QCOMPARE(tabTitles(window), (QStringList{QStringLiteral("VLX BT"), QStringLiteral("I/O")}));
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Connected over BT"));
+        QVERIFY(window.findChild<QPushButton *>(QStringLiteral("reconnect_btn"))->isHidden());
+
+        QSignalSpy messages(&window, SIGNAL(msgReceived(QByteArray)));
+        QVERIFY(second.write("TYPE:1:END\r\n"));
+        QTRY_COMPARE(messages.count(), 1);
+        auto *tab = window.findChild<kv7310bt_tab *>();
+        QTRY_VERIFY(tab->findChild<QRadioButton *>(QStringLiteral("twoWaySingle_rdbtn"))
+                        ->isChecked()); // the new tab hears the new port
     }
 };
 

@@ -14,6 +14,7 @@
 #include "sim/SimUsbDevice.h"
 #include "sim/VirtualKit.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,7 +28,49 @@ class MainWindowUsbTest : public QObject
 
 private slots:
     void twoKitsGiveTwoTabs();
+    void rescanFindsAKitPluggedInAfterStart();
 };
+
+void MainWindowUsbTest::rescanFindsAKitPluggedInAfterStart()
+{
+    WinUSBTMC::setDefaultPause([](unsigned long) {});
+    SimUsbBus::global().detachAll();
+    QString error;
+    QVERIFY2(startSimulation(SimulationOptions{true, 1}, &error), qPrintable(error));
+    MainWindow window;
+    window.show();
+    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("activityTabs_tab"));
+    QAction *rescan = nullptr;
+    for (QAction *a : window.findChildren<QAction *>())
+        if (a->text() == QStringLiteral("&Rescan USB"))
+            rescan = a;
+    QVERIFY(rescan);
+    window.configureUSB();
+    QTRY_COMPARE(tabs->count(), 1);
+
+    rescan->trigger(); // nothing new: the tab stays alone and the status bar says so
+    QTRY_COMPARE(window.statusBar()->currentMessage(),
+                 QStringLiteral("Rescan USB: no new kit found"));
+    QCOMPARE(tabs->count(), 1);
+
+    auto late = std::make_shared<VirtualKit>(QStringLiteral("SIM0042"));
+    SimUsbBus::global().attach(late); // plugged in after start
+    rescan->trigger();
+    QTRY_COMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(1), QStringLiteral("SN:SIM0042"));
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("2 device(s) found"));
+    qobject_cast<TR7310_tab *>(tabs->widget(1))->setTunePause([](int) {});
+    QTRY_VERIFY_WITH_TIMEOUT(startUpDone(*late), 5000); // the new tab talks to the new kit
+
+    window.close();
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (qobject_cast<DeviceConnectionSelector *>(w))
+            w->deleteLater();
+    stopVirtualBtKits();
+    SimUsbBus::global().detachAll();
+    setDeviceLayerFactory({});
+    WinUSBTMC::setDefaultPause({});
+}
 
 void MainWindowUsbTest::twoKitsGiveTwoTabs()
 {

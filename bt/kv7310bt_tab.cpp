@@ -194,7 +194,7 @@ bool kv7310bt_tab::stepsBusy() const { return timerRunning(stepTimer) || !pendin
 
 void kv7310bt_tab::continueCapture()
 {
-    if (!continuousCapture)
+    if (continuous.state() != ContinuousCapture::State::Ready)
         return;
     // A frame that arrives during a wait requests the next one after it, as it always did.
     if (stepsBusy()) {
@@ -321,10 +321,13 @@ void kv7310bt_tab::on_numSamples_txt_editingFinished() {}
 
 void kv7310bt_tab::on_collect_btn_clicked()
 {
+    if (!continuous.mayRequest()) // a frame is on its way; its arrival asks for the next
+        return;
     const int n = ui->numSamples_txt->text().toInt();
     requestedSamples = n;
+    continuous.requested();
     send(QString::fromStdString(Kc::Bt::requestStream(n)));
-    if (continuousCapture)
+    if (continuous.isOn())
         startAfterLine(frameWatchdog,
                        timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
     delay();
@@ -334,14 +337,14 @@ void kv7310bt_tab::on_continuousCapture_btn_clicked(bool checked)
 {
     ui->continuousCapture_btn->setText(checked ? QStringLiteral("Stop Capture")
                                                : QStringLiteral("Start Continuous Capture"));
-    continuousCapture = checked;
+    checked ? continuous.start() : continuous.stop();
     if (!checked)
         stopTimer(frameWatchdog);
 }
 
 void kv7310bt_tab::frameOverdue()
 {
-    if (!continuousCapture)
+    if (!continuous.isOn())
         return;
     stopContinuousCapture(QStringLiteral("No frame came from the kit in time: continuous "
                                          "capture stopped."));
@@ -590,10 +593,12 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
     qCDebug(lcBt) << msg.size() - BtProtocol::kHeaderBytes - BtProtocol::kTerminatorBytes;
     const int number = ++framesReceived;
     stopTimer(frameWatchdog);
+    // The one place that asks for the next frame; it leaves once this one is handled.
+    if (continuous.frameArrived())
+        QTimer::singleShot(1, this, SLOT(continueCapture()));
     const BtProtocol::DataCheck check = BtProtocol::checkDataReply(msg, requestedSamples);
     if (!check.ok) {
-        // Neither drawn nor saved: a series leaves a gap under this number, continuous capture
-        // asks for the next frame.
+        // Neither drawn nor saved: a series leaves a gap under this number.
         const QString text = QStringLiteral("frame %1 %2").arg(number).arg(check.reason);
         qCDebug(lcBt).noquote() << text;
         emit errorMessage(text);
@@ -604,8 +609,6 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
             if (captureCount >= numCaptures)
                 endSeries();
         }
-        if (continuousCapture)
-            QTimer::singleShot(1, this, SLOT(continueCapture()));
         return;
     }
     samples = BtProtocol::decodeSamples(msg);
@@ -674,10 +677,7 @@ void kv7310bt_tab::plotData()
             plottedLength[page] = n;
         }
     }
-    if (continuousCapture) {
-        QTimer::singleShot(1, this, SLOT(continueCapture()));
-        qCDebug(lcBt) << "plotting finished";
-    }
+    qCDebug(lcBt) << "plotting finished";
 }
 
 void kv7310bt_tab::resetAxes(int page)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "bt/ContinuousCapture.h"
 #include "capture/DataFile.h"
 #include "capture/FrameMeta.h"
 #include "capture/Recording.h"
@@ -109,7 +110,7 @@ private:
     Ui::kv7310bt_tab *ui;
     QButtonGroup *sweepGroup;
     QVector<double> samples;
-    bool continuousCapture = false;
+    ContinuousCapture continuous;
     bool rfOn = false;
     double samplePeriod = 5e-05;
     double sampleRate = 20000;

@@ -181,10 +181,16 @@ void BtPtyServer::run()
                     qCWarning(lcSim) << "nobody reads the line; reply dropped";
                     continue;
                 }
-                const Clock::time_point due =
+                Clock::time_point due =
                     std::max(now + std::chrono::milliseconds(reply.delayMs), lastDue);
+                // A kit may hand its reply to the radio in pieces, with pauses between them.
+                const int piece = reply.pieceBytes > 0 ? reply.pieceBytes : int(reply.bytes.size());
+                for (int at = 0; at < reply.bytes.size(); at += piece) {
+                    if (at > 0)
+                        due += std::chrono::milliseconds(reply.pieceGapMs);
+                    queue.push_back({reply.bytes.mid(at, piece), due});
+                }
                 lastDue = due;
-                queue.push_back({reply.bytes, due});
             }
             if (in.size() > kMaxCommandBytes) {
                 qCDebug(lcSim) << "dropping" << in.size() << "bytes without a \"$\"";

@@ -69,6 +69,7 @@ void addKitOptions(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("seed"),
                       QStringLiteral("Seed of the noise; the same seed gives the same frames."),
                       QStringLiteral("N")});
+    addReplyFormOptions(parser);
 }
 
 QStringList withFirmwareSpelling(QStringList arguments, const QStringList &notValues, QString *note)
@@ -134,5 +135,9 @@ bool applyKitOptions(const QCommandLineParser &parser, VirtualKit &kit, QString 
                                    .arg(parser.value(QStringLiteral("seed"))));
         kit.setSeed(seed);
     }
+    SimReplyForm form = kit.replyForm();
+    if (!applyReplyFormOptions(parser, form, error))
+        return false;
+    kit.setReplyForm(form);
     return true;
 }

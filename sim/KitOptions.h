@@ -13,7 +13,8 @@ class QCommandLineParser;
 // out), velocity 0 m/s if left out. Sets *error and returns false on anything else.
 bool parseTargetOption(const QString &text, SimTarget *target, QString *error = nullptr);
 
-// --target (repeatable; replaces the default scene), --noise, --firmware, --serial, --seed.
+// --target (repeatable; replaces the default scene), --noise, --firmware, --serial, --seed, and
+// the reply forms (sim/ReplyForm.h).
 void addKitOptions(QCommandLineParser &parser);
 // The firmware option used to be spelled --version VALUE, which now prints the program's version.
 // Returns the arguments with "--version VALUE" and "--version=VALUE" turned into --firmware and

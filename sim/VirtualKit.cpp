@@ -406,7 +406,7 @@ bool VirtualKit::applySetting(const QString &header, const QString &args)
     if (is(header, Key::Frame)) {
         const int n = args.toInt(&ok);
         if (ok) {
-            m_usbFrame = captureFrameLocked(n);
+            m_usbFrame = m_lastFrame = captureFrameLocked(n);
             m_usbFramePos = 0;
             m_usbFrameQuery = 0;
             m_frameFaulty =
@@ -567,9 +567,11 @@ QByteArray VirtualKit::handleUsbCommand(const QByteArray &message)
     splitCommand(Kc::parseCommand(message.toStdString()), header, args);
     if (applySetting(header, args) || m_faults.noReply)
         return {};
-    const QByteArray reply = usbQuery(header, args);
+    QByteArray reply = usbQuery(header, args);
     if (reply.isEmpty())
         qCDebug(lcSim) << "no answer to" << header;
+    m_form.shapeUsbReply(reply, asks(header, Key::Frame), m_usbFrameQuery);
+    m_lastUsbDelayMs += m_form.replyDelayMs;
     return reply;
 }
 
@@ -594,29 +596,28 @@ QByteArray VirtualKit::btQuery(const QString &header, const QString &args)
         const int n = args.toInt(&ok);
         if (!ok)
             return {};
-        return spoilBtFrameLocked(encodeBtFrame(captureFrameLocked(n), m_btFrameCounter++));
+        return spoilBtFrameLocked(
+            m_form.dataReply(captureFrameLocked(n), m_btFrameCounter++, &m_lastFrame));
     }
     return {};
 }
 
-QByteArray VirtualKit::encodeBtFrame(const QVector<quint16> &frame, quint8 counter)
+SimReplyForm VirtualKit::replyForm() const
 {
-    QByteArray msg = QByteArray::fromStdString(Kc::dataHeader(counter));
-    const int headerSize = int(msg.size());
-    msg.reserve(headerSize + 2 * frame.size() + 6);
-    for (quint16 s : frame) {
-        msg += char(s >> 8);
-        msg += char(s & 0xff);
-    }
-    // The host cuts messages at the first ":END\r\n"; should the samples spell it, nudge the
-    // word that holds it by one count (76 uV, far below the noise) so the frame arrives whole.
-    const QByteArray end = QByteArray::fromStdString(std::string(Kc::kReplyEnd));
-    for (int i = int(msg.indexOf(end)); i >= 0; i = int(msg.indexOf(end, std::max(0, i - 5)))) {
-        const int j = std::max(i, headerSize) - headerSize;
-        const int low = headerSize + (j | 1);
-        msg[low] = char(msg[low] ^ 1);
-    }
-    return msg + end;
+    QMutexLocker lock(&m_mutex);
+    return m_form;
+}
+
+void VirtualKit::setReplyForm(const SimReplyForm &form)
+{
+    QMutexLocker lock(&m_mutex);
+    m_form = form;
+}
+
+QVector<quint16> VirtualKit::lastFrameSent() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastFrame;
 }
 
 QByteArray VirtualKit::spoilBtFrameLocked(const QByteArray &reply)
@@ -625,16 +626,13 @@ QByteArray VirtualKit::spoilBtFrameLocked(const QByteArray &reply)
         return reply;
     if (m_faults.btFrameFaultFrames > 0)
         --m_faults.btFrameFaultFrames;
-    constexpr int kHeader = Kc::kDataHeaderBytes;
-    constexpr int kTerminator = int(Kc::kReplyEnd.size());
+    constexpr int kHeader = Kc::kDataHeaderBytes, kTerminator = int(Kc::kReplyEnd.size());
     const QByteArray header = reply.left(kHeader);
     const QByteArray payload = reply.mid(kHeader, reply.size() - kHeader - kTerminator);
     const QByteArray terminator = reply.right(kTerminator);
     switch (m_faults.btFrameFault) {
     case SimBtFrameFault::TruncatedPayload:
         return header + payload.left(payload.size() / 2) + terminator;
-    case SimBtFrameFault::OddByte:
-        return header + payload + QByteArray(1, '\x5a') + terminator;
     case SimBtFrameFault::ZeroGlitch:
         return QByteArray(1001, '\0') + reply;
     case SimBtFrameFault::Noise: {
@@ -647,7 +645,7 @@ QByteArray VirtualKit::spoilBtFrameLocked(const QByteArray &reply)
         return noise + reply;
     }
     case SimBtFrameFault::WrongTag:
-        return "ADATA0:" + payload + terminator;
+        return "DIVDATA" + payload + terminator;
     default:
         return reply;
     }
@@ -672,7 +670,9 @@ SimBtReply VirtualKit::handleBtCommand(const QByteArray &command)
     if (m_faults.truncateBytes > 0)
         reply.bytes.chop(std::min<int>(m_faults.truncateBytes, reply.bytes.size()));
     reply.bytes = m_faults.lineGarbage + reply.bytes + m_faults.extraBytes;
-    reply.delayMs = std::max(0, m_faults.lateReplyMs);
+    reply.delayMs = std::max(0, m_faults.lateReplyMs) + m_form.replyDelayMs;
+    reply.pieceBytes = m_form.pieceBytes;
+    reply.pieceGapMs = m_form.pieceGapMs;
     return reply;
 }
 

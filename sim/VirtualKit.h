@@ -6,6 +6,7 @@
 
 #include "kit/KitCommands.h"
 #include "kit/RadarMath.h"
+#include "sim/ReplyForm.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -43,10 +44,9 @@ enum class SimFrameFault {
 enum class SimBtFrameFault {
     None,
     TruncatedPayload, // half the samples are missing, the terminator follows
-    OddByte,          // one byte too many before the terminator
     ZeroGlitch,       // 1001 zero bytes on the line before the reply
     Noise,            // line noise without ":" before the reply
-    WrongTag,         // a tag that holds "DATA" but is not the data tag
+    WrongTag,         // a tag that holds "DATA" after an earlier tag ("DIV"), so it is not data
 };
 
 // Misbehaviour a kit can be told to show, for the reliability tests of the link and the tabs.
@@ -119,6 +119,8 @@ struct SimBtReply
 {
     QByteArray bytes;
     int delayMs = 0;
+    int pieceBytes = 0; // > 0: the bytes go out in pieces of this size,
+    int pieceGapMs = 0; // this far apart
 };
 
 class VirtualKit
@@ -173,8 +175,19 @@ public:
     // Command languages. The USB reply is empty when there is nothing to read.
     QByteArray handleUsbCommand(const QByteArray &message);
     SimBtReply handleBtCommand(const QByteArray &command);
-    // The data reply to "CAPT:STRE": "DATAnn:", the samples big-endian, ":END\r\n".
-    static QByteArray encodeBtFrame(const QVector<quint16> &frame, quint8 counter);
+    // The data reply to "CAPT:STRE": the header, the samples big-endian, ":END\r\n"; the
+    // header and what else the protocol leaves open as form chooses.
+    static QByteArray encodeBtFrame(const QVector<quint16> &frame, quint8 counter,
+                                    const SimReplyForm &form = SimReplyForm())
+    {
+        return form.dataReply(frame, counter);
+    }
+
+    // How the kit fills in what the protocol leaves open.
+    SimReplyForm replyForm() const;
+    void setReplyForm(const SimReplyForm &form);
+    // The samples of the last frame exactly as they went onto the wire (either link).
+    QVector<quint16> lastFrameSent() const;
 
     // Faults and connection
     SimFaults faults() const;
@@ -249,6 +262,8 @@ private:
     double m_manualSeconds = 0.0;
     double m_lastFrameSeconds = -1.0;
 
+    SimReplyForm m_form;
+    QVector<quint16> m_lastFrame;
     QVector<quint16> m_usbFrame;
     int m_usbFramePos = 0;
     int m_usbFrameQuery = 0;    // "CAPT:FRAM?" queries answered for the current frame

@@ -27,6 +27,7 @@
 #include <QtTest>
 #include <qcustomplot.h>
 
+#include "support/ReplyForms.h"
 #include "support/TopLevel.h"
 
 #include <memory>
@@ -411,6 +412,80 @@ private slots:
         const int sent = capturesSent().size();
         QTest::qWait(300);
         QCOMPARE(capturesSent().size(), sent);
+    }
+
+    // One request per frame, whatever the user does meanwhile: a slow kit's reply is awaited
+    // through page switches and clicks on "Collect and Plot".
+    void continuousCaptureAsksOncePerFrame()
+    {
+        waitForStartUp();
+        SimReplyForm slow;
+        slow.replyDelayMs = 300;
+        kit->setReplyForm(slow);
+        int frames = 0;
+        connect(window.get(), &MainWindow::msgReceived, this, [&frames](const QByteArray &m) {
+            frames += BtProtocol::parseReply(m).tag == BtProtocol::Tag::Data;
+        });
+        w<QLineEdit>("numSamples_txt")->setText(QStringLiteral("16"));
+        w<QPushButton>("continuousCapture_btn")->click();
+        w<QPushButton>("collect_btn")->click();
+        for (int frame = 1; frame <= 3; ++frame) {
+            QTRY_COMPARE_WITH_TIMEOUT(frames, frame, 3000);
+            QTRY_COMPARE(capturesSent().size(), frame + 1); // the next frame's request
+            for (int page = 0; page < 6; ++page) {
+                w<QTabWidget>("plot_tab")->setCurrentIndex((page + frame) % 4);
+                QTest::qWait(10);
+            }
+            w<QPushButton>("collect_btn")->click();
+            QTest::qWait(20);
+            QCOMPARE(capturesSent().size(), frame + 1);
+        }
+        w<QPushButton>("continuousCapture_btn")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(frames, 4, 3000);
+        QTest::qWait(50);
+        QCOMPARE(capturesSent().size(), 4);
+    }
+
+    // Every header, odd byte, pace and piece size a kit may choose: the frame the window hands
+    // on, and the file the tab saves, are what the kit sent.
+    void everyReplyFormGivesTheFrameTheKitSent_data()
+    {
+        QTest::addColumn<SimReplyForm>("form");
+        for (const NamedReplyForm &row : replyFormVariants())
+            QTest::newRow(qPrintable(row.name)) << row.form;
+    }
+
+    void everyReplyFormGivesTheFrameTheKitSent()
+    {
+        QFETCH(SimReplyForm, form);
+        waitForStartUp();
+        kit->setReplyForm(form);
+        QByteArrayList data;
+        connect(window.get(), &MainWindow::msgReceived, this, [&data](const QByteArray &m) {
+            if (BtProtocol::parseReply(m).tag == BtProtocol::Tag::Data)
+                data << m;
+        });
+        QSignalSpy refused(tab, &kv7310bt_tab::errorMessage);
+        w<QLineEdit>("numSamples_txt")->setText(QStringLiteral("64"));
+        for (int frame = 1; frame <= 2; ++frame) {
+            w<QPushButton>("collect_btn")->click();
+            QTRY_COMPARE_WITH_TIMEOUT(data.size(), frame, 3000);
+            QVector<double> sent;
+            for (quint16 c : kit->lastFrameSent())
+                sent.append(RadarMath::countToVolts(c));
+            QCOMPARE(sent.size(), 64);
+            QCOMPARE(BtProtocol::decodeSamples(data.last()), sent);
+            QCOMPARE(refused.count(), 0);
+
+            QFile::remove(QStringLiteral("Data/data.txt"));
+            w<QPushButton>("save_btn")->click();
+            QFile file(QStringLiteral("Data/data.txt"));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QStringList expected;
+            for (double v : sent)
+                expected << QString::number(v, 'g', 6);
+            QCOMPARE(QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts), expected);
+        }
     }
 
     // The four pages' axes from the radar equations: a 1000 Hz tone sampled every 50 us is a

@@ -62,7 +62,25 @@ private slots:
     void deviceErrors();
     void programAsAUserRunsIt();
     void optionsAnywhereAndVersion();
+    void repliesPrintedWithoutTheirTerminator();
 };
+
+// Whatever one character a kit ends its replies with, query and list print the text alone.
+void CliTest::repliesPrintedWithoutTheirTerminator()
+{
+    setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
+    for (const char t : {'\n', '\r', '\x03', '\0'}) {
+        SimUsbBus::global().detachAll();
+        auto kit = std::make_shared<VirtualKit>();
+        SimReplyForm form;
+        form.usbTerminator = t;
+        kit->setReplyForm(form);
+        SimUsbBus::global().attach(kit);
+        QCOMPARE(cli({"query", "SWEEP:FREQSTAR?"}).out, QStringLiteral("24\n"));
+        QCOMPARE(cli({"list"}).out,
+                 QStringLiteral("sim:SIM0001\tTamarin Works\tKV7310\tSIM0001\t1.0.0\n"));
+    }
+}
 
 void CliTest::optionsAnywhereAndVersion()
 {

@@ -4,9 +4,11 @@
 
 #include "capture/DataFile.h"
 #include "cli/CliApp.h"
+#include "kit/RadarMath.h"
 #include "sim/BtPtyServer.h"
 #include "sim/VirtualKit.h"
 #include "support/CliRun.h"
+#include "support/ReplyForms.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -85,13 +87,12 @@ private slots:
         QTest::addColumn<QString>("words");
         QTest::newRow("truncated payload")
             << int(SimBtFrameFault::TruncatedPayload) << "frame incomplete: 32 of 64 samples";
-        QTest::newRow("odd byte") << int(SimBtFrameFault::OddByte)
-                                  << "frame garbled: an odd byte after 64 samples";
+        // Garbage before a reply becomes part of its tag: still the data tag, far too long.
         QTest::newRow("zero glitch")
-            << int(SimBtFrameFault::ZeroGlitch) << "frame garbled: tag \"\\x00\\x00";
-        QTest::newRow("noise") << int(SimBtFrameFault::Noise) << "is not a data tag";
-        QTest::newRow("wrong tag")
-            << int(SimBtFrameFault::WrongTag) << "frame garbled: tag \"ADATA0\" is not a data tag";
+            << int(SimBtFrameFault::ZeroGlitch) << "frame too long: 564 samples for 64";
+        QTest::newRow("noise") << int(SimBtFrameFault::Noise) << "frame too long: 564 samples";
+        // An earlier tag wins, so no data reply ever comes.
+        QTest::newRow("wrong tag") << int(SimBtFrameFault::WrongTag) << "no frame";
     }
 
     void badDataRepliesAreRefused()
@@ -112,6 +113,30 @@ private slots:
         run = cli({"--serial", server.slavePath(), "capture", "-n", "64"}); // the kit is well again
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out.count(QLatin1Char('\n')), 64);
+    }
+
+    // The frame written is the one the kit sent, whatever form its reply took.
+    void captureOfEveryReplyForm_data()
+    {
+        QTest::addColumn<SimReplyForm>("form");
+        for (const NamedReplyForm &row : replyFormVariants())
+            QTest::newRow(qPrintable(row.name)) << row.form;
+    }
+
+    void captureOfEveryReplyForm()
+    {
+        QFETCH(SimReplyForm, form);
+        auto kit = std::make_shared<VirtualKit>();
+        kit->setReplyForm(form);
+        BtPtyServer server(kit);
+        QVERIFY(server.start());
+        const Run run = cli({"--serial", server.slavePath(), "capture", "-n", "64"});
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+        QStringList expected;
+        for (quint16 c : kit->lastFrameSent())
+            expected << QString::number(RadarMath::countToVolts(c), 'g', 6);
+        QCOMPARE(expected.size(), 64);
+        QCOMPARE(run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
     }
 
     void vanishedPortEndsAtOnce()

@@ -448,12 +448,7 @@ private slots:
 
     // Every header, odd byte, pace and piece size a kit may choose: the frame the window hands
     // on, and the file the tab saves, are what the kit sent.
-    void everyReplyFormGivesTheFrameTheKitSent_data()
-    {
-        QTest::addColumn<SimReplyForm>("form");
-        for (const NamedReplyForm &row : replyFormVariants())
-            QTest::newRow(qPrintable(row.name)) << row.form;
-    }
+    void everyReplyFormGivesTheFrameTheKitSent_data() { addReplyFormRows(); }
 
     void everyReplyFormGivesTheFrameTheKitSent()
     {
@@ -470,9 +465,7 @@ private slots:
         for (int frame = 1; frame <= 2; ++frame) {
             w<QPushButton>("collect_btn")->click();
             QTRY_COMPARE_WITH_TIMEOUT(data.size(), frame, 3000);
-            QVector<double> sent;
-            for (quint16 c : kit->lastFrameSent())
-                sent.append(RadarMath::countToVolts(c));
+            const QVector<double> sent = sentVolts(*kit);
             QCOMPARE(sent.size(), 64);
             QCOMPARE(BtProtocol::decodeSamples(data.last()), sent);
             QCOMPARE(refused.count(), 0);

@@ -5,7 +5,6 @@
 #include "support/ReplyForms.h"
 
 #include "capture/FrameCapture.h"
-#include "kit/RadarMath.h"
 
 #include <QtTest>
 
@@ -14,12 +13,7 @@ class FrameFormsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void framesEqualWhatTheKitSent_data()
-    {
-        QTest::addColumn<SimReplyForm>("form");
-        for (const NamedReplyForm &row : replyFormVariants())
-            QTest::newRow(qPrintable(row.name)) << row.form;
-    }
+    void framesEqualWhatTheKitSent_data() { addReplyFormRows(); }
 
     void framesEqualWhatTheKitSent()
     {
@@ -31,9 +25,7 @@ private slots:
         for (const int n : {1024, 31, 7}) {
             const FrameCapture::FrameText frame = FrameCapture::captureFrame(sim.usb, n);
             QVERIFY2(frame.check.ok, qPrintable(frame.check.reason));
-            QVector<double> sent;
-            for (quint16 c : sim.kit().lastFrameSent())
-                sent.append(RadarMath::countToVolts(c));
+            const QVector<double> sent = sentVolts(sim.kit());
             QCOMPARE(sent.size(), n);
             QCOMPARE(FrameCapture::hexToVolts(frame.hex), sent);
         }

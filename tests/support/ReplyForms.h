@@ -3,11 +3,14 @@
 // Every way of filling in what the kit's protocol leaves open, one named row each, and a few
 // drawn at random under fixed seeds: the table the capture tests of both links run over.
 
+#include "kit/RadarMath.h"
 #include "sim/ReplyForm.h"
+#include "sim/VirtualKit.h"
 
 #include <QList>
 #include <QMetaType>
 #include <QString>
+#include <QtTest>
 
 Q_DECLARE_METATYPE(SimReplyForm)
 
@@ -67,4 +70,21 @@ inline QList<NamedReplyForm> replyFormVariants()
             {QStringLiteral("random %1: %2").arg(seed).arg(SimReplyForm::random(seed).describe()),
              SimReplyForm::random(seed)});
     return rows;
+}
+
+// The column "form" and one row per variant, for a test's _data function.
+inline void addReplyFormRows()
+{
+    QTest::addColumn<SimReplyForm>("form");
+    for (const NamedReplyForm &row : replyFormVariants())
+        QTest::newRow(qPrintable(row.name)) << row.form;
+}
+
+// The last frame the kit put on the wire, in volts.
+inline QVector<double> sentVolts(const VirtualKit &kit)
+{
+    QVector<double> volts;
+    for (quint16 c : kit.lastFrameSent())
+        volts.append(RadarMath::countToVolts(c));
+    return volts;
 }

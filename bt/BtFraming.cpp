@@ -7,28 +7,53 @@
 
 namespace BtFraming {
 
-int countTerminators(const QByteArray &buffer)
-{
-    return static_cast<int>(buffer.count(QByteArrayView(kTerminator, kTerminatorLength)));
-}
+namespace {
 
-QList<QByteArray> takeMessages(QByteArray &buffer)
+// Removes the complete messages from the front of buffer. With expected >= 0 and hold set, a
+// data reply shorter than expected samples is not cut at a terminator inside its payload: it
+// waits (*held) until the bytes of a whole reply are in.
+QList<QByteArray> cut(QByteArray &buffer, int expected, bool hold, bool *held)
 {
     QList<QByteArray> messages;
     const QByteArrayView terminator(kTerminator, kTerminatorLength);
+    const qsizetype whole =
+        KitCommands::kDataHeaderBytes + 2 * qsizetype(expected) + kTerminatorLength;
     qsizetype start = 0;
     for (;;) {
-        const qsizetype i = buffer.indexOf(terminator, start);
-        if (i < 0)
+        qsizetype end = buffer.indexOf(terminator, start);
+        if (end < 0)
             break;
-        messages.append(buffer.mid(start, i + kTerminatorLength - start));
-        start = i + kTerminatorLength;
+        end += kTerminatorLength;
+        const std::string_view first(buffer.constData() + start, size_t(end - start));
+        if (hold && expected >= 0 && end - start < whole && KitCommands::isDataReply(first)) {
+            // The first terminator lies inside the payload, or the reply is short: the samples
+            // decide once a whole reply (or one with an odd byte) could be in.
+            const qsizetype have = buffer.size() - start;
+            const auto endsAt = [&](qsizetype length) {
+                return have >= length && buffer.mid(start + length - kTerminatorLength,
+                                                    kTerminatorLength) == terminator;
+            };
+            if (endsAt(whole))
+                end = start + whole;
+            else if (endsAt(whole + 1))
+                end = start + whole + 1;
+            else if (have <= whole) {
+                *held = true;
+                break;
+            }
+        }
+        messages.append(buffer.mid(start, end - start));
+        start = end;
     }
     // One removal at the end keeps a read holding many messages linear in its length.
     if (start > 0)
         buffer.remove(0, start);
     return messages;
 }
+
+} // namespace
+
+QList<QByteArray> takeMessages(QByteArray &buffer) { return cut(buffer, -1, false, nullptr); }
 
 qsizetype enforceBound(QByteArray &buffer)
 {
@@ -72,42 +97,8 @@ void Framer::clear()
 
 QList<QByteArray> Framer::take(bool hold)
 {
-    QList<QByteArray> messages;
-    const QByteArrayView terminator(kTerminator, kTerminatorLength);
-    qsizetype start = 0;
     held = false;
-    for (;;) {
-        qsizetype end = buffer.indexOf(terminator, start);
-        if (end < 0)
-            break;
-        end += kTerminatorLength;
-        const qsizetype whole = KitCommands::kDataHeaderBytes + 2 * qsizetype(expected) +
-                                kTerminatorLength; // a data reply of the samples asked for
-        const std::string_view first(buffer.constData() + start, size_t(end - start));
-        if (hold && expected >= 0 && end - start < whole && KitCommands::isDataReply(first)) {
-            // The first terminator lies inside the payload, or the reply is short: the samples
-            // decide once a whole reply (or one with an odd byte) could be in.
-            const qsizetype have = buffer.size() - start;
-            const auto endsAt = [&](qsizetype length) {
-                return have >= length && buffer.mid(start + length - kTerminatorLength,
-                                                    kTerminatorLength) == terminator;
-            };
-            if (endsAt(whole))
-                end = start + whole;
-            else if (endsAt(whole + 1))
-                end = start + whole + 1;
-            else if (have <= whole) {
-                held = true;
-                break;
-            }
-        }
-        messages.append(buffer.mid(start, end - start));
-        start = end;
-    }
-    // One removal at the end keeps a read holding many messages linear in its length.
-    if (start > 0)
-        buffer.remove(0, start);
-    return messages;
+    return cut(buffer, expected, hold, &held);
 }
 
 } // namespace BtFraming

@@ -14,8 +14,6 @@ inline constexpr int kTerminatorLength = int(KitCommands::kReplyEnd.size());
 // A noisy or wrong device that never sends a terminator must not exhaust memory.
 inline constexpr qsizetype kMaxPending = 1024 * 1024;
 
-int countTerminators(const QByteArray &buffer);
-
 // Removes every complete message from the front of buffer, terminator included, in arrival
 // order; bytes after the last terminator stay and begin the next message.
 QList<QByteArray> takeMessages(QByteArray &buffer);

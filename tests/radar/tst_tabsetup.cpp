@@ -33,6 +33,7 @@ private slots:
     void sweepTypeClicks();
     void rfPowerAndSweepButtons();
     void readBackFormatsAndBadValues();
+    void readBacksEndedByAnyCharacter();
     void samplePeriodFollowsFirmware();
 
 private:
@@ -209,6 +210,37 @@ void TabSetupTest::rfPowerAndSweepButtons()
     QCOMPARE(sim->received(), (QStringList{"SWEEP:STOP", "POWE:RF?", "SWEEP:START", "POWE:RF?"}));
     QVERIFY(sim->kit().sweep().sweeping);
     QVERIFY(bracketClosed());
+}
+
+// The kit ends each reply with one character of its choosing; the form shows the number alone.
+void TabSetupTest::readBacksEndedByAnyCharacter()
+{
+    auto wire = std::make_shared<FakeWire>();
+    wire->paths = {"fake0"};
+    auto &answers = wire->answers["fake0"];
+    answers["*IDN?\n"] = kitIdn("F0002");
+    answers["POWE:RF?"] = "1\x03";
+    answers["SWEEP:FREQSTOP?"] = QByteArray("24.25\0", 6);
+    answers["SWEEP:FREQSTAR?"] = "24.05\r";
+    answers["SWEEP:RAMPTIME?"] = "2.5;";
+    answers["SWEEP:TYPE?"] = "1\x04";
+    setDeviceLayerFactory([wire] { return std::make_unique<FakeDeviceLayer>(wire); });
+    usbTMCabstraction usb;
+    const QStringList targets = usb.getDeviceList().second;
+    QCOMPARE(targets.size(), 1);
+    TR7310_tab fake(&usb, targets.first(), QStringLiteral("1.0.0"), QStringLiteral("KV7310"),
+                    QStringLiteral("F0002"));
+    TR7310_tabProbe p(fake);
+    for (const char *slot : {"update_RFPower", "readFreqs", "readRamptime", "readSweepType"}) {
+        QVERIFY(QMetaObject::invokeMethod(&fake, slot));
+        QVERIFY(p.settle());
+    }
+    QCOMPARE(p.w<QPushButton>("rf_power_btn")->styleSheet(), kGreen);
+    QCOMPARE(p.text("stopFreq_txt"), QStringLiteral("24.25"));
+    QCOMPARE(p.text("startFreq_txt"), QStringLiteral("24.05"));
+    QCOMPARE(p.text("ramptime_txt"), QStringLiteral("2.5"));
+    QVERIFY(p.w<QRadioButton>("twoWaySingle_rdbtn")->isChecked());
+    setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
 }
 
 void TabSetupTest::readBackFormatsAndBadValues()

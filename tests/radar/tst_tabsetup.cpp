@@ -15,6 +15,32 @@ namespace {
 const QString kGreen = QStringLiteral("*{background-color:green}");
 const QString kRed = QStringLiteral("*{background-color:red}");
 
+// A tab on a scripted kit, for replies a virtual kit never gives.
+struct ScriptedTab
+{
+    explicit ScriptedTab(const QMap<QByteArray, QByteArray> &replies)
+    {
+        wire->paths = {"fake0"};
+        wire->answers["fake0"] = replies;
+        answers()["*IDN?\n"] = kitIdn("F0001"); // discovery asks with a line feed
+        setDeviceLayerFactory([w = wire] { return std::make_unique<FakeDeviceLayer>(w); });
+        targets = usb.getDeviceList().second;
+        tab = std::make_unique<TR7310_tab>(&usb, targets.value(0), QStringLiteral("1.0.0"),
+                                           QStringLiteral("KV7310"), QStringLiteral("F0001"));
+    }
+    ~ScriptedTab()
+    {
+        tab.reset();
+        setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
+    }
+    QMap<QByteArray, QByteArray> &answers() { return wire->answers["fake0"]; }
+
+    std::shared_ptr<FakeWire> wire = std::make_shared<FakeWire>();
+    usbTMCabstraction usb;
+    QStringList targets;
+    std::unique_ptr<TR7310_tab> tab;
+};
+
 } // namespace
 
 class TabSetupTest : public QObject
@@ -215,21 +241,13 @@ void TabSetupTest::rfPowerAndSweepButtons()
 // The kit ends each reply with one character of its choosing; the form shows the number alone.
 void TabSetupTest::readBacksEndedByAnyCharacter()
 {
-    auto wire = std::make_shared<FakeWire>();
-    wire->paths = {"fake0"};
-    auto &answers = wire->answers["fake0"];
-    answers["*IDN?\n"] = kitIdn("F0002");
-    answers["POWE:RF?"] = "1\x03";
-    answers["SWEEP:FREQSTOP?"] = QByteArray("24.25\0", 6);
-    answers["SWEEP:FREQSTAR?"] = "24.05\r";
-    answers["SWEEP:RAMPTIME?"] = "2.5;";
-    answers["SWEEP:TYPE?"] = "1\x04";
-    setDeviceLayerFactory([wire] { return std::make_unique<FakeDeviceLayer>(wire); });
-    usbTMCabstraction usb;
-    const QStringList targets = usb.getDeviceList().second;
-    QCOMPARE(targets.size(), 1);
-    TR7310_tab fake(&usb, targets.first(), QStringLiteral("1.0.0"), QStringLiteral("KV7310"),
-                    QStringLiteral("F0002"));
+    ScriptedTab scripted({{"POWE:RF?", "1\x03"},
+                          {"SWEEP:FREQSTOP?", QByteArray("24.25\0", 6)},
+                          {"SWEEP:FREQSTAR?", "24.05\r"},
+                          {"SWEEP:RAMPTIME?", "2.5;"},
+                          {"SWEEP:TYPE?", "1\x04"}});
+    QCOMPARE(scripted.targets.size(), 1);
+    TR7310_tab &fake = *scripted.tab;
     TR7310_tabProbe p(fake);
     for (const char *slot : {"update_RFPower", "readFreqs", "readRamptime", "readSweepType"}) {
         QVERIFY(QMetaObject::invokeMethod(&fake, slot));
@@ -240,28 +258,19 @@ void TabSetupTest::readBacksEndedByAnyCharacter()
     QCOMPARE(p.text("startFreq_txt"), QStringLiteral("24.05"));
     QCOMPARE(p.text("ramptime_txt"), QStringLiteral("2.5"));
     QVERIFY(p.w<QRadioButton>("twoWaySingle_rdbtn")->isChecked());
-    setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
 }
 
 void TabSetupTest::readBackFormatsAndBadValues()
 {
-    // A scripted kit gives the replies a virtual kit never would.
-    auto wire = std::make_shared<FakeWire>();
-    wire->paths = {"fake0"};
-    auto &answers = wire->answers["fake0"];
-    answers["*IDN?\n"] = kitIdn("F0001"); // discovery asks with a line feed
-    answers["POWE:RF?"] = "2\n";
-    answers["SWEEP:FREQSTOP?"] = "1234567\n";
-    answers["SWEEP:FREQSTAR?"] = "0.5\n";
-    answers["SWEEP:RAMPTIME?"] = "abc\n";
-    answers["SWEEP:TYPE?"] = "7\n";
-    setDeviceLayerFactory([wire] { return std::make_unique<FakeDeviceLayer>(wire); });
-    usbTMCabstraction usb;
-    const QStringList targets = usb.getDeviceList().second;
-    QCOMPARE(targets.size(), 1);
-
-    TR7310_tab fake(&usb, targets.first(), QStringLiteral("1.0.0"), QStringLiteral("KV7310"),
-                    QStringLiteral("F0001"));
+    ScriptedTab scripted({{"POWE:RF?", "2\n"},
+                          {"SWEEP:FREQSTOP?", "1234567\n"},
+                          {"SWEEP:FREQSTAR?", "0.5\n"},
+                          {"SWEEP:RAMPTIME?", "abc\n"},
+                          {"SWEEP:TYPE?", "7\n"}});
+    QCOMPARE(scripted.targets.size(), 1);
+    TR7310_tab &fake = *scripted.tab;
+    auto &answers = scripted.answers();
+    auto &wire = scripted.wire;
     TR7310_tabProbe p(fake);
     {
         RadarLogOn log;
@@ -289,8 +298,6 @@ void TabSetupTest::readBackFormatsAndBadValues()
     QVERIFY(p.settle());
     QCOMPARE(wire->commands, (QList<QByteArray>{"SWEEP:FREQSTOP?"}));
     QCOMPARE(p.text("stopFreq_txt"), QStringLiteral("1.23457e+06"));
-
-    setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
 }
 
 void TabSetupTest::samplePeriodFollowsFirmware()

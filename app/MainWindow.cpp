@@ -168,6 +168,7 @@ void MainWindow::addUsbTabs(const QList<FoundKit> &kits, const QString &problem)
     if (kits.isEmpty()) {
         connSelector->setMessage(QStringLiteral("No USB devices found!") +
                                  (problem.isEmpty() ? QString() : QStringLiteral("\n") + problem));
+        emit usbSearchDone();
         return;
     }
     for (const FoundKit &kit : kits) {
@@ -190,6 +191,7 @@ void MainWindow::addUsbTabs(const QList<FoundKit> &kits, const QString &problem)
         }
     }
     connSelector->close();
+    emit usbSearchDone();
 }
 
 void MainWindow::configureBT()

@@ -70,14 +70,10 @@ void RemoteServer::takeLine(QTcpSocket *client, const QByteArray &line)
     QString detail;
     const QList<Scpi::Command> commands = Scpi::parseLine(line, &error, &detail);
     for (const Scpi::Command &c : commands)
-        pending.append({client, c});
-    if (error != Scpi::NoError) {
-        // Queued behind the line's good commands, so the queue keeps the order of events.
-        Scpi::Command c;
-        c.header = QStringLiteral("\x01error");
-        c.arguments = QStringList{QString::number(error), detail};
-        pending.append({client, c});
-    }
+        pending.append({client, c, Scpi::NoError, QString()});
+    // Queued behind the line's good commands, so the error queue keeps the order of events.
+    if (error != Scpi::NoError)
+        pending.append({client, Scpi::Command(), error, detail});
     runNext();
 }
 
@@ -88,8 +84,8 @@ void RemoteServer::runNext()
         if (!p.client)
             continue; // the client left
         const Scpi::Command &c = p.command;
-        if (c.header == QLatin1String("\x01error")) {
-            errors.push(c.arguments.at(0).toInt(), c.arguments.at(1));
+        if (p.parseError != Scpi::NoError) {
+            errors.push(p.parseError, p.detail);
         } else if (c.header == QLatin1String("*IDN")) {
             finished(p.client, c, Scpi::NoError, identity.toUtf8());
         } else if (c.header == QLatin1String("*OPC")) {

@@ -41,6 +41,8 @@ private:
     {
         QPointer<QTcpSocket> client;
         Scpi::Command command;
+        int parseError = Scpi::NoError; // set: the rest of a line that could not be read
+        QString detail;
     };
     void accept();
     void readFrom(QTcpSocket *client);

@@ -44,7 +44,16 @@ RemoteControl::RemoteControl(MainWindow *w, QObject *parent)
 
 bool RemoteControl::listen(quint16 port, QString *error) { return server->listen(port, error); }
 
-QList<TR7310_tab *> RemoteControl::tabs() const { return window->findChildren<TR7310_tab *>(); }
+QList<TR7310_tab *> RemoteControl::tabs() const
+{
+    // In the order of the window's tabs.
+    QList<TR7310_tab *> out;
+    if (auto *tabWidget = window->findChild<QTabWidget *>(QStringLiteral("activityTabs_tab")))
+        for (int i = 0; i < tabWidget->count(); ++i)
+            if (auto *tab = qobject_cast<TR7310_tab *>(tabWidget->widget(i)))
+                out << tab;
+    return out;
+}
 
 void RemoteControl::withTabs(std::function<void()> then)
 {

@@ -22,6 +22,7 @@ public:
     explicit RemoteControl(MainWindow *window, QObject *parent = nullptr);
     // Serves on 127.0.0.1:port; false with the reason (a port in use, ...).
     bool listen(quint16 port, QString *error);
+    quint16 port() const { return server->port(); }
 
 private:
     using Finish = RemoteServer::Finish;

@@ -192,9 +192,7 @@ void RemoteControl::handle(const Scpi::Command &c, const Finish &finish)
         QString error;
         bool saved = false;
         if (Sigmf::isSigmf(path) || path.endsWith(QLatin1String(".sigmf"))) {
-            Sigmf::Dataset ds;
-            Sigmf::addFrame(ds, frame, meta);
-            saved = Sigmf::write(ds, path, &error);
+            saved = Sigmf::writeFrame(frame, meta, path, &error);
         } else {
             saved = DataFile::write(frame, path, &error) && FrameMeta::write(meta, path, &error);
         }

@@ -215,6 +215,14 @@ bool write(const Dataset &ds, const QString &base, QString *error)
                                 metaPath(base), error);
 }
 
+bool writeFrame(const QVector<double> &frame, const FrameMeta::Meta &meta, const QString &base,
+                QString *error)
+{
+    Dataset ds;
+    addFrame(ds, frame, meta);
+    return write(ds, base, error);
+}
+
 bool fromRecording(const QString &source, Dataset *ds, QString *error)
 {
     auto fail = [&](const QString &why) {

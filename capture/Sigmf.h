@@ -77,6 +77,9 @@ QJsonObject toJson(const Dataset &ds);
 QByteArray dataBytes(const QVector<double> &samples);
 // Writes BASE.sigmf-data, then BASE.sigmf-meta, each atomically.
 bool write(const Dataset &ds, const QString &base, QString *error = nullptr);
+// One frame as its own recording.
+bool writeFrame(const QVector<double> &frame, const FrameMeta::Meta &meta, const QString &base,
+                QString *error = nullptr);
 
 // Reads a recording named by either of its files or its base. A recording we cannot show
 // (complex samples, several channels, no samples) is refused with the reason.

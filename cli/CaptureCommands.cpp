@@ -275,9 +275,11 @@ int runCapture(CliSession &session, const QStringList &arguments)
     if (takeFrame(session, target, o.samples, frame, QStringLiteral("frame")) != Take::Ok)
         return CliDeviceError;
     if (o.sigmf) {
-        Sigmf::Dataset ds;
-        Sigmf::addFrame(ds, frame, meta);
-        return writeSigmf(session, ds, o.output);
+        QString error;
+        if (!Sigmf::writeFrame(frame, meta, o.output, &error))
+            return session.deviceError(
+                QStringLiteral("cannot write %1: %2").arg(Sigmf::metaPath(o.output), error));
+        return CliOk;
     }
     return writeWithMeta(session, frame, o.output, meta, o.csv);
 }

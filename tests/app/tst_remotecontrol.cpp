@@ -6,6 +6,8 @@
 
 #include "app/MainWindow.h"
 #include "app/RemoteControl.h"
+#include "app/SigmfExport.h"
+#include "capture/Sigmf.h"
 #include "app/Simulation.h"
 #include "capture/DataFile.h"
 #include "radar/TR7310_tab.h"
@@ -16,6 +18,7 @@
 
 #include <QHostAddress>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTcpSocket>
@@ -149,6 +152,23 @@ void RemoteControlTest::scriptDrivesTheSelectedTab()
     QVERIFY2(std::abs(peaks[1].toDouble() - 2.0) < 0.05, peaks[1].constData());
     QVERIFY(std::abs(peaks[0].toDouble() - 1667.8) < 25);
     QCOMPARE(ask(s, "SYST:ERR?"), QByteArray("0,\"No error\""));
+
+    // File > Export Frame as SigMF… writes the frame shown, with its kit and sweep.
+    QMenu menu;
+    QString reported;
+    SigmfExport::Dialogs dialogs;
+    dialogs.saveBase = [&](QWidget *) { return dir.filePath("shown"); };
+    SigmfExport::addActions(menu.addMenu("File"), window.findChild<QTabWidget *>("activityTabs_tab"),
+                            &window, [&](const QString &text, bool) { reported = text; }, dialogs);
+    menu.findChild<QAction *>("exportFrameSigmf_act")->trigger(); // ours, not the window's dialogs
+    QVERIFY2(reported.startsWith("Exported 1 frame(s)"), qPrintable(reported));
+    Sigmf::Dataset ds;
+    QVERIFY(Sigmf::read(dir.filePath("shown.sigmf-meta"), &ds));
+    QCOMPARE(ds.samples.size(), 512);
+    for (int i = 0; i < 512; ++i)
+        QVERIFY(std::abs(ds.samples[i] - shown[i]) < 1e-6);
+    QCOMPARE(ds.meta.kitSerial, QStringLiteral("SIM0002"));
+    QCOMPARE(ds.meta.sweep.rampMs, 2.0);
 
     window.close();
     stopVirtualBtKits();

@@ -82,8 +82,20 @@ void RemoteControl::withKit(const Finish &finish, std::function<void(TR7310_tab 
             select(tabs().first());
         if (!selected)
             return finish(Scpi::HardwareMissing, "no KV7310 found on USB");
-        then(selected);
+        TR7310_tab *tab = selected;
+        prime(tab, [tab, then] { then(tab); });
     });
+}
+
+void RemoteControl::prime(TR7310_tab *tab, std::function<void()> then)
+{
+    if (primed.contains(tab))
+        return then();
+    primed.append(tab);
+    // One after another; the link runs them in order anyway, the last answer ends the wait.
+    for (Setting s : {Setting::StartGHz, Setting::RampMs, Setting::SweepType})
+        tab->readSetting(s, [](const QString &) {});
+    tab->readSetting(Setting::RfPower, [then](const QString &) { then(); });
 }
 
 void RemoteControl::handle(const Scpi::Command &c, const Finish &finish)

@@ -32,9 +32,13 @@ private:
     void withTabs(std::function<void()> then);
     void withKit(const Finish &finish, std::function<void(TR7310_tab *)> then);
     void select(TR7310_tab *tab);
+    // Reads every setting of a tab back once before its first remote use, so that frames taken
+    // at once are not stored without their sweep.
+    void prime(TR7310_tab *tab, std::function<void()> then);
 
     MainWindow *window;
     RemoteServer *server;
     QPointer<TR7310_tab> selected;
     bool searched = false;
+    QList<QPointer<TR7310_tab>> primed;
 };

@@ -91,12 +91,13 @@ void MainWindow::setUpMenus()
     loadAction = file->addAction(QStringLiteral("&Load Data…"), this, &MainWindow::loadData);
     loadAction->setShortcut(QKeySequence::Open);
     loadAction->setEnabled(false);
-    SigmfExport::addActions(file, ui->activityTabs_tab, this, [this](const QString &text, bool error) {
-        if (error)
-            showError(text);
-        else
-            showStatus(text);
-    });
+    SigmfExport::addActions(file, ui->activityTabs_tab, this,
+                            [this](const QString &text, bool error) {
+                                if (error)
+                                    showError(text);
+                                else
+                                    showStatus(text);
+                            });
     file->addSeparator();
     QAction *quit = file->addAction(QStringLiteral("&Quit"), qApp, &QApplication::closeAllWindows);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));

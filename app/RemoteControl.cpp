@@ -37,8 +37,9 @@ QByteArray noDetail() { return QByteArray(); }
 
 RemoteControl::RemoteControl(MainWindow *w, QObject *parent)
     : QObject(parent), window(w),
-      server(new RemoteServer(QStringLiteral("KVVLX,KVVLX Control GUI,0,%1").arg(KVVLX_VERSION),
-                              [this](const Scpi::Command &c, Finish f) { handle(c, f); }, this))
+      server(new RemoteServer(
+          QStringLiteral("KVVLX,KVVLX Control GUI,0,%1").arg(KVVLX_VERSION),
+          [this](const Scpi::Command &c, Finish f) { handle(c, f); }, this))
 {
 }
 
@@ -177,7 +178,8 @@ void RemoteControl::handle(const Scpi::Command &c, const Finish &finish)
         return withKit(finish, [finish](TR7310_tab *tab) {
             tab->collectOne([finish](bool ok) {
                 if (!ok)
-                    return finish(Scpi::HardwareError, "no frame (kit busy, absent or frame refused)");
+                    return finish(Scpi::HardwareError,
+                                  "no frame (kit busy, absent or frame refused)");
                 finish(Scpi::NoError, noDetail());
             });
         });

@@ -70,7 +70,8 @@ QString canonical(QString header)
     for (QString &node : nodes)
         node = longForms().value(node, node);
     // Default nodes that may be left out.
-    if (nodes.size() == 2 && nodes.at(0) == QLatin1String("INIT") && nodes.at(1) == QLatin1String("IMM"))
+    if (nodes.size() == 2 && nodes.at(0) == QLatin1String("INIT") &&
+        nodes.at(1) == QLatin1String("IMM"))
         nodes.removeLast();
     if (nodes.size() == 3 && nodes.at(0) == QLatin1String("SYST") &&
         nodes.at(1) == QLatin1String("ERR") && nodes.at(2) == QLatin1String("NEXT"))
@@ -106,24 +107,42 @@ QStringList splitOutsideQuotes(const QString &text, QChar sep)
 QString errorText(int code)
 {
     switch (code) {
-    case NoError: return QStringLiteral("No error");
-    case CommandError: return QStringLiteral("Command error");
-    case SyntaxError: return QStringLiteral("Syntax error");
-    case DataTypeError: return QStringLiteral("Data type error");
-    case ParameterNotAllowed: return QStringLiteral("Parameter not allowed");
-    case MissingParameter: return QStringLiteral("Missing parameter");
-    case UndefinedHeader: return QStringLiteral("Undefined header");
-    case ExecutionError: return QStringLiteral("Execution error");
-    case DataOutOfRange: return QStringLiteral("Data out of range");
-    case IllegalParameterValue: return QStringLiteral("Illegal parameter value");
-    case DataStale: return QStringLiteral("Data corrupt or stale");
-    case HardwareError: return QStringLiteral("Hardware error");
-    case HardwareMissing: return QStringLiteral("Hardware missing");
-    case MassStorageError: return QStringLiteral("Mass storage error");
-    case FileNameError: return QStringLiteral("File name error");
-    case QueueOverflow: return QStringLiteral("Queue overflow");
-    case InputBufferOverrun: return QStringLiteral("Input buffer overrun");
-    default: return QStringLiteral("Error");
+    case NoError:
+        return QStringLiteral("No error");
+    case CommandError:
+        return QStringLiteral("Command error");
+    case SyntaxError:
+        return QStringLiteral("Syntax error");
+    case DataTypeError:
+        return QStringLiteral("Data type error");
+    case ParameterNotAllowed:
+        return QStringLiteral("Parameter not allowed");
+    case MissingParameter:
+        return QStringLiteral("Missing parameter");
+    case UndefinedHeader:
+        return QStringLiteral("Undefined header");
+    case ExecutionError:
+        return QStringLiteral("Execution error");
+    case DataOutOfRange:
+        return QStringLiteral("Data out of range");
+    case IllegalParameterValue:
+        return QStringLiteral("Illegal parameter value");
+    case DataStale:
+        return QStringLiteral("Data corrupt or stale");
+    case HardwareError:
+        return QStringLiteral("Hardware error");
+    case HardwareMissing:
+        return QStringLiteral("Hardware missing");
+    case MassStorageError:
+        return QStringLiteral("Mass storage error");
+    case FileNameError:
+        return QStringLiteral("File name error");
+    case QueueOverflow:
+        return QStringLiteral("Queue overflow");
+    case InputBufferOverrun:
+        return QStringLiteral("Input buffer overrun");
+    default:
+        return QStringLiteral("Error");
     }
 }
 
@@ -136,7 +155,8 @@ QList<Command> parseLine(const QByteArray &line, int *error, QString *detail)
         if ((uchar(c) < 0x20 && c != '\t' && c != '\r') || uchar(c) > 0x7e) {
             *error = SyntaxError;
             if (detail)
-                *detail = QStringLiteral("unexpected byte 0x%1").arg(uchar(c), 2, 16, QLatin1Char('0'));
+                *detail =
+                    QStringLiteral("unexpected byte 0x%1").arg(uchar(c), 2, 16, QLatin1Char('0'));
             return out;
         }
     const QString text = QString::fromLatin1(line).trimmed();
@@ -176,7 +196,8 @@ void ErrorQueue::push(int code, const QString &detail)
         text += QLatin1Char(';') + QString(detail).replace(QLatin1Char('"'), QLatin1Char('\''));
     const QString entry = QStringLiteral("%1,\"%2\"").arg(code).arg(text);
     if (entries.size() >= kCapacity) {
-        entries.last() = QStringLiteral("%1,\"%2\"").arg(int(QueueOverflow)).arg(errorText(QueueOverflow));
+        entries.last() =
+            QStringLiteral("%1,\"%2\"").arg(int(QueueOverflow)).arg(errorText(QueueOverflow));
         return;
     }
     entries << entry;

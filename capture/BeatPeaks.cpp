@@ -13,8 +13,7 @@ namespace {
 constexpr double kSpanDb = 40.0; // peaks this far under the strongest are not reflectors we list
 }
 
-std::vector<Peak> find(const QVector<double> &frame, const RadarMath::FrameAxes &axes,
-                       int maxPeaks)
+std::vector<Peak> find(const QVector<double> &frame, const RadarMath::FrameAxes &axes, int maxPeaks)
 {
     std::vector<Peak> out;
     if (frame.size() < 2 || maxPeaks < 1)

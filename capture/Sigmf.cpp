@@ -18,7 +18,10 @@ namespace {
 
 QJsonValue number(double v) { return std::isfinite(v) ? QJsonValue(v) : QJsonValue(); }
 
-QString ext(const char *key) { return QLatin1String(kExtensionName) + QLatin1Char(':') + QLatin1String(key); }
+QString ext(const char *key)
+{
+    return QLatin1String(kExtensionName) + QLatin1Char(':') + QLatin1String(key);
+}
 
 QString hwText(const FrameMeta::Meta &m)
 {
@@ -182,7 +185,8 @@ QJsonObject toJson(const Dataset &ds)
                       {QStringLiteral("core:generator"), QStringLiteral("kvvlx")},
                       {ext("beat_frequency_hz"), number(a.beatHz)},
                       {ext("level_db"), number(a.levelDb)}};
-        QString comment = QStringLiteral("beat %1 Hz, %2 dB").arg(a.beatHz, 0, 'f', 1).arg(a.levelDb, 0, 'f', 1);
+        QString comment =
+            QStringLiteral("beat %1 Hz, %2 dB").arg(a.beatHz, 0, 'f', 1).arg(a.levelDb, 0, 'f', 1);
         if (std::isfinite(a.rangeM)) {
             o.insert(ext("range_m"), a.rangeM);
             comment += QStringLiteral(", range %1 m").arg(a.rangeM, 0, 'f', 3);
@@ -331,8 +335,7 @@ QString describe(const Dataset &ds)
     add("frames", QString::number(ds.frameCount()));
     add("samples", QString::number(ds.samples.size()));
     if (ds.ours) {
-        add("gaps", ds.gaps.isEmpty() ? QStringLiteral("none")
-                                      : QString::number(ds.gaps.size()));
+        add("gaps", ds.gaps.isEmpty() ? QStringLiteral("none") : QString::number(ds.gaps.size()));
         add("peaks annotated", QString::number(ds.annotations.size()));
         // The sidecar's fields for the rest.
         FrameMeta::Meta first = m;

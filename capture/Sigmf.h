@@ -45,10 +45,10 @@ struct Annotation
 
 struct Dataset
 {
-    FrameMeta::Meta meta;       // kit, sweep, sample period, processing; sampleCount is per frame
-    QVector<double> samples;    // the frames one after another
-    QList<Segment> captures;    // one per frame, in order
-    QList<int> gaps;            // collection frames that were not taken
+    FrameMeta::Meta meta;    // kit, sweep, sample period, processing; sampleCount is per frame
+    QVector<double> samples; // the frames one after another
+    QList<Segment> captures; // one per frame, in order
+    QList<int> gaps;         // collection frames that were not taken
     QList<Annotation> annotations;
     // As read (or to be written): the sample type, whether the recording carries our extension,
     // and the free texts of its global object.

@@ -2,11 +2,12 @@
 // Reading SigMF recordings: ours in full, others when they hold one channel of real samples.
 #include "capture/Sigmf.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QtEndian>
 
@@ -125,9 +126,10 @@ void readExtension(const QJsonObject &g, FrameMeta::Meta &m)
     if (divisor == RadarMath::kCountDivisor || divisor == RadarMath::kCollectionCountDivisor)
         m.voltsDivisor = divisor;
     const QString averaging = str("averaging");
-    m.averaging = averaging == QLatin1String("mean of 10")         ? FrameMeta::Averaging::MeanOfTen
-                  : averaging == QLatin1String("minus mean of 10") ? FrameMeta::Averaging::MinusMeanOfTen
-                                                                   : FrameMeta::Averaging::None;
+    m.averaging = averaging == QLatin1String("mean of 10") ? FrameMeta::Averaging::MeanOfTen
+                  : averaging == QLatin1String("minus mean of 10")
+                      ? FrameMeta::Averaging::MinusMeanOfTen
+                      : FrameMeta::Averaging::None;
     m.twoPulseCancellation = g.value(ext("two_pulse_cancellation")).toBool();
     if (g.contains(ext("planned_interval_s"))) {
         m.inCollection = true;
@@ -156,7 +158,8 @@ bool read(const QString &path, Dataset *ds, QString *error)
         return fail(why);
     const int channels = g.value(QStringLiteral("core:num_channels")).toInt(1);
     if (channels != 1)
-        return fail(QStringLiteral("%1 channels interleaved: this program shows one").arg(channels));
+        return fail(
+            QStringLiteral("%1 channels interleaved: this program shows one").arg(channels));
     if (g.value(QStringLiteral("core:metadata_only")).toBool())
         return fail(QStringLiteral("metadata only: the recording holds no samples"));
     const QJsonArray captures = json.value(QStringLiteral("captures")).toArray();
@@ -183,9 +186,9 @@ bool read(const QString &path, Dataset *ds, QString *error)
 
     // The samples: a dataset named in the metadata (beside it), else BASE.sigmf-data.
     const QString named = g.value(QStringLiteral("core:dataset")).toString();
-    const QString data = named.isEmpty()
-                             ? dataPath(path)
-                             : QFileInfo(metaPath(path)).dir().filePath(QFileInfo(named).fileName());
+    const QString data =
+        named.isEmpty() ? dataPath(path)
+                        : QFileInfo(metaPath(path)).dir().filePath(QFileInfo(named).fileName());
     QFile file(data);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("%1: %2").arg(QFileInfo(data).fileName(), file.errorString()));
@@ -196,8 +199,8 @@ bool read(const QString &path, Dataset *ds, QString *error)
     if (bytes.isEmpty())
         return fail(QStringLiteral("the data file holds no samples"));
     if (bytes.size() % type.bytes != 0)
-        return fail(QStringLiteral("the data file is not a whole number of %1 samples")
-                        .arg(out.datatype));
+        return fail(
+            QStringLiteral("the data file is not a whole number of %1 samples").arg(out.datatype));
     const qsizetype n = bytes.size() / type.bytes;
     out.samples.resize(n);
     for (qsizetype i = 0; i < n; ++i)
@@ -246,9 +249,35 @@ Recording::Frame loadFrame(const QString &ref, bool withSamples)
     const qsizetype hash = ref.lastIndexOf(QLatin1Char('#'));
     bool ok = false;
     const int k = ref.mid(hash + 1).toInt(&ok);
+    // A replay opens every frame of one recording in turn: read its files once, not per frame.
+    static QMutex cacheMutex;
+    static QString cachedPath;
+    static QString cachedStamp;
+    static Dataset cached;
+    const QString meta = ref.left(hash);
+    const QFileInfo metaInfo(meta), dataInfo(dataPath(meta));
+    const QString stamp = QStringLiteral("%1 %2 %3 %4")
+                              .arg(metaInfo.lastModified().toMSecsSinceEpoch())
+                              .arg(metaInfo.size())
+                              .arg(dataInfo.lastModified().toMSecsSinceEpoch())
+                              .arg(dataInfo.size());
     Dataset ds;
     QString why;
-    if (!ok || !read(ref.left(hash), &ds, &why) || k < 0 || k >= ds.frameCount()) {
+    bool readOk = true;
+    {
+        QMutexLocker lock(&cacheMutex);
+        if (ok && (meta != cachedPath || stamp != cachedStamp)) {
+            cachedPath.clear();
+            readOk = read(meta, &cached, &why);
+            if (readOk) {
+                cachedPath = meta;
+                cachedStamp = stamp;
+            }
+        }
+        if (ok && readOk)
+            ds = cached;
+    }
+    if (!ok || !readOk || k < 0 || k >= ds.frameCount()) {
         f.metaError = why.isEmpty() ? QStringLiteral("no frame %1").arg(ref.mid(hash + 1)) : why;
         return f;
     }
@@ -259,7 +288,8 @@ Recording::Frame loadFrame(const QString &ref, bool withSamples)
     f.hasMeta = ds.sampleRateKnown;
     f.meta = ds.meta;
     f.meta.sampleCount = int(ds.frame(k).size());
-    f.meta.capturedUtc = s.datetime.isValid() ? s.datetime.toUTC() : QFileInfo(ref.left(hash)).lastModified().toUTC();
+    f.meta.capturedUtc =
+        s.datetime.isValid() ? s.datetime.toUTC() : metaInfo.lastModified().toUTC();
     if (s.frame >= 0) {
         f.meta.inCollection = true;
         f.meta.frameNumber = s.frame;

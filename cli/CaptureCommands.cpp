@@ -149,7 +149,8 @@ bool parseOptions(CliSession &session, const QStringList &arguments, bool collec
     if (collect && o.sigmf)
         o.name = o.nameGiven ? Sigmf::basePath(o.name) : QStringLiteral("data");
     if (!collect && o.sigmf && (o.output.isEmpty() || o.output == QLatin1String("-"))) {
-        status = session.usageError(QStringLiteral("--format sigmf writes two files: give -o BASE"));
+        status =
+            session.usageError(QStringLiteral("--format sigmf writes two files: give -o BASE"));
         return false;
     }
     if (!o.targets.isEmpty()) {

@@ -88,7 +88,7 @@ int runExport(CliSession &session, const QStringList &arguments)
         const QString &a = arguments.at(i);
         QString *into = a == QLatin1String("-o") || a == QLatin1String("--output") ? &base
                         : a == QLatin1String("--format")                           ? &format
-                                                                                    : nullptr;
+                                                                                   : nullptr;
         if (a.startsWith(QLatin1String("--format="))) {
             format = a.mid(9);
         } else if (a.startsWith(QLatin1String("--output="))) {
@@ -106,7 +106,8 @@ int runExport(CliSession &session, const QStringList &arguments)
     if (source.isEmpty() || base.isEmpty())
         return session.usageError(QStringLiteral("export needs SRC and -o BASE"));
     if (!format.isEmpty() && format != QLatin1String("sigmf"))
-        return session.usageError(QStringLiteral("export writes --format sigmf, not %1").arg(format));
+        return session.usageError(
+            QStringLiteral("export writes --format sigmf, not %1").arg(format));
     Sigmf::Dataset ds;
     QString why;
     if (!Sigmf::fromRecording(source, &ds, &why))

@@ -100,9 +100,8 @@ void TR7310_tab::collectOne(std::function<void(bool)> done)
     const int dropped = framesDropped;
     on_collect_btn_clicked();
     onLink([this, taken, dropped, done](LinkThread::Job &) -> LinkThread::Done {
-        return [this, taken, dropped, done] {
-            done(framesTaken > taken && framesDropped == dropped);
-        };
+        return
+            [this, taken, dropped, done] { done(framesTaken > taken && framesDropped == dropped); };
     });
 }
 

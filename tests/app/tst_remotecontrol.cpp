@@ -7,9 +7,9 @@
 #include "app/MainWindow.h"
 #include "app/RemoteControl.h"
 #include "app/SigmfExport.h"
-#include "capture/Sigmf.h"
 #include "app/Simulation.h"
 #include "capture/DataFile.h"
+#include "capture/Sigmf.h"
 #include "radar/TR7310_tab.h"
 #include "sim/Demo.h"
 #include "sim/SimUsbBus.h"
@@ -158,8 +158,9 @@ void RemoteControlTest::scriptDrivesTheSelectedTab()
     QString reported;
     SigmfExport::Dialogs dialogs;
     dialogs.saveBase = [&](QWidget *) { return dir.filePath("shown"); };
-    SigmfExport::addActions(menu.addMenu("File"), window.findChild<QTabWidget *>("activityTabs_tab"),
-                            &window, [&](const QString &text, bool) { reported = text; }, dialogs);
+    SigmfExport::addActions(
+        menu.addMenu("File"), window.findChild<QTabWidget *>("activityTabs_tab"), &window,
+        [&](const QString &text, bool) { reported = text; }, dialogs);
     menu.findChild<QAction *>("exportFrameSigmf_act")->trigger(); // ours, not the window's dialogs
     QVERIFY2(reported.startsWith("Exported 1 frame(s)"), qPrintable(reported));
     Sigmf::Dataset ds;

@@ -28,8 +28,8 @@ constexpr double kC = 299792458.0;
 // A reflector at rangeM as the kit sees it: a sine at the beat frequency 2 |slope| R / c.
 QVector<double> reflector(double rangeM, const RadarMath::FrameAxes &axes, int n, double volts)
 {
-    const double slope = (axes.sweep.stopGHz - axes.sweep.startGHz) * 1e9 /
-                         (axes.sweep.rampMs * 1e-3);
+    const double slope =
+        (axes.sweep.stopGHz - axes.sweep.startGHz) * 1e9 / (axes.sweep.rampMs * 1e-3);
     const double fb = 2.0 * slope * rangeM / kC;
     QVector<double> w(n);
     for (int k = 0; k < n; ++k)
@@ -75,19 +75,20 @@ void writeRaw(const QString &path, const QByteArray &bytes)
     f.write(bytes);
 }
 
-void writeForeignMeta(const QString &base, const QJsonObject &global, const QJsonArray &captures = {})
+void writeForeignMeta(const QString &base, const QJsonObject &global,
+                      const QJsonArray &captures = {})
 {
-    writeRaw(base + ".sigmf-meta",
-             QJsonDocument(QJsonObject{{"global", global},
-                                       {"captures", captures},
-                                       {"annotations", QJsonArray()}})
-                 .toJson());
+    writeRaw(base + ".sigmf-meta", QJsonDocument(QJsonObject{{"global", global},
+                                                             {"captures", captures},
+                                                             {"annotations", QJsonArray()}})
+                                       .toJson());
 }
 
 // A Python with jsonschema, Debian's first.
 QString pythonWithJsonschema()
 {
-    for (const QString &candidate : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
+    for (const QString &candidate :
+         {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
         const QString exe = QStandardPaths::findExecutable(candidate);
         if (exe.isEmpty() && !QFile::exists(candidate))
             continue;
@@ -176,10 +177,11 @@ void TestSigmf::metadataFollowsTheSchemaAndTheExtension()
     if (python.isEmpty())
         QSKIP("python3-jsonschema is not installed");
     QProcess p;
-    p.start(python, {"-c",
-                     "import json,sys,jsonschema\n"
-                     "jsonschema.validate(json.load(open(sys.argv[2])), json.load(open(sys.argv[1])))",
-                     schemas + "/sigmf-schema.json", base + ".sigmf-meta"});
+    p.start(python,
+            {"-c",
+             "import json,sys,jsonschema\n"
+             "jsonschema.validate(json.load(open(sys.argv[2])), json.load(open(sys.argv[1])))",
+             schemas + "/sigmf-schema.json", base + ".sigmf-meta"});
     QVERIFY(p.waitForFinished(60000));
     QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
 }

@@ -14,6 +14,7 @@
 #include "widgets/Logging.h"
 
 #include "app/AppInfo.h"
+#include "app/SigmfExport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -96,6 +97,13 @@ void MainWindow::setUpMenus()
     loadAction = file->addAction(QStringLiteral("&Load Data…"), this, &MainWindow::loadData);
     loadAction->setShortcut(QKeySequence::Open);
     loadAction->setEnabled(false);
+    SigmfExport::addActions(file, ui->activityTabs_tab, this,
+                            [this](const QString &text, bool error) {
+                                if (error)
+                                    showError(text);
+                                else
+                                    showStatus(text);
+                            });
     file->addSeparator();
     file->addAction(QStringLiteral("&Rescan USB"), this, &MainWindow::rescanUSB);
     // Again after the first link: another kit, or the same port once it is back.
@@ -192,6 +200,7 @@ void MainWindow::addUsbTabs(const QList<FoundKit> &kits, const QString &problem,
     if (kits.isEmpty() && !rescan) {
         connSelector->setMessage(QStringLiteral("No USB devices found!") +
                                  (problem.isEmpty() ? QString() : QStringLiteral("\n") + problem));
+        emit usbSearchDone();
         return;
     }
     for (const FoundKit &kit : kits) {
@@ -218,6 +227,7 @@ void MainWindow::addUsbTabs(const QList<FoundKit> &kits, const QString &problem,
         showStatus(QStringLiteral("Rescan USB: no new kit found") +
                    (problem.isEmpty() ? QString() : QStringLiteral(" (") + problem + ')'));
     connSelector->close();
+    emit usbSearchDone();
 }
 
 void MainWindow::configureBT()

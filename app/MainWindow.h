@@ -36,6 +36,8 @@ public:
 
 signals:
     void msgReceived(QByteArray msg);
+    // A USB search (configureUSB) ended, with or without new tabs.
+    void usbSearchDone();
 
 public slots:
     void receiveMessage();

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/MainWindow.h"
+#include "app/RemoteControl.h"
 #include "app/Simulation.h"
 
 #include "KvvlxVersion.h"
@@ -25,6 +26,10 @@ void describeOptions(QCommandLineParser &parser)
                                      "on a pseudo-terminal, which the Bluetooth serial set-up "
                                      "lists first. --simulate alone means one."),
                       QStringLiteral("K")});
+    parser.addOption({QStringLiteral("remote"),
+                      QStringLiteral("Serve SCPI-style remote control on 127.0.0.1:PORT (off "
+                                     "unless given)."),
+                      QStringLiteral("PORT")});
     parser.addOption({QStringLiteral("verbose"),
                       QStringLiteral("Write the debug log (all kvvlx.* categories) to standard "
                                      "error.")});
@@ -82,6 +87,18 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("verbose")))
         QLoggingCategory::setFilterRules(QStringLiteral("kvvlx.*.debug=true"));
 
+    quint16 remotePort = 0;
+    if (parser.isSet(QStringLiteral("remote"))) {
+        bool ok = false;
+        const uint port = parser.value(QStringLiteral("remote")).toUInt(&ok);
+        if (!ok || port < 1 || port > 65535) {
+            std::fprintf(stderr, "kvvlx: --remote takes a TCP port from 1 to 65535, not '%s'\n",
+                         qPrintable(parser.value(QStringLiteral("remote"))));
+            return 2;
+        }
+        remotePort = quint16(port);
+    }
+
     SimulationOptions simulation;
     if (parser.isSet(QStringLiteral("simulate"))) {
         const QString count = parser.value(QStringLiteral("simulate"));
@@ -103,6 +120,16 @@ int main(int argc, char *argv[])
         }
     }
     MainWindow window;
+    std::unique_ptr<RemoteControl> remote;
+    if (remotePort != 0) {
+        remote = std::make_unique<RemoteControl>(&window);
+        QString error;
+        if (!remote->listen(remotePort, &error)) {
+            std::fprintf(stderr, "kvvlx: cannot serve remote control on 127.0.0.1:%u: %s\n",
+                         unsigned(remotePort), qPrintable(error));
+            return 1;
+        }
+    }
     window.show();
     // The selector was shown first; keep it in front of the main window.
     window.raiseSerSetup();

@@ -2,6 +2,7 @@
 #include "capture/Recording.h"
 
 #include "capture/DataFile.h"
+#include "capture/Sigmf.h"
 
 #include <QDir>
 #include <QFile>
@@ -213,6 +214,8 @@ QStringList framesOf(const QString &folder, QString *error)
 
 Frame loadMeta(const QString &path)
 {
+    if (Sigmf::isFrameRef(path))
+        return Sigmf::loadFrame(path, false);
     Frame f;
     f.path = path;
     QString why;
@@ -225,6 +228,8 @@ Frame loadMeta(const QString &path)
 
 Frame load(const QString &path)
 {
+    if (Sigmf::isFrameRef(path))
+        return Sigmf::loadFrame(path);
     Frame f = loadMeta(path);
     f.readOk = DataFile::read(path, &f.samples);
     if (f.readOk && f.hasMeta && f.meta.dataFormat == QLatin1String("csv")) {

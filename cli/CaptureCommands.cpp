@@ -5,6 +5,7 @@
 #include "capture/FrameCapture.h"
 #include "capture/FrameMeta.h"
 #include "capture/Recording.h"
+#include "capture/Sigmf.h"
 #include "cli/CliApp.h"
 #include "kit/KitCommands.h"
 #include "link/usbTMCabstraction.h"
@@ -31,7 +32,8 @@ struct CaptureOptions
     QString folder = QStringLiteral("Data");
     QString name = QStringLiteral("data.txt");
     bool nameGiven = false;
-    bool csv = false; // --format csv
+    bool csv = false;   // --format csv
+    bool sigmf = false; // --format sigmf: one SigMF recording for the frame or the collection
     QString kit;
     QVector<SimTarget> targets;
 };
@@ -125,12 +127,14 @@ bool parseOptions(CliSession &session, const QStringList &arguments, bool collec
         } else if (option("--format", "--format")) {
             if (!takeValue(QStringLiteral("--format")))
                 return missing();
-            if (value != QLatin1String("csv") && value != QLatin1String("values")) {
+            if (value != QLatin1String("csv") && value != QLatin1String("values") &&
+                value != QLatin1String("sigmf")) {
                 status = session.usageError(
-                    QStringLiteral("--format is csv or values, not %1").arg(value));
+                    QStringLiteral("--format is csv, sigmf or values, not %1").arg(value));
                 return false;
             }
             o.csv = value == QLatin1String("csv");
+            o.sigmf = value == QLatin1String("sigmf");
         } else {
             status = session.usageError(QStringLiteral("unknown argument %1").arg(a));
             return false;
@@ -142,6 +146,13 @@ bool parseOptions(CliSession &session, const QStringList &arguments, bool collec
     }
     if (collect && o.csv && !o.nameGiven)
         o.name = QStringLiteral("data.csv");
+    if (collect && o.sigmf)
+        o.name = o.nameGiven ? Sigmf::basePath(o.name) : QStringLiteral("data");
+    if (!collect && o.sigmf && (o.output.isEmpty() || o.output == QLatin1String("-"))) {
+        status =
+            session.usageError(QStringLiteral("--format sigmf writes two files: give -o BASE"));
+        return false;
+    }
     if (!o.targets.isEmpty()) {
         const auto kits = SimUsbBus::global().kits();
         if (kits.empty()) {
@@ -239,6 +250,15 @@ int writeWithMeta(CliSession &session, const QVector<double> &frame, const QStri
 
 } // namespace
 
+int writeSigmf(CliSession &session, const Sigmf::Dataset &ds, const QString &base)
+{
+    QString error;
+    if (!Sigmf::write(ds, base, &error))
+        return session.deviceError(
+            QStringLiteral("cannot write %1: %2").arg(Sigmf::metaPath(base), error));
+    return CliOk;
+}
+
 int runCapture(CliSession &session, const QStringList &arguments)
 {
     CaptureOptions o;
@@ -255,6 +275,13 @@ int runCapture(CliSession &session, const QStringList &arguments)
     meta.capturedUtc = QDateTime::currentDateTimeUtc();
     if (takeFrame(session, target, o.samples, frame, QStringLiteral("frame")) != Take::Ok)
         return CliDeviceError;
+    if (o.sigmf) {
+        QString error;
+        if (!Sigmf::writeFrame(frame, meta, o.output, &error))
+            return session.deviceError(
+                QStringLiteral("cannot write %1: %2").arg(Sigmf::metaPath(o.output), error));
+        return CliOk;
+    }
     return writeWithMeta(session, frame, o.output, meta, o.csv);
 }
 
@@ -283,6 +310,9 @@ int runCollect(CliSession &session, const QStringList &arguments)
     const qint64 intervalMs = qint64(std::trunc(o.interval * 1000.0)); // as the tab's timer
     QElapsedTimer sinceRequest;
     int dropped = 0;
+    // --format sigmf: one recording, rewritten after every step like the index.
+    Sigmf::Dataset recording;
+    const QString sigmfBase = o.folder + QLatin1Char('/') + o.name;
     for (int i = 0; i < o.count; ++i) {
         if (i > 0) {
             const qint64 wait = intervalMs - sinceRequest.elapsed();
@@ -307,6 +337,26 @@ int runCollect(CliSession &session, const QStringList &arguments)
             session.err.flush();
             return CliDeviceError;
         }
+        meta.inCollection = true;
+        meta.frameNumber = i;
+        meta.plannedIntervalS = o.interval;
+        if (o.sigmf) {
+            if (took == Take::BadFrame) {
+                ++dropped;
+                Sigmf::addGap(recording, i);
+            } else {
+                Sigmf::addFrame(recording, frame, meta);
+            }
+            if (recording.captures.isEmpty())
+                continue; // nothing to write yet
+            if (const int status = writeSigmf(session, recording, sigmfBase); status != CliOk)
+                return status;
+            if (i + 1 == o.count) {
+                session.out << Sigmf::metaPath(sigmfBase) << '\n';
+                session.out.flush();
+            }
+            continue;
+        }
         const QString name = DataFile::numberedName(o.name, i);
         const QString path = o.folder + QLatin1Char('/') + name;
         if (took == Take::BadFrame) {
@@ -322,9 +372,6 @@ int runCollect(CliSession &session, const QStringList &arguments)
                                                .arg(Recording::indexPath(o.folder), error));
             continue;
         }
-        meta.inCollection = true;
-        meta.frameNumber = i;
-        meta.plannedIntervalS = o.interval;
         if (const int status = writeWithMeta(session, frame, path, meta, o.csv); status != CliOk)
             return status;
         index.frames.append({i, name, meta.sinceFirstFrameS});

@@ -200,24 +200,30 @@ const QList<CliCommand> &cliCommands()
         {QStringLiteral("send"), QStringLiteral("[--kit T] TEXT"),
          QStringLiteral("send TEXT without reading a reply"), &runSend},
         {QStringLiteral("capture"),
-         QStringLiteral("[-n N] [-o FILE] [--format csv] [--kit T] [--target R[,V[,A]]]..."),
+         QStringLiteral("[-n N] [-o FILE] [--format csv|sigmf] [--kit T] [--target R[,V[,A]]]..."),
          QStringLiteral(
              "take one frame of N samples (default 1024) as Collect and Plot does and write it as "
              "a data "
              "file to FILE or standard output; --target places reflectors before the virtual kits"),
          &runCapture},
         {QStringLiteral("collect"),
-         QStringLiteral("-n N -c COUNT -i SECONDS [-d DIR] [--name NAME] [--format csv] [--kit T] "
-                        "[--target R[,V[,A]]]..."),
+         QStringLiteral("-n N -c COUNT -i SECONDS [-d DIR] [--name NAME] [--format csv|sigmf] "
+                        "[--kit T] [--target R[,V[,A]]]..."),
          QStringLiteral("timed collection: COUNT frames, one every SECONDS, written as DIR/NAME "
                         "numbered from 0 "
-                        "(default Data/data0.txt, data1.txt, ...)"),
+                        "(default Data/data0.txt, data1.txt, ...); --format sigmf writes one "
+                        "recording DIR/NAME.sigmf-data and .sigmf-meta, a capture segment per "
+                        "frame (-o BASE for capture)"),
          &runCollect},
         {QStringLiteral("info"), QStringLiteral("FILE"),
-         QStringLiteral("print what a saved frame's metadata sidecar (FILE.json) says, or \"no "
-                        "metadata\""),
+         QStringLiteral("print what a saved frame's metadata sidecar (FILE.json) or a SigMF "
+                        "recording (FILE.sigmf-meta) says, or \"no metadata\""),
          &runInfo},
-        {QStringLiteral("replay"), QStringLiteral("DIR"),
+        {QStringLiteral("export"), QStringLiteral("SRC --format sigmf -o BASE"),
+         QStringLiteral("convert a frame file or a recording folder into one SigMF recording "
+                        "BASE.sigmf-data and BASE.sigmf-meta"),
+         &runExport},
+        {QStringLiteral("replay"), QStringLiteral("DIR|FILE.sigmf-meta"),
          QStringLiteral("check a collection folder (frames present, sizes consistent) and print a "
                         "summary; exit status 1 when something is wrong"),
          &runReplay},

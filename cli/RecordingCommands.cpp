@@ -3,6 +3,8 @@
 
 #include "capture/FrameMeta.h"
 #include "capture/Recording.h"
+#include "capture/Sigmf.h"
+#include "cli/CaptureCommands.h"
 #include "cli/CliApp.h"
 
 #include <QDir>
@@ -15,6 +17,14 @@ int runInfo(CliSession &session, const QStringList &arguments)
     if (arguments.size() != 1)
         return session.usageError(QStringLiteral("info takes one FILE"));
     const QString file = arguments.first();
+    if (Sigmf::isSigmf(file)) {
+        Sigmf::Dataset ds;
+        QString why;
+        if (!Sigmf::read(file, &ds, &why))
+            return session.deviceError(QStringLiteral("%1: cannot be shown: %2").arg(file, why));
+        session.out << "file: " << Sigmf::metaPath(file) << '\n' << Sigmf::describe(ds);
+        return CliOk;
+    }
     if (!QFileInfo(file).isFile())
         return session.deviceError(QStringLiteral("no file %1").arg(file));
     FrameMeta::Meta meta;
@@ -33,10 +43,88 @@ int runInfo(CliSession &session, const QStringList &arguments)
     return CliOk;
 }
 
+namespace {
+
+// replay of a SigMF recording: every frame the metadata lists is in the data file, all of one
+// length; the gaps it records.
+int replaySigmf(CliSession &session, const QString &path)
+{
+    Sigmf::Dataset ds;
+    QString why;
+    if (!Sigmf::read(path, &ds, &why))
+        return session.deviceError(QStringLiteral("%1: cannot be shown: %2").arg(path, why));
+    QTextStream &out = session.out;
+    QStringList problems;
+    const qsizetype n = ds.frame(0).size();
+    for (int k = 1; k < ds.frameCount(); ++k)
+        if (ds.frame(k).size() != n)
+            problems << QStringLiteral("frame %1 holds %2 samples, the first frame %3")
+                            .arg(k)
+                            .arg(ds.frame(k).size())
+                            .arg(n);
+    out << "recording: " << QDir::toNativeSeparators(Sigmf::metaPath(path)) << " (SigMF, "
+        << ds.datatype << ")\n"
+        << "frames: " << ds.frameCount() << " present, " << ds.gaps.size() << " gaps\n"
+        << "samples per frame: " << n << '\n';
+    if (ds.ours && ds.meta.sweepKnown)
+        out << "sweep: " << ds.meta.sweep.startGHz << " to " << ds.meta.sweep.stopGHz << " GHz in "
+            << ds.meta.sweep.rampMs << " ms, sample period " << ds.meta.samplePeriodS << " s\n";
+    if (ds.captures.first().datetime.isValid())
+        out << "first frame: " << FrameMeta::timeStamp(ds.captures.first().datetime) << '\n'
+            << "last frame: " << FrameMeta::timeStamp(ds.captures.last().datetime) << '\n';
+    for (const QString &p : std::as_const(problems))
+        out << "problem: " << p << '\n';
+    out << "result: " << (problems.isEmpty() ? "OK" : "PROBLEMS") << '\n';
+    out.flush();
+    return problems.isEmpty() ? CliOk : CliDeviceError;
+}
+
+} // namespace
+
+int runExport(CliSession &session, const QStringList &arguments)
+{
+    QString source, base, format;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        QString *into = a == QLatin1String("-o") || a == QLatin1String("--output") ? &base
+                        : a == QLatin1String("--format")                           ? &format
+                                                                                   : nullptr;
+        if (a.startsWith(QLatin1String("--format="))) {
+            format = a.mid(9);
+        } else if (a.startsWith(QLatin1String("--output="))) {
+            base = a.mid(9);
+        } else if (into) {
+            if (i + 1 >= arguments.size())
+                return session.usageError(QStringLiteral("%1 needs a value").arg(a));
+            *into = arguments.at(++i);
+        } else if (a.startsWith(QLatin1Char('-')) || !source.isEmpty()) {
+            return session.usageError(QStringLiteral("unknown argument %1").arg(a));
+        } else {
+            source = a;
+        }
+    }
+    if (source.isEmpty() || base.isEmpty())
+        return session.usageError(QStringLiteral("export needs SRC and -o BASE"));
+    if (!format.isEmpty() && format != QLatin1String("sigmf"))
+        return session.usageError(
+            QStringLiteral("export writes --format sigmf, not %1").arg(format));
+    Sigmf::Dataset ds;
+    QString why;
+    if (!Sigmf::fromRecording(source, &ds, &why))
+        return session.deviceError(why);
+    if (const int status = writeSigmf(session, ds, base); status != CliOk)
+        return status;
+    session.out << Sigmf::metaPath(base) << ": " << ds.frameCount() << " frame(s), "
+                << ds.gaps.size() << " gap(s)\n";
+    return CliOk;
+}
+
 int runReplay(CliSession &session, const QStringList &arguments)
 {
     if (arguments.size() != 1)
         return session.usageError(QStringLiteral("replay takes one DIR"));
+    if (Sigmf::isSigmf(arguments.first()))
+        return replaySigmf(session, arguments.first());
     const QString folder = arguments.first();
     if (!QFileInfo(folder).isDir())
         return session.deviceError(QStringLiteral("no folder %1").arg(folder));

@@ -11,3 +11,5 @@ class CliSession;
 int runInfo(CliSession &session, const QStringList &arguments);
 // replay DIR
 int runReplay(CliSession &session, const QStringList &arguments);
+// export SRC --format sigmf -o BASE: a frame file or a recording folder as one SigMF recording.
+int runExport(CliSession &session, const QStringList &arguments);

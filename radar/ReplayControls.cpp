@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "radar/ReplayControls.h"
 
+#include "capture/Sigmf.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -107,9 +109,12 @@ void ReplayControls::openFolder(const QString &folder)
 
 void ReplayControls::openFiles(const QStringList &files)
 {
-    replay.setFiles(files);
-    opened(files.size() == 1 ? QDir::toNativeSeparators(files.first())
-                             : QStringLiteral("%1 files").arg(files.size()));
+    // A SigMF recording opens as its frames; one we cannot show says why.
+    QString problem;
+    replay.setFiles(Sigmf::expandFrames(files, &problem));
+    opened((files.size() == 1 ? QDir::toNativeSeparators(files.first())
+                              : QStringLiteral("%1 files").arg(files.size())) +
+           (problem.isEmpty() ? QString() : QStringLiteral(" (refused %1)").arg(problem)));
 }
 
 void ReplayControls::opened(const QString &source)

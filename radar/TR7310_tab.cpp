@@ -6,6 +6,7 @@
 #include "kit/KitCommands.h"
 #include "link/usbTMCabstraction.h"
 #include "radar/ReplayControls.h"
+#include "capture/Sigmf.h"
 #include "ui_TR7310_tab.h"
 #include "widgets/ColourSpanControl.h"
 #include "widgets/FolderChooser.h"
@@ -854,7 +855,7 @@ void TR7310_tab::on_load_btn_clicked()
 void TR7310_tab::loadData(QStringList files)
 {
     // data2.txt before data10.txt, whatever order the dialog gives.
-    for (const QString &name : Recording::naturallySorted(files)) {
+    for (const QString &name : Recording::naturallySorted(Sigmf::expandFrames(files))) {
         qCDebug(lcRadar) << name;
         showRecordedFrame(Recording::load(name));
     }

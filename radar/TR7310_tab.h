@@ -63,6 +63,24 @@ public:
     using Pause = std::function<void(int ms)>;
     void setTunePause(Pause pause);
 
+    // For scripts (remote control): the same controls a user works, so the form follows.
+    QString serial() const { return serialNumber; }
+    enum class Setting { StartGHz, StopGHz, RampMs, SweepType, RfPower };
+    // Types the value into the setting's field (or picks its button) and presses it; done runs
+    // once the kit's read-back has reached the form.
+    void applySetting(Setting setting, double value, std::function<void()> done);
+    // Reads the setting back from the kit into the form; done gets it as the form shows it, or
+    // an empty text when the kit did not answer.
+    void readSetting(Setting setting, std::function<void(const QString &)> done);
+    int sampleCount() const;
+    void setSampleCount(int n); // the "Number of samples" field of Collect and Plot
+    // Collect and Plot; done(true) once the frame is shown, done(false) when the kit failed,
+    // the frame was refused, or another capture runs.
+    void collectOne(std::function<void(bool)> done);
+    // The frame shown and its sidecar as Save Data would write it.
+    QVector<double> shownFrame() const { return samples; }
+    FrameMeta::Meta shownMeta() const;
+
 signals:
     void rf_on(bool s);
     void plottingFinished();

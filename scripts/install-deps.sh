@@ -13,8 +13,10 @@ run=(cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   libqcustomplot-dev libfftw3-dev libusb-1.0-0-dev libgl-dev)
 bench=(libbenchmark-dev)
-# cpack's dependency lookup, and the validators and man the package check runs
-package=(dpkg-dev desktop-file-utils appstream man-db)
+# cpack's dependency lookup, and the validators, lintian and man the package check runs
+package=(dpkg-dev desktop-file-utils appstream man-db lintian)
+# the SigMF metadata check against the published schema
+schema=(python3-jsonschema)
 cross=(g++-mingw-w64-x86-64)
 screenshots=(xvfb xauth x11-apps imagemagick)
 icons=(librsvg2-bin)
@@ -24,7 +26,7 @@ packages=()
 for task in "$@"; do
   case "$task" in
   run) packages+=("${run[@]}") ;;
-  test) packages+=("${run[@]}" "${bench[@]}" "${package[@]}" "${cross[@]}") ;;
+  test) packages+=("${run[@]}" "${bench[@]}" "${package[@]}" "${cross[@]}" "${schema[@]}") ;;
   bench) packages+=("${run[@]}" "${bench[@]}") ;;
   screenshots) packages+=("${run[@]}" "${screenshots[@]}") ;;
   icons) packages+=("${icons[@]}") ;;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from the build folder given, checks what it holds and what it
-# depends on, validates its desktop entry, metainfo and manual pages, and runs the packaged
-# programs' --help and --version from an unpacked copy.
+# depends on, runs lintian on it, validates its desktop entry, metainfo and manual pages, and runs
+# the packaged programs' --help and --version from an unpacked copy.
 # Usage: check_package.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
@@ -13,8 +13,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cpack -G DEB -B "$work/out" --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log" >&2; fail "cpack -G DEB"; }
-deb=$(ls "$work"/out/kvvlx_"$version"_*.deb 2>/dev/null | head -1)
-[ -n "$deb" ] || fail "no kvvlx_${version}_*.deb made"
+deb=$(ls "$work"/out/kvvlx_"$version"-[0-9]*_*.deb 2>/dev/null | head -1)
+[ -n "$deb" ] || fail "no kvvlx_${version}-<revision>_*.deb made"
 
 dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|' >"$work/contents"
 for path in /usr/bin/kvvlx /usr/bin/kvvlx-cli /usr/bin/kvvlx-sim \
@@ -25,7 +25,8 @@ for path in /usr/bin/kvvlx /usr/bin/kvvlx-cli /usr/bin/kvvlx-sim \
   /usr/share/icons/hicolor/48x48/apps/kvvlx.png \
   /usr/share/icons/hicolor/256x256/apps/kvvlx.png \
   /usr/share/man/man1/kvvlx.1.gz /usr/share/man/man1/kvvlx-cli.1.gz \
-  /usr/share/man/man1/kvvlx-sim.1.gz /usr/share/doc/kvvlx/copyright; do
+  /usr/share/man/man1/kvvlx-sim.1.gz /usr/share/doc/kvvlx/copyright \
+  /usr/share/doc/kvvlx/changelog.Debian.gz; do
   grep -qx "$path" "$work/contents" || fail "the package lacks $path"
 done
 # Nothing of the build or the tests leaks in.
@@ -42,6 +43,24 @@ control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 share="$root/usr/share"
+# Debian's machine-readable copyright names the licence and points at the common copy.
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+  "$share/doc/kvvlx/copyright" || fail "copyright is not machine-readable"
+grep -q '^License: GPL-3+' "$share/doc/kvvlx/copyright" || fail "copyright does not name GPL-3+"
+grep -q '/usr/share/common-licenses/GPL-3' "$share/doc/kvvlx/copyright" ||
+  fail "copyright does not point at /usr/share/common-licenses/GPL-3"
+deb_version=$(dpkg-deb -f "$deb" Version)
+zcat "$share/doc/kvvlx/changelog.Debian.gz" | head -1 | grep -qF "kvvlx ($deb_version)" ||
+  fail "changelog.Debian.gz does not start with version $deb_version"
+if command -v lintian >/dev/null; then
+  # No error and no warning; notes and pedantic remarks are not asked for.
+  lintian --fail-on error,warning "$deb" >"$work/lintian" 2>&1 || {
+    cat "$work/lintian" >&2
+    fail "lintian"
+  }
+else
+  echo "note: lintian not installed; skipped" >&2
+fi
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$share/applications/io.github.kvvlx.kvvlx.desktop" ||
     fail "desktop-file-validate"

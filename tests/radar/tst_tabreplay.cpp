@@ -4,6 +4,7 @@
 #include "TabProbe.h"
 #include "support/RadarTestSupport.h"
 
+#include "capture/Sigmf.h"
 #include "radar/ReplayControls.h"
 #include "widgets/FolderChooser.h"
 
@@ -56,6 +57,7 @@ private slots:
     void loadDrawsOnTheRecordedAxes();
     void replayPlaysThroughEveryPage();
     void filesWithoutSidecarsLoadAsBefore();
+    void sigmfRecordingsReplayOnTheirAxes();
 
 private:
     QTemporaryDir work;
@@ -188,6 +190,41 @@ void TabReplayTest::filesWithoutSidecarsLoadAsBefore()
     QCOMPARE(p.frameAxes().samplePeriodS, 4.505e-05);
     QCOMPARE(p.frameAxes().sweep.rampMs, 2.0);
     QVERIFY(p.w<QLabel>("shownFrame_lbl")->text().contains(QStringLiteral("no metadata")));
+}
+
+void TabReplayTest::sigmfRecordingsReplayOnTheirAxes()
+{
+    TR7310_tabProbe p(*fresh);
+    auto *replay = fresh->findChild<ReplayControls *>();
+    Sigmf::Dataset ds;
+    QVERIFY(Sigmf::fromRecording(folder, &ds));
+    const QString base = work.filePath(QStringLiteral("run-sigmf"));
+    QVERIFY(Sigmf::write(ds, base));
+    replay->openFiles({base + QStringLiteral(".sigmf-meta")});
+    QCOMPARE(replay->player().count(), 10);
+    replay->findChild<QComboBox *>(QStringLiteral("replayPace_cmb"))->setCurrentIndex(1);
+    p.showPage(2);
+    p.click("replayPlay_btn");
+    QTRY_VERIFY(!replay->player().isPlaying());
+    // The recording's own rate and sweep, not those of this tab's 1.1.0 kit.
+    QCOMPARE(p.frameAxes().samplePeriodS, 5e-05);
+    QCOMPARE(p.frameAxes().sweep.rampMs, 1.0);
+    QVERIFY(qAbs(peakKey(p.plotWidget("rangeSpectrum_wdgt")) - kTargetM) <= 2 * kBinM);
+
+    // One we cannot show is refused with the reason, and the tab keeps what it showed.
+    QFile meta(work.filePath(QStringLiteral("iq.sigmf-meta")));
+    QVERIFY(meta.open(QIODevice::WriteOnly));
+    meta.write(R"({"global": {"core:datatype": "cf32_le", "core:version": "1.2.0"},
+                   "captures": [], "annotations": []})");
+    meta.close();
+    QFile data(work.filePath(QStringLiteral("iq.sigmf-data")));
+    QVERIFY(data.open(QIODevice::WriteOnly));
+    data.write(QByteArray(64, '\0'));
+    data.close();
+    replay->openFiles({meta.fileName()});
+    QCOMPARE(replay->player().count(), 0);
+    QVERIFY(p.w<QLabel>("replaySource_lbl")->text().contains(QStringLiteral("complex")));
+    QCOMPARE(p.samples().size(), 1024);
 }
 
 QTEST_MAIN(TabReplayTest)

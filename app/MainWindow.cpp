@@ -288,6 +288,7 @@ void MainWindow::closeBtLink()
     port->close();
     port->deleteLater();
     port = nullptr;
+    writer->discardPending(); // what the old tab had queued is not for the new kit
     rxFramer.clear();
     holdTimer->stop();
     reconnect_btn->hide();

@@ -23,6 +23,8 @@ public:
     int pause() const { return pauseMs; }
     // A write or its pause is under way, or messages wait.
     bool isBusy() const { return timer.isActive() || !queue.isEmpty(); }
+    // Drops the messages still waiting (their link is gone); a pause under way still ends.
+    void discardPending() { queue.clear(); }
 
 public slots:
     void write(const QByteArray &message);

@@ -273,6 +273,35 @@ private slots:
         QTRY_VERIFY(tab->findChild<QRadioButton *>(QStringLiteral("twoWaySingle_rdbtn"))
                         ->isChecked()); // the new tab hears the new port
     }
+
+    // Commands still waiting for the old link's pause are not written to the new kit.
+    void queuedCommandsStayWithTheirLink()
+    {
+        PtyPair first;
+        QVERIFY(first.isValid());
+        MainWindow window;
+        window.setWritePause(300);
+        QVERIFY(connectTo(window, first.slavePath()));
+        first.closeSlave();
+        auto *line = window.findChild<InteractiveSerialIO *>()->findChild<QLineEdit *>(
+            QStringLiteral("send_txt"));
+        for (const char *text : {"SWEEP:TYPE?$", "POWE:RF?$", "SWEEP:RAMPTIME?$"}) {
+            line->setText(QString::fromLatin1(text));
+            QTest::keyClick(line, Qt::Key_Return);
+        }
+        QCOMPARE(first.read(12), QByteArray("SWEEP:TYPE?$"));
+
+        PtyPair second;
+        QVERIFY(second.isValid());
+        window.configureBT();
+        QVERIFY(connectTo(window, second.slavePath()));
+        second.closeSlave();
+        line = window.findChild<InteractiveSerialIO *>()->findChild<QLineEdit *>(
+            QStringLiteral("send_txt"));
+        line->setText(QStringLiteral("SWEEP:FREQSTAR?$"));
+        QTest::keyClick(line, Qt::Key_Return);
+        QCOMPARE(second.read(16, 3000), QByteArray("SWEEP:FREQSTAR?$"));
+    }
 };
 
 QTEST_MAIN(BtLinkTest)

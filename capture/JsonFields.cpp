@@ -80,11 +80,8 @@ int JsonFields::integer(const QJsonObject &o, const char *key, int min, int max)
 bool JsonFields::optionalNumber(const QJsonObject &o, const char *key, double min, double max,
                                 double *out)
 {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isNull() || v.isUndefined())
-        return false;
     double d = 0.0;
-    if (!checked(o, key, min, max, false, &d))
+    if (!present(o, key) || !checked(o, key, min, max, false, &d))
         return false;
     *out = d;
     return true;
@@ -92,12 +89,15 @@ bool JsonFields::optionalNumber(const QJsonObject &o, const char *key, double mi
 
 bool JsonFields::optionalInteger(const QJsonObject &o, const char *key, int min, int max, int *out)
 {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isNull() || v.isUndefined())
-        return false;
     double d = 0.0;
-    if (!checked(o, key, min, max, true, &d))
+    if (!present(o, key) || !checked(o, key, min, max, true, &d))
         return false;
     *out = int(d);
     return true;
+}
+
+bool JsonFields::present(const QJsonObject &o, const char *key)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    return !v.isNull() && !v.isUndefined();
 }

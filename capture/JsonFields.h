@@ -25,6 +25,7 @@ public:
     bool optionalInteger(const QJsonObject &o, const char *key, int min, int max, int *out);
 
 private:
+    static bool present(const QJsonObject &o, const char *key);
     bool checked(const QJsonObject &o, const char *key, double min, double max, bool whole,
                  double *out);
 

@@ -76,7 +76,7 @@ QStringList framesOf(const QString &folder, QString *error)
                 names << name;
     } else {
         if (indexRead == FrameMeta::ReadResult::Invalid && error)
-            *error = why; // fall back on the names
+            *error = why + QStringLiteral("; frames taken by their numbered names");
         static const QRegularExpression digit(QStringLiteral("\\d"));
         // System: a FIFO or a device under a frame's name is listed, so that loading it says why
         // it is refused rather than leaving it out unseen.
@@ -97,7 +97,8 @@ QStringList framesOf(const QString &folder, QString *error)
             outside << name;
     }
     if (!outside.isEmpty() && error)
-        *error = QStringLiteral("left out, leading out of the folder: %1")
+        *error = (error->isEmpty() ? QString() : *error + QStringLiteral("; ")) +
+                 QStringLiteral("left out, leading out of the folder: %1")
                      .arg(outside.join(QStringLiteral(", ")));
     return out;
 }

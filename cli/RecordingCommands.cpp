@@ -86,7 +86,7 @@ int runReplay(CliSession &session, const QStringList &arguments)
         QString outside;
         files = Recording::framesOf(folder, &outside);
         if (!outside.isEmpty() && indexRead != FrameMeta::ReadResult::Invalid)
-            problems << outside;
+            problems << outside; // the invalid index is told above
     }
 
     int size = -1;

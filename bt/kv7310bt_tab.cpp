@@ -3,7 +3,6 @@
 #include "ui_kv7310bt_tab.h"
 
 #include "bt/BtProtocol.h"
-#include "capture/SampleCount.h"
 #include "dsp/PaddedFft.h"
 #include "kit/KitCommands.h"
 #include "widgets/FolderChooser.h"
@@ -11,6 +10,7 @@
 #include "widgets/Logging.h"
 #include "widgets/PeakReadout.h"
 #include "widgets/PlotTools.h"
+#include "widgets/SampleCountField.h"
 #include "widgets/SetupHints.h"
 #include "widgets/StartUpDelays.h"
 #include "widgets/parameterDialog.h"
@@ -321,16 +321,12 @@ void kv7310bt_tab::on_numSamples_txt_editingFinished() {}
 
 void kv7310bt_tab::on_collect_btn_clicked()
 {
-    const SampleCount::Checked c = SampleCount::check(ui->numSamples_txt->text());
-    if (!c.ok) {
+    if (!SampleCountField::take(ui->numSamples_txt, &lastSampleCount).ok) {
         // Nothing is sent and the frame held stays; continuous capture, if on, stops.
-        ui->numSamples_txt->setText(QString::number(lastSampleCount));
         stopContinuousCapture(SampleCount::rangeMessage());
         return;
     }
-    const int n = lastSampleCount = c.n;
-    if (c.clamped)
-        ui->numSamples_txt->setText(QString::number(n));
+    const int n = lastSampleCount;
     requestedSamples = n;
     send(QString::fromStdString(Kc::Bt::requestStream(n)));
     if (continuousCapture)
@@ -427,13 +423,10 @@ void kv7310bt_tab::on_numCaptures_txt_editingFinished()
 
 void kv7310bt_tab::on_numSampleCapture_txt_editingFinished()
 {
-    const SampleCount::Checked c = SampleCount::check(ui->numSampleCapture_txt->text());
+    const SampleCount::Checked c =
+        SampleCountField::take(ui->numSampleCapture_txt, &numSampleCapture);
     if (!c.ok || c.clamped)
         tellUser(SampleCount::rangeMessage());
-    // A refused entry gives way to the last good count, so the field never shows one.
-    if (c.ok)
-        numSampleCapture = c.n;
-    ui->numSampleCapture_txt->setText(QString::number(numSampleCapture));
 }
 
 void kv7310bt_tab::on_captureInterval_txt_cursorPositionChanged(int, int)

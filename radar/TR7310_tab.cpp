@@ -2,7 +2,6 @@
 #include "radar/TR7310_tab.h"
 
 #include "capture/FrameCapture.h"
-#include "capture/SampleCount.h"
 #include "dsp/PaddedFft.h"
 #include "kit/KitCommands.h"
 #include "link/usbTMCabstraction.h"
@@ -14,6 +13,7 @@
 #include "widgets/Logging.h"
 #include "widgets/PeakReadout.h"
 #include "widgets/PlotTools.h"
+#include "widgets/SampleCountField.h"
 #include "widgets/SetupHints.h"
 #include "widgets/StartUpDelays.h"
 #include "widgets/parameterDialog.h"
@@ -518,17 +518,12 @@ void TR7310_tab::on_collect_btn_clicked()
 {
     if (captureInFlight)
         return; // one frame at a time; the one in flight is drawn when it arrives
-    const SampleCount::Checked c = SampleCount::check(ui->numSamples_txt->text());
-    if (!c.ok) {
+    if (!SampleCountField::take(ui->numSamples_txt, &lastSampleCount).ok) {
         // Nothing is sent and the frame on show stays; continuous capture, if on, stops.
-        ui->numSamples_txt->setText(QString::number(lastSampleCount));
         stopContinuousCapture(SampleCount::rangeMessage());
         return;
     }
-    lastSampleCount = c.n;
-    if (c.clamped)
-        ui->numSamples_txt->setText(QString::number(c.n));
-    captureOnLink(c.n, false, 0);
+    captureOnLink(lastSampleCount, false, 0);
 }
 
 void TR7310_tab::frameDropped(const FrameCapture::FrameText &frame)
@@ -772,13 +767,10 @@ void TR7310_tab::on_numCaptures_txt_editingFinished()
 
 void TR7310_tab::on_numSampleCapture_txt_editingFinished()
 {
-    const SampleCount::Checked c = SampleCount::check(ui->numSampleCapture_txt->text());
+    const SampleCount::Checked c =
+        SampleCountField::take(ui->numSampleCapture_txt, &numSampleCapture);
     if (!c.ok || c.clamped)
         tell(SampleCount::rangeMessage());
-    // A refused entry gives way to the last good count, so the field never shows one.
-    if (c.ok)
-        numSampleCapture = c.n;
-    ui->numSampleCapture_txt->setText(QString::number(numSampleCapture));
 }
 
 void TR7310_tab::on_captureInterval_txt_editingFinished()

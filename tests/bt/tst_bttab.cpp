@@ -404,6 +404,33 @@ private slots:
         QVERIFY(!QFile::exists(QStringLiteral("blocker/sub/data.txt")));
     }
 
+    // Folders typed by hand are used; the status bar says where each save went.
+    void typedFoldersAreUsedAndSavesTold()
+    {
+        waitForStartUp();
+        QSignalSpy status(tab, SIGNAL(captureStatus(QString)));
+        QTemporaryDir out;
+        const QString typed = out.filePath(QStringLiteral("typed"));
+        w<QLineEdit>("saveLoc_txt")->setText(typed);
+        w<QPushButton>("save_btn")->click();
+        QVERIFY(QFile::exists(typed + QStringLiteral("/data.txt")));
+        QCOMPARE(status.last().first().toString(),
+                 QStringLiteral("Saved %1 (0 samples)").arg(typed + QStringLiteral("/data.txt")));
+        w<QPushButton>("save_btn")->click();
+        QVERIFY(status.last().first().toString().contains(QStringLiteral("replaced")));
+        QVERIFY2(window->statusBar()->currentMessage().startsWith(QStringLiteral("Saved ")),
+                 qPrintable(window->statusBar()->currentMessage()));
+
+        const QString series = out.filePath(QStringLiteral("series"));
+        w<QLineEdit>("saveFolderCapture_txt")->setText(series);
+        w<QLineEdit>("numCaptures_txt")->setText(QStringLiteral("2"));
+        QMetaObject::invokeMethod(tab, "on_numCaptures_txt_editingFinished");
+        w<QLineEdit>("captureInterval_txt")->setText(QStringLiteral("0.3"));
+        w<QPushButton>("startCapture_btn")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(series + QStringLiteral("/data1.txt")), 5000);
+        QVERIFY(QFile::exists(series + QStringLiteral("/collection.json")));
+    }
+
     void continuousCaptureStopsVisiblyWhenTheKitGoesQuiet()
     {
         waitForStartUp();

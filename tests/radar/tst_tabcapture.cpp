@@ -560,6 +560,18 @@ void TabCaptureTest::badEntriesAreToldAndKeepTheFrame()
     p.click("save_btn"); // the same name again: replaced, and told
     QVERIFY(status.last().first().toString().contains(QStringLiteral("replaced")));
     QVERIFY(QFileInfo::exists(typed + QStringLiteral("/data.txt.json")));
+
+    // So is one typed into "Save Folder:".
+    const QString series = work.filePath(QStringLiteral("typedSeries"));
+    p.setText("saveFolderCapture_txt", series);
+    p.finishEditing("numCaptures_txt", QStringLiteral("1"));
+    p.finishEditing("captureInterval_txt", QStringLiteral("0"));
+    p.captureCount() = 0; // a new collection, not the rest of one stopped early
+    p.click("startCapture_btn");
+    QTRY_VERIFY(!p.collectionRunning());
+    QVERIFY(QFileInfo::exists(series + QStringLiteral("/data0.txt")));
+    chosenFolder = work.filePath(QStringLiteral("Data"));
+    p.click("browsCollection_btn");
 }
 
 QTEST_MAIN(TabCaptureTest)

@@ -496,12 +496,12 @@ FrameMeta::Meta kv7310bt_tab::frameMeta() const
 // that cannot be written ends the series: the disk will not take the next one either.
 void kv7310bt_tab::recordSeriesStep(int number, bool withFrame)
 {
-    if (!saveCaptureData || !series.isOpen() || number != series.nextNumber())
+    if (!saveCaptureData || !series.isOpen())
         return;
     const double sinceFirstS = seriesRequestS.value(number);
     QString error;
-    if (withFrame ? series.addFrame(samples, frameMeta(), sinceFirstS, &error)
-                  : series.addGap(sinceFirstS, &error))
+    if (withFrame ? series.addFrame(number, samples, frameMeta(), sinceFirstS, &error)
+                  : series.addGap(number, sinceFirstS, &error))
         return;
     emit errorMessage(QStringLiteral("Could not save %1").arg(error));
     if (seriesRunning) {

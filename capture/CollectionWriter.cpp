@@ -28,39 +28,38 @@ QString CollectionWriter::pathOf(int number) const
            DataFile::numberedName(plan.name, number, idx.numberWidth);
 }
 
-bool CollectionWriter::addFrame(const QVector<double> &data, FrameMeta::Meta meta,
+bool CollectionWriter::addFrame(int number, const QVector<double> &data, FrameMeta::Meta meta,
                                 double sinceFirstS, QString *error)
 {
-    const int number = nextNumber();
     meta.inCollection = true;
     meta.frameNumber = number;
     meta.plannedIntervalS = plan.intervalS;
     meta.sinceFirstFrameS = sinceFirstS;
     meta.numberWidth = idx.numberWidth;
-    const QString path = pathOf(number);
     QString why;
-    if (!DataFile::save(data, path, &meta, &why)) {
+    if (!DataFile::save(data, pathOf(number), &meta, &why)) {
         // The step stays a gap in the index; the first reason is the one to tell.
-        record(QString(), sinceFirstS, nullptr);
+        record(number, QString(), sinceFirstS, nullptr);
         if (error)
             *error = why;
         return false;
     }
-    return record(DataFile::numberedName(plan.name, number, idx.numberWidth), sinceFirstS, error);
+    return record(number, DataFile::numberedName(plan.name, number, idx.numberWidth), sinceFirstS,
+                  error);
 }
 
-bool CollectionWriter::addGap(double sinceFirstS, QString *error)
+bool CollectionWriter::addGap(int number, double sinceFirstS, QString *error)
 {
-    return record(QString(), sinceFirstS, error);
+    return record(number, QString(), sinceFirstS, error);
 }
 
-bool CollectionWriter::record(const QString &file, double sinceFirstS, QString *error)
+bool CollectionWriter::record(int number, const QString &file, double sinceFirstS, QString *error)
 {
     Recording::IndexEntry entry;
-    entry.number = nextNumber();
+    entry.number = number;
     entry.file = file;
     entry.sinceFirstS = sinceFirstS;
     idx.frames.append(entry);
-    idx.complete = idx.frames.size() >= idx.planned;
+    idx.complete = number + 1 >= idx.planned;
     return Recording::writeIndex(plan.folder, idx, error);
 }

@@ -31,24 +31,22 @@ public:
     void begin(const Plan &plan);
     bool isOpen() const { return open; }
 
-    // The number the next step gets (0 for the first).
-    int nextNumber() const { return int(idx.frames.size()); }
-    // Where the frame of step number goes.
+    // Where the frame of step number (0 for the first) goes.
     QString pathOf(int number) const;
 
-    // Saves the next step's frame. meta describes the frame; its collection fields are filled
-    // in here. False with "PATH: reason" when the frame, its sidecar or the index could not be
-    // written.
-    bool addFrame(const QVector<double> &data, FrameMeta::Meta meta, double sinceFirstS,
+    // Saves the frame of step number. meta describes the frame; its collection fields are
+    // filled in here. False with "PATH: reason" when the frame, its sidecar or the index could
+    // not be written; the step then stands in the index as a gap.
+    bool addFrame(int number, const QVector<double> &data, FrameMeta::Meta meta, double sinceFirstS,
                   QString *error = nullptr);
-    // The next step wrote no file (no frame came, or it failed its check).
-    bool addGap(double sinceFirstS, QString *error = nullptr);
+    // Step number wrote no file (no frame came, or it failed its check).
+    bool addGap(int number, double sinceFirstS, QString *error = nullptr);
 
     const Recording::Index &index() const { return idx; }
     QString folder() const { return plan.folder; }
 
 private:
-    bool record(const QString &file, double sinceFirstS, QString *error);
+    bool record(int number, const QString &file, double sinceFirstS, QString *error);
 
     Plan plan;
     Recording::Index idx;

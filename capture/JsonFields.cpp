@@ -9,7 +9,7 @@ namespace {
 
 QString quoted(const char *key) { return QStringLiteral("\"%1\"").arg(QLatin1String(key)); }
 
-QString shown(double v) { return QString::number(v, 'g', 6); }
+QString shown(double v) { return QString::number(v, 'g', 12); }
 
 } // namespace
 

@@ -316,11 +316,11 @@ int runCollect(CliSession &session, const QStringList &arguments)
             ++dropped;
             session.err << "kvvlx-cli: no file " << path << '\n';
             session.err.flush();
-            if (!writer.addGap(meta.sinceFirstFrameS, &error))
+            if (!writer.addGap(i, meta.sinceFirstFrameS, &error))
                 return session.deviceError(QStringLiteral("cannot write %1").arg(error));
             continue;
         }
-        if (!writer.addFrame(frame, meta, meta.sinceFirstFrameS, &error))
+        if (!writer.addFrame(i, frame, meta, meta.sinceFirstFrameS, &error))
             return session.deviceError(
                 QStringLiteral("cannot write %1; the collection stopped after %2 of %3 captures")
                     .arg(error)

@@ -747,8 +747,10 @@ void TR7310_tab::collectionFrame(const FrameCapture::FrameText &frame, int n)
 void TR7310_tab::recordCollectionStep(const QVector<double> *data)
 {
     QString error;
-    const bool ok = data ? collection.addFrame(*data, samplesMeta, collectionSinceFirstS, &error)
-                         : collection.addGap(collectionSinceFirstS, &error);
+    const int number = captureCount - 1;
+    const bool ok =
+        data ? collection.addFrame(number, *data, samplesMeta, collectionSinceFirstS, &error)
+             : collection.addGap(number, collectionSinceFirstS, &error);
     if (ok || !collectionRunning)
         return;
     emit errorMessage(QStringLiteral("Could not save %1").arg(error));

@@ -50,10 +50,10 @@ void CollectionWriterTest::numbersFilesAndNotesGaps()
     QTemporaryDir dir;
     CollectionWriter w;
     w.begin(plan(dir.path(), 3));
-    QVERIFY(w.addFrame({0.1, 0.2}, usbMeta(), 0.0));
-    QVERIFY(w.addGap(2.0)); // step 1 wrote no file
+    QVERIFY(w.addFrame(0, {0.1, 0.2}, usbMeta(), 0.0));
+    QVERIFY(w.addGap(1, 2.0)); // step 1 wrote no file
     QCOMPARE(w.pathOf(2), dir.path() + QStringLiteral("/run2.dat"));
-    QVERIFY(w.addFrame({0.3, 0.4}, usbMeta(), 4.0));
+    QVERIFY(w.addFrame(2, {0.3, 0.4}, usbMeta(), 4.0));
 
     Recording::Index index;
     QCOMPARE(Recording::readIndex(dir.path(), &index), FrameMeta::ReadResult::Ok);
@@ -91,7 +91,7 @@ void CollectionWriterTest::fullDiskEndsWithAnErrorAndWholeFrames()
     const QVector<double> frame(1024, -1.23456); // 9 bytes a line
     QString error;
     int written = 0;
-    while (written < 100 && w.addFrame(frame, usbMeta(), written * 2.0, &error))
+    while (written < 100 && w.addFrame(written, frame, usbMeta(), written * 2.0, &error))
         ++written;
     QVERIFY2(written > 0 && written < 100, qPrintable(QString::number(written)));
     QVERIFY2(error.contains(QStringLiteral("No space left on device")), qPrintable(error));

@@ -89,7 +89,10 @@ bool writeUnit(const QList<Entry> &files, QString *error)
         const QString folder = QFileInfo(e.path).absolutePath();
         if (!QDir(folder).exists() && !QDir().mkpath(folder)) {
             removeTemps();
-            return fail(error, e.path, QStringLiteral("its folder cannot be created"));
+            // Named by the unit's main file, which comes last (a frame after its sidecar).
+            return fail(error, files.last().path,
+                        QStringLiteral("the folder %1 cannot be created")
+                            .arg(QDir::toNativeSeparators(folder)));
         }
         QString temp, reason;
         if (!Platform::writeTemp(e.path, e.bytes, &temp, &reason)) {

@@ -35,7 +35,8 @@ struct Entry
 // Writes the files as one unit: each first to a hidden temporary beside it (every write, the
 // flush and the sync to disk checked), then renamed into place in the order given, so a reader
 // that finds the last one finds them all. On failure the unit leaves nothing of itself: the
-// temporaries and any file it already renamed are removed. A missing folder is created.
+// temporaries and any file it already renamed are removed. A missing folder is created; when it
+// cannot be, the error names the last file, the unit's main one.
 bool writeUnit(const QList<Entry> &files, QString *error = nullptr);
 bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 

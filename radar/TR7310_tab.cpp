@@ -751,14 +751,15 @@ void TR7310_tab::recordCollectionStep(const QVector<double> *data)
     const bool ok =
         data ? collection.addFrame(number, *data, samplesMeta, collectionSinceFirstS, &error)
              : collection.addGap(number, collectionSinceFirstS, &error);
-    if (ok || !collectionRunning)
+    if (ok)
         return;
     emit errorMessage(QStringLiteral("Could not save %1").arg(error));
-    stopCollection(QStringLiteral("The collection stopped after %1 of %2 captures. Could not "
-                                  "save %3")
-                       .arg(captureCount)
-                       .arg(numCaptures)
-                       .arg(error));
+    if (collectionRunning) // a frame that arrived after a stop is told on the status bar only
+        stopCollection(QStringLiteral("The collection stopped after %1 of %2 captures. Could not "
+                                      "save %3")
+                           .arg(captureCount)
+                           .arg(numCaptures)
+                           .arg(error));
 }
 
 void TR7310_tab::on_numCaptures_txt_editingFinished()

@@ -142,6 +142,55 @@ QJsonObject toJson(const Meta &m)
     return json;
 }
 
+namespace {
+
+void readSettings(JsonFields &c, const QJsonObject &settings, Meta &m)
+{
+    int known = 0;
+    known += c.optionalNumber(settings, "startGHz", 0, kMaxGHz, &m.sweep.startGHz) ? 1 : 0;
+    known += c.optionalNumber(settings, "stopGHz", 0, kMaxGHz, &m.sweep.stopGHz) ? 1 : 0;
+    known += c.optionalNumber(settings, "rampMs", 0, kMaxRampMs, &m.sweep.rampMs) ? 1 : 0;
+    m.sweepKnown = known == 3;
+    c.optionalInteger(settings, "sweepType", 0, 3, &m.sweepType);
+    const QJsonValue rf = settings.value(QStringLiteral("rfPower"));
+    if (rf.isBool())
+        m.rfPower = rf.toBool() ? 1 : 0;
+    else if (!rf.isNull())
+        c.fail(QStringLiteral("\"rfPower\" is neither true/false nor null"));
+}
+
+void readSamples(JsonFields &c, const QJsonObject &samples, const QJsonObject &processing, Meta &m)
+{
+    m.sampleCount = c.integer(samples, "count", 0, kMaxSampleCount);
+    m.samplePeriodS = c.number(samples, "periodS", 0, kMaxSeconds);
+    m.voltsDivisor = c.number(samples, "voltsDivisor", 0, 1e9);
+    if (c.ok() && !(m.samplePeriodS > 0))
+        c.fail(QStringLiteral("\"periodS\" must be above 0"));
+    if (c.ok() && m.voltsDivisor != RadarMath::kCountDivisor &&
+        m.voltsDivisor != RadarMath::kCollectionCountDivisor)
+        c.fail(QStringLiteral("\"voltsDivisor\" is neither 65535 nor 65536"));
+
+    const QString averaging = c.string(processing, "averaging");
+    if (averaging == QLatin1String(averagingName(Averaging::MeanOfTen)))
+        m.averaging = Averaging::MeanOfTen;
+    else if (averaging == QLatin1String(averagingName(Averaging::MinusMeanOfTen)))
+        m.averaging = Averaging::MinusMeanOfTen;
+    else if (c.ok() && averaging != QLatin1String(averagingName(Averaging::None)))
+        c.fail(QStringLiteral("unknown \"averaging\" %1").arg(averaging));
+    m.twoPulseCancellation = c.boolean(processing, "twoPulseCancellation");
+}
+
+void readCollection(JsonFields &c, const QJsonObject &coll, Meta &m)
+{
+    m.inCollection = true;
+    m.frameNumber = c.integer(coll, "frame", 0, std::numeric_limits<int>::max());
+    c.optionalNumber(coll, "plannedIntervalS", 0, kMaxSeconds, &m.plannedIntervalS);
+    c.optionalNumber(coll, "sinceFirstFrameS", 0, kMaxSeconds, &m.sinceFirstFrameS);
+    m.numberWidth = c.integer(coll, "numberWidth", 0, kMaxNumberWidth);
+}
+
+} // namespace
+
 bool fromJson(const QJsonObject &json, Meta *meta, QString *error)
 {
     JsonFields c{error};
@@ -165,38 +214,10 @@ bool fromJson(const QJsonObject &json, Meta *meta, QString *error)
     if (c.ok() && m.link != QLatin1String("USB") && m.link != QLatin1String("Bluetooth"))
         return c.fail(QStringLiteral("\"link\" is neither USB nor Bluetooth"));
 
-    const QJsonObject settings = c.object(json, "settings");
-    int known = 0;
-    known += c.optionalNumber(settings, "startGHz", 0, kMaxGHz, &m.sweep.startGHz) ? 1 : 0;
-    known += c.optionalNumber(settings, "stopGHz", 0, kMaxGHz, &m.sweep.stopGHz) ? 1 : 0;
-    known += c.optionalNumber(settings, "rampMs", 0, kMaxRampMs, &m.sweep.rampMs) ? 1 : 0;
-    m.sweepKnown = known == 3;
-    c.optionalInteger(settings, "sweepType", 0, 3, &m.sweepType);
-    const QJsonValue rf = settings.value(QStringLiteral("rfPower"));
-    if (rf.isBool())
-        m.rfPower = rf.toBool() ? 1 : 0;
-    else if (!rf.isNull())
-        c.fail(QStringLiteral("\"rfPower\" is neither true/false nor null"));
-
-    const QJsonObject samples = c.object(json, "samples");
-    m.sampleCount = c.integer(samples, "count", 0, kMaxSampleCount);
-    m.samplePeriodS = c.number(samples, "periodS", 0, kMaxSeconds);
-    m.voltsDivisor = c.number(samples, "voltsDivisor", 0, 1e9);
-    if (c.ok() && !(m.samplePeriodS > 0))
-        return c.fail(QStringLiteral("\"periodS\" must be above 0"));
-    if (c.ok() && m.voltsDivisor != RadarMath::kCountDivisor &&
-        m.voltsDivisor != RadarMath::kCollectionCountDivisor)
-        return c.fail(QStringLiteral("\"voltsDivisor\" is neither 65535 nor 65536"));
-
-    const QJsonObject processing = c.object(json, "processing");
-    const QString averaging = c.string(processing, "averaging");
-    if (averaging == QLatin1String(averagingName(Averaging::MeanOfTen)))
-        m.averaging = Averaging::MeanOfTen;
-    else if (averaging == QLatin1String(averagingName(Averaging::MinusMeanOfTen)))
-        m.averaging = Averaging::MinusMeanOfTen;
-    else if (c.ok() && averaging != QLatin1String(averagingName(Averaging::None)))
-        c.fail(QStringLiteral("unknown \"averaging\" %1").arg(averaging));
-    m.twoPulseCancellation = c.boolean(processing, "twoPulseCancellation");
+    readSettings(c, c.object(json, "settings"), m);
+    readSamples(c, c.object(json, "samples"), c.object(json, "processing"), m);
+    if (!c.ok())
+        return false;
 
     m.capturedUtc = QDateTime::fromString(c.string(json, "capturedUtc"), Qt::ISODateWithMs);
     if (c.ok() && !m.capturedUtc.isValid())
@@ -208,14 +229,8 @@ bool fromJson(const QJsonObject &json, Meta *meta, QString *error)
     if (c.ok() && m.dataFormat != QLatin1String("values") && m.dataFormat != QLatin1String("csv"))
         return c.fail(QStringLiteral("unknown \"dataFormat\" %1").arg(m.dataFormat));
 
-    if (json.contains(QStringLiteral("collection"))) {
-        const QJsonObject coll = c.object(json, "collection");
-        m.inCollection = true;
-        m.frameNumber = c.integer(coll, "frame", 0, std::numeric_limits<int>::max());
-        c.optionalNumber(coll, "plannedIntervalS", 0, kMaxSeconds, &m.plannedIntervalS);
-        c.optionalNumber(coll, "sinceFirstFrameS", 0, kMaxSeconds, &m.sinceFirstFrameS);
-        m.numberWidth = c.integer(coll, "numberWidth", 0, kMaxNumberWidth);
-    }
+    if (json.contains(QStringLiteral("collection")))
+        readCollection(c, c.object(json, "collection"), m);
     if (!c.ok())
         return false;
     *meta = m;

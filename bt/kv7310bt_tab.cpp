@@ -450,14 +450,14 @@ void kv7310bt_tab::on_save_fileName_txt_editingFinished()
 
 void kv7310bt_tab::on_browse_btn_clicked()
 {
-    saveLoc = FolderChooser::choose(this, saveLoc);
+    saveLoc = FolderChooser::choose(this, ui->saveLoc_txt->text().trimmed());
     qCDebug(lcBt) << saveLoc;
     ui->saveLoc_txt->setText(saveLoc);
 }
 
 void kv7310bt_tab::on_browsCollection_btn_clicked()
 {
-    collectionFolder = FolderChooser::choose(this, collectionFolder);
+    collectionFolder = FolderChooser::choose(this, ui->saveFolderCapture_txt->text().trimmed());
     qCDebug(lcBt) << collectionFolder;
     ui->saveFolderCapture_txt->setText(collectionFolder);
 }

@@ -793,7 +793,7 @@ void TR7310_tab::on_saveNameCapture_txt_editingFinished()
 
 void TR7310_tab::on_browsCollection_btn_clicked()
 {
-    collectionFolder = FolderChooser::choose(this, collectionFolder);
+    collectionFolder = FolderChooser::choose(this, ui->saveFolderCapture_txt->text().trimmed());
     ui->saveFolderCapture_txt->setText(collectionFolder);
 }
 
@@ -823,7 +823,7 @@ void TR7310_tab::on_save_btn_clicked()
 
 void TR7310_tab::on_browse_btn_clicked()
 {
-    saveLoc = FolderChooser::choose(this, saveLoc);
+    saveLoc = FolderChooser::choose(this, ui->saveLoc_txt->text().trimmed());
     qCDebug(lcRadar) << saveLoc;
     ui->saveLoc_txt->setText(saveLoc);
 }

@@ -470,6 +470,12 @@ void TabCaptureTest::cancelledDialogsKeepTheFolders()
     p.samples() = {1.0};
     p.click("save_btn");
     QVERIFY(QFileInfo::exists(work.filePath(QStringLiteral("kept/data.txt"))));
+
+    // A folder typed by hand survives a cancelled dialog too.
+    const QString typed = work.filePath(QStringLiteral("typedKept"));
+    p.setText("saveLoc_txt", typed);
+    p.click("browse_btn");
+    QCOMPARE(p.text("saveLoc_txt"), typed);
 }
 
 void TabCaptureTest::loadPlaysFilesInTurn()

@@ -269,6 +269,7 @@ bool MainWindow::openBTport()
     connect(tab, SIGNAL(sendBTmsg(QString)), this, SLOT(sendMsg(QString)));
     connect(writer, &PacedWriter::busyChanged, tab, &kv7310bt_tab::setLineBusy);
     connect(tab, SIGNAL(errorMessage(QString)), this, SLOT(showError(QString)));
+    connect(tab, &kv7310bt_tab::captureStatus, this, &MainWindow::showStatus);
     ui->activityTabs_tab->addTab(console, QStringLiteral("I/O"));
     showStatus(QStringLiteral("Connected over BT"));
     serialSetup->close();

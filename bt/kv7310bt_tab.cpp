@@ -10,6 +10,7 @@
 #include "widgets/Logging.h"
 #include "widgets/PeakReadout.h"
 #include "widgets/PlotTools.h"
+#include "widgets/SampleCountField.h"
 #include "widgets/SetupHints.h"
 #include "widgets/StartUpDelays.h"
 #include "widgets/parameterDialog.h"
@@ -60,7 +61,6 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
     ui->save_fileName_txt->setText(saveFileName);
 
     msgDialog = new parameterDialog(this);
-    saver.setNotify([this](const QString &message) { tellUser(message); });
 
     connect(ui->plot_tab, SIGNAL(currentChanged(int)), this, SLOT(tabChanged(int)));
     connect(this, SIGNAL(rf_on(bool)), this, SLOT(set_RFPowerBtn_state(bool)));
@@ -323,7 +323,12 @@ void kv7310bt_tab::on_collect_btn_clicked()
 {
     if (!continuous.mayRequest()) // a frame is on its way; its arrival asks for the next
         return;
-    const int n = ui->numSamples_txt->text().toInt();
+    if (!SampleCountField::take(ui->numSamples_txt, &lastSampleCount).ok) {
+        // Nothing is sent and the frame held stays; continuous capture, if on, stops.
+        stopContinuousCapture(SampleCount::rangeMessage());
+        return;
+    }
+    const int n = lastSampleCount;
     requestedSamples = n;
     continuous.requested();
     send(QString::fromStdString(Kc::Bt::requestStream(n)));
@@ -368,13 +373,14 @@ void kv7310bt_tab::on_startCapture_btn_clicked()
     seriesRunning = true;
     seriesAwaiting = -1;
     captureCount = 0;
-    saver.beginRun();
-    seriesIndex = Recording::Index();
-    seriesIndex.name = collectionName;
-    seriesIndex.planned = numCaptures;
-    seriesIndex.plannedIntervalS = captureInterval;
-    seriesIndex.startedUtc = QDateTime::currentDateTimeUtc();
-    seriesIndex.link = QStringLiteral("Bluetooth");
+    collectionFolder = ui->saveFolderCapture_txt->text().trimmed(); // a typed folder counts
+    CollectionWriter::Plan plan;
+    plan.folder = collectionFolder;
+    plan.name = collectionName;
+    plan.planned = numCaptures;
+    plan.intervalS = captureInterval;
+    plan.link = QStringLiteral("Bluetooth");
+    series.begin(plan);
     seriesRequestS.clear();
     seriesClock.start();
     seriesStep();
@@ -384,9 +390,11 @@ void kv7310bt_tab::seriesStep()
 {
     if (seriesAwaiting >= 0) {
         qCDebug(lcBt) << "no frame came for capture" << seriesAwaiting << "of the series";
-        noteSeriesGap(seriesAwaiting);
+        recordSeriesStep(seriesAwaiting, false);
     }
     seriesAwaiting = -1;
+    if (!seriesRunning)
+        return; // the gap could not be written
     if (captureCount >= numCaptures) {
         endSeries();
         return;
@@ -418,16 +426,10 @@ void kv7310bt_tab::on_numCaptures_txt_editingFinished()
 
 void kv7310bt_tab::on_numSampleCapture_txt_editingFinished()
 {
-    const QString text = ui->numSampleCapture_txt->text();
-    const double asDouble = text.toDouble();
-    numSampleCapture = text.toInt();
-    if (numSampleCapture > 0) {
-        ui->numSampleCapture_txt->setText(QString::number(numSampleCapture));
-        return;
-    }
-    msgDialog->setMessage(QStringLiteral("Number of samples must be an integer greater than zero"));
-    msgDialog->show();
-    ui->numSampleCapture_txt->setText(QString::number(qFloor(asDouble + 0.5)));
+    const SampleCount::Checked c =
+        SampleCountField::take(ui->numSampleCapture_txt, &numSampleCapture);
+    if (!c.ok || c.clamped)
+        tellUser(SampleCount::rangeMessage());
 }
 
 void kv7310bt_tab::on_captureInterval_txt_cursorPositionChanged(int, int)
@@ -451,77 +453,67 @@ void kv7310bt_tab::on_save_fileName_txt_editingFinished()
 
 void kv7310bt_tab::on_browse_btn_clicked()
 {
-    saveLoc = FolderChooser::choose(this, saveLoc);
+    saveLoc = FolderChooser::choose(this, ui->saveLoc_txt->text().trimmed());
     qCDebug(lcBt) << saveLoc;
     ui->saveLoc_txt->setText(saveLoc);
 }
 
 void kv7310bt_tab::on_browsCollection_btn_clicked()
 {
-    collectionFolder = FolderChooser::choose(this, collectionFolder);
+    collectionFolder = FolderChooser::choose(this, ui->saveFolderCapture_txt->text().trimmed());
     qCDebug(lcBt) << collectionFolder;
     ui->saveFolderCapture_txt->setText(collectionFolder);
 }
 
-void kv7310bt_tab::saveData(QVector<double> data, QString save_loc) { saver.save(data, save_loc); }
+void kv7310bt_tab::saveData(QVector<double> data, QString save_loc)
+{
+    tellSaved(DataFile::saveTold(data, save_loc, nullptr));
+}
 
 void kv7310bt_tab::on_save_btn_clicked()
 {
-    saver.beginRun();
+    saveLoc = ui->saveLoc_txt->text().trimmed(); // a folder typed by hand counts
     const FrameMeta::Meta meta = frameMeta();
-    saver.save(samples, saveLoc + QStringLiteral("/") + saveFileName, &meta);
+    tellSaved(DataFile::saveTold(samples, saveLoc + QStringLiteral("/") + saveFileName, &meta));
+}
+
+void kv7310bt_tab::tellSaved(const DataFile::Told &told)
+{
+    if (told.ok) {
+        emit captureStatus(told.text);
+        return;
+    }
+    emit errorMessage(told.text);
+    tellUser(told.text);
 }
 
 FrameMeta::Meta kv7310bt_tab::frameMeta() const
 {
-    FrameMeta::Meta m;
-    m.application = QStringLiteral("kvvlx");
-    m.applicationVersion = FrameMeta::applicationVersion();
     // The Bluetooth link does not tell the kit's model, serial or firmware: left empty.
-    m.link = QStringLiteral("Bluetooth");
-    m.sweepKnown = kitStartKnown && kitStopKnown && kitRampKnown;
-    m.sweep = frameAxes.sweep;
-    m.sweepType = kitSweepType;
-    m.rfPower = kitRfPower;
-    m.sampleCount = int(samples.size());
-    m.samplePeriodS = frameAxes.samplePeriodS;
-    m.voltsDivisor = RadarMath::kCountDivisor;
-    m.capturedUtc = samplesUtc.isValid() ? samplesUtc : QDateTime::currentDateTimeUtc();
-    return m;
+    const bool sweep = kitStartKnown && kitStopKnown && kitRampKnown;
+    const FrameMeta::Kit kit{"Bluetooth", {}, {}, {}, sweep, frameAxes, kitSweepType, kitRfPower};
+    return FrameMeta::live(kit, FrameMeta::Averaging::None, samplesUtc);
 }
 
-void kv7310bt_tab::saveSeriesFrame(int number)
+// One step into the series' files: the frame held, or a gap when no good frame came. A file
+// that cannot be written ends the series: the disk will not take the next one either.
+void kv7310bt_tab::recordSeriesStep(int number, bool withFrame)
 {
-    const QString name = DataFile::numberedName(collectionName, number);
-    FrameMeta::Meta meta = frameMeta();
-    meta.inCollection = true;
-    meta.frameNumber = number;
-    meta.plannedIntervalS = captureInterval;
-    meta.sinceFirstFrameS = seriesRequestS.value(number);
-    const bool saved = saver.save(samples, collectionFolder + QStringLiteral("/") + name, &meta);
-    Recording::IndexEntry entry;
-    entry.number = number;
-    entry.file = saved ? name : QString();
-    entry.sinceFirstS = meta.sinceFirstFrameS;
-    seriesIndex.frames.append(entry);
-    seriesIndex.complete = number + 1 >= numCaptures;
-    QString reason;
-    if (!Recording::writeIndex(collectionFolder, seriesIndex, &reason))
-        qCDebug(lcBt) << "cannot write the collection index" << reason;
-}
-
-// A step whose frame never came: the index says so, and no file stands in for it.
-void kv7310bt_tab::noteSeriesGap(int number)
-{
-    if (!saveCaptureData)
+    if (!saveCaptureData || !series.isOpen())
         return;
-    Recording::IndexEntry entry;
-    entry.number = number;
-    entry.sinceFirstS = seriesRequestS.value(number);
-    seriesIndex.frames.append(entry);
-    QString reason;
-    if (!Recording::writeIndex(collectionFolder, seriesIndex, &reason))
-        qCDebug(lcBt) << "cannot write the collection index" << reason;
+    const double sinceFirstS = seriesRequestS.value(number);
+    QString error;
+    if (withFrame ? series.addFrame(number, samples, frameMeta(), sinceFirstS, &error)
+                  : series.addGap(number, sinceFirstS, &error))
+        return;
+    emit errorMessage(QStringLiteral("Could not save %1").arg(error));
+    if (seriesRunning) {
+        endSeries();
+        tellUser(QStringLiteral("The series stopped after %1 of %2 captures. Could not save %3")
+                     .arg(number + 1)
+                     .arg(numCaptures)
+                     .arg(error));
+    }
 }
 
 // ---- Replies ----
@@ -603,8 +595,7 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
         qCDebug(lcBt).noquote() << text;
         emit errorMessage(text);
         if (seriesRunning && seriesAwaiting >= 0) {
-            if (saveCaptureData)
-                noteSeriesGap(seriesAwaiting);
+            recordSeriesStep(seriesAwaiting, false);
             seriesAwaiting = -1;
             if (captureCount >= numCaptures)
                 endSeries();
@@ -617,8 +608,7 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
     if (seriesRunning && seriesAwaiting >= 0) {
         const int capture = seriesAwaiting;
         seriesAwaiting = -1;
-        if (saveCaptureData)
-            saveSeriesFrame(capture);
+        recordSeriesStep(capture, true);
         if (captureCount >= numCaptures)
             endSeries();
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "bt/ContinuousCapture.h"
+#include "capture/CollectionWriter.h"
 #include "capture/DataFile.h"
 #include "capture/FrameMeta.h"
 #include "capture/Recording.h"
@@ -41,8 +42,10 @@ public:
 signals:
     void sendBTmsg(QString msg);
     void rf_on(bool p);
-    // A reply the tab refused, in words for the status bar.
+    // A reply the tab refused, or a save that failed, in words for the status bar.
     void errorMessage(QString text);
+    // A save that succeeded, for the status bar: "Saved Data/data.txt (1024 samples)".
+    void captureStatus(QString text);
 
 public slots:
     void parseBTmsg(QByteArray msg);
@@ -104,8 +107,8 @@ private:
     void takeFrame(const QByteArray &msg);
     // The sidecar of the frame held, from the kit's last replies.
     FrameMeta::Meta frameMeta() const;
-    void saveSeriesFrame(int number);
-    void noteSeriesGap(int number);
+    void recordSeriesStep(int number, bool withFrame);
+    void tellSaved(const DataFile::Told &told);
 
     Ui::kv7310bt_tab *ui;
     QButtonGroup *sweepGroup;
@@ -134,7 +137,6 @@ private:
     QTimer seriesTimer;
     bool seriesRunning = false;
     int seriesAwaiting = -1;
-    DataFile::Saver saver;
 
     // The kit's last replies for the sidecars; -1 or false while unknown.
     bool kitStartKnown = false;
@@ -143,8 +145,8 @@ private:
     int kitSweepType = -1;
     int kitRfPower = -1;
     QDateTime samplesUtc; // when the frame held arrived
-    // The series' "collection.json" and its clock; each step's request time since the first.
-    Recording::Index seriesIndex;
+    // The series' files and index, and its clock; each step's request time since the first.
+    CollectionWriter series;
     QElapsedTimer seriesClock;
     QVector<double> seriesRequestS;
 
@@ -163,6 +165,7 @@ private:
     // Samples asked for by the tab's last "CAPT:STRE"; -1 before the first. A data reply must
     // carry exactly this many, or it is dropped.
     int requestedSamples = -1;
+    int lastSampleCount = 1024; // the last count sent, restored over a refused entry
     int framesReceived = 0;
 
     QCustomPlot *plots[4] = {};

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/DataFile.h"
 
+#include "capture/SafeFile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 
 // Same category as the tab's, so that one logging rule shows both.
 Q_LOGGING_CATEGORY(lcRadarFiles, "kvvlx.radar", QtInfoMsg)
@@ -51,9 +51,9 @@ QVector<double> parseCsv(const QByteArray &text)
     return data;
 }
 
-QVector<double> parse(const QByteArray &text)
+Parsed parseCounted(const QByteArray &text)
 {
-    QVector<double> data;
+    Parsed out;
     const bool logLines = lcRadarFiles().isDebugEnabled();
     qsizetype start = 0;
     const qsizetype len = text.size();
@@ -65,58 +65,61 @@ QVector<double> parse(const QByteArray &text)
         if (stop > start && text.at(stop - 1) == '\r')
             --stop;
         const QByteArray line = text.mid(start, stop - start);
-        data.append(line.toDouble()); // 0.0 when the line is not a number
+        bool ok = false;
+        out.values.append(line.toDouble(&ok)); // 0.0 when the line is not a number
+        out.notNumbers += ok ? 0 : 1;
         if (logLines)
             qCDebug(lcRadarFiles) << QString::fromLatin1(line);
         start = end + 1;
     }
-    return data;
+    return out;
+}
+
+QVector<double> parse(const QByteArray &text) { return parseCounted(text).values; }
+
+QByteArray formatFor(const QVector<double> &data, const FrameMeta::Meta &meta)
+{
+    return meta.dataFormat == QLatin1String("csv") ? formatCsv(data, meta.samplePeriodS)
+                                                   : format(data);
+}
+
+bool save(const QVector<double> &data, const QString &path, const FrameMeta::Meta *meta,
+          QString *error)
+{
+    QList<SafeFile::Entry> unit;
+    if (meta) {
+        FrameMeta::Meta m = *meta;
+        m.sampleCount = int(data.size());
+        unit.append({FrameMeta::sidecarPath(path), FrameMeta::sidecarBytes(m)});
+        unit.append({path, formatFor(data, m)});
+    } else {
+        unit.append({path, format(data)});
+    }
+    if (SafeFile::writeUnit(unit, error))
+        return true;
+    qCDebug(lcRadarFiles, "error opening save file");
+    return false;
 }
 
 bool write(const QVector<double> &data, const QString &path, QString *error)
 {
-    return writeBytes(format(data), path, error);
+    return save(data, path, nullptr, error);
 }
 
 bool writeBytes(const QByteArray &bytes, const QString &path, QString *error)
 {
-    auto fail = [&](const QString &reason) {
-        qCDebug(lcRadarFiles, "error opening save file");
-        if (error)
-            *error = reason;
-        return false;
-    };
-
-    const QFileInfo info(path);
-    const QString folder = info.absolutePath();
-    if (!QDir(folder).exists() && !QDir().mkpath(folder))
-        return fail(QStringLiteral("the folder %1 cannot be created")
-                        .arg(QDir::toNativeSeparators(folder)));
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(reason);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    return SafeFile::write(path, bytes, error);
 }
 
 bool read(const QString &path, QVector<double> *data, QString *error)
 {
     data->clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    if (!SafeFile::read(path, SafeFile::kMaxFrameBytes, &bytes, error)) {
         qCDebug(lcRadarFiles, "error opening load file");
-        if (error)
-            *error = file.errorString();
         return false;
     }
-    *data = parse(file.readAll());
+    *data = parse(bytes);
     return true;
 }
 
@@ -127,21 +130,17 @@ QString numberedName(const QString &name, int number, int width)
            name.mid(at);
 }
 
-Saver::Saver(Notify notify) : notify(std::move(notify)) {}
-
-void Saver::setNotify(Notify n) { notify = std::move(n); }
-
-void Saver::beginRun() { failures = 0; }
-
-bool Saver::save(const QVector<double> &data, const QString &path, const FrameMeta::Meta *meta)
+Told saveTold(const QVector<double> &data, const QString &path, const FrameMeta::Meta *meta)
 {
-    QString reason;
-    if (write(data, path, &reason) && (!meta || FrameMeta::write(*meta, path, &reason)))
-        return true;
-    qCDebug(lcRadarFiles) << "cannot save" << path << reason;
-    if (failures++ == 0 && notify)
-        notify(QStringLiteral("Could not save %1: %2").arg(QDir::toNativeSeparators(path), reason));
-    return false;
+    const bool replacing = QFileInfo::exists(path);
+    QString error;
+    if (!save(data, path, meta, &error))
+        return {false, QStringLiteral("Could not save %1").arg(error)};
+    return {true, QStringLiteral("Saved %1 (%2 samples%3)")
+                      .arg(QDir::toNativeSeparators(path))
+                      .arg(data.size())
+                      .arg(replacing ? QStringLiteral("; the file of that name was replaced")
+                                     : QString())};
 }
 
 } // namespace DataFile

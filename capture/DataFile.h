@@ -8,8 +8,6 @@
 #include <QStringList>
 #include <QVector>
 
-#include <functional>
-
 // Data files: one frame per plain-text file, one value per line, each written as
 // QString::number(value, 'g', 6) and ended by a single line feed; no header. The USB radar tab,
 // the Bluetooth tab and the command-line tool all read and write frames through these functions.
@@ -27,16 +25,30 @@ QVector<double> parseCsv(const QByteArray &text);
 // A frame from file contents: one number per line, "\r\n" accepted, a line that is not a number
 // (an empty one included) read as 0.
 QVector<double> parse(const QByteArray &text);
+// The same, counting the lines that were not numbers.
+struct Parsed
+{
+    QVector<double> values;
+    int notNumbers = 0;
+};
+Parsed parseCounted(const QByteArray &text);
 
-// Writes data to path through a QSaveFile, creating the folder first when it is missing, so an
-// interrupted save never leaves half a file in place of a good one. On failure returns false and
-// sets *error to a reason for the user.
+// The frame file's contents as its sidecar describes them (values or csv).
+QByteArray formatFor(const QVector<double> &data, const FrameMeta::Meta &meta);
+
+// Writes a frame file and, given meta, its sidecar as one unit (SafeFile::writeUnit): both
+// whole or neither, every write checked, the folder created when it is missing. The sidecar is
+// put in place first, so whoever finds the frame finds its sidecar. On failure *error is
+// "PATH: reason".
+bool save(const QVector<double> &data, const QString &path, const FrameMeta::Meta *meta,
+          QString *error = nullptr);
+
+// Writes data (or bytes) to path alone, the same way.
 bool write(const QVector<double> &data, const QString &path, QString *error = nullptr);
-
-// Writes bytes to path the same way (folder created, QSaveFile): frame files and their sidecars.
 bool writeBytes(const QByteArray &bytes, const QString &path, QString *error = nullptr);
 
-// Reads a data file into *data; false (and *data empty) when the file cannot be opened.
+// Reads a data file into *data: a regular file of at most SafeFile::kMaxFrameBytes. False (and
+// *data empty) when it cannot be read, with "PATH: reason".
 bool read(const QString &path, QVector<double> *data, QString *error = nullptr);
 
 // The file name of capture number of a collection named name: the number goes before the last
@@ -44,30 +56,13 @@ bool read(const QString &path, QVector<double> *data, QString *error = nullptr);
 // is zero-padded to that many digits ("data0007.txt" for width 4), so that names sort in order.
 QString numberedName(const QString &name, int number, int width = 0);
 
-// Saves frames and tells the user about a failure once per run (one Save Data press, or one
-// whole collection), however many files of that run fail.
-class Saver
+// Saves as save() does and says how it went, in words for the user: "Saved Data/data.txt (1024
+// samples)", with a note when a file of that name was replaced, or "Could not save PATH: reason".
+struct Told
 {
-public:
-    using Notify = std::function<void(const QString &message)>;
-
-    explicit Saver(Notify notify = {});
-    void setNotify(Notify notify);
-
-    // Starts a run: the next failure is told again.
-    void beginRun();
-
-    // Writes one file and, given meta, its sidecar after it (so a sidecar never describes a
-    // frame that is not there); on failure logs it and, for the first failure of the run,
-    // notifies.
-    bool save(const QVector<double> &data, const QString &path,
-              const FrameMeta::Meta *meta = nullptr);
-
-    int failuresThisRun() const { return failures; }
-
-private:
-    Notify notify;
-    int failures = 0;
+    bool ok = false;
+    QString text;
 };
+Told saveTold(const QVector<double> &data, const QString &path, const FrameMeta::Meta *meta);
 
 } // namespace DataFile

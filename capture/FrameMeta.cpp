@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/FrameMeta.h"
 
-#include "capture/DataFile.h"
+#include "capture/JsonFields.h"
+#include "capture/SafeFile.h"
 
-#include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QStringList>
 
 #include <cmath>
+#include <limits>
 
 #ifndef KVVLX_VERSION
 #define KVVLX_VERSION "unknown"
@@ -34,60 +37,13 @@ const char *averagingName(Averaging a)
 // JSON has no infinity or NaN: a value that is not finite is written as null.
 QJsonValue number(double v) { return std::isfinite(v) ? QJsonValue(v) : QJsonValue(); }
 
-// Field checks that say which field is wrong.
-struct Checker
-{
-    QString *error;
-    bool ok = true;
-
-    bool fail(const QString &what)
-    {
-        if (ok && error)
-            *error = what;
-        ok = false;
-        return false;
-    }
-    QJsonObject object(const QJsonObject &o, const char *key)
-    {
-        const QJsonValue v = o.value(QLatin1String(key));
-        if (!v.isObject())
-            fail(QStringLiteral("\"%1\" is missing or not an object").arg(QLatin1String(key)));
-        return v.toObject();
-    }
-    QString string(const QJsonObject &o, const char *key)
-    {
-        const QJsonValue v = o.value(QLatin1String(key));
-        if (!v.isString())
-            fail(QStringLiteral("\"%1\" is missing or not a text").arg(QLatin1String(key)));
-        return v.toString();
-    }
-    double num(const QJsonObject &o, const char *key)
-    {
-        const QJsonValue v = o.value(QLatin1String(key));
-        if (!v.isDouble())
-            fail(QStringLiteral("\"%1\" is missing or not a number").arg(QLatin1String(key)));
-        return v.toDouble();
-    }
-    // A number that may be null (unknown); present either way.
-    bool optionalNum(const QJsonObject &o, const char *key, double *out)
-    {
-        const QJsonValue v = o.value(QLatin1String(key));
-        if (v.isNull())
-            return false;
-        if (!v.isDouble())
-            return fail(
-                QStringLiteral("\"%1\" is neither a number nor null").arg(QLatin1String(key)));
-        *out = v.toDouble();
-        return true;
-    }
-    bool boolean(const QJsonObject &o, const char *key)
-    {
-        const QJsonValue v = o.value(QLatin1String(key));
-        if (!v.isBool())
-            fail(QStringLiteral("\"%1\" is missing or not true/false").arg(QLatin1String(key)));
-        return v.toBool();
-    }
-};
+// The ranges a sidecar's numbers must lie in before they are believed.
+constexpr double kMaxGHz = 1000.0;
+constexpr double kMaxRampMs = 1e6;
+constexpr double kMaxSeconds = 1e9;
+// A value line holds at least a digit and its line feed.
+constexpr int kMaxSampleCount = int(SafeFile::kMaxFrameBytes / 2);
+constexpr int kMaxNumberWidth = 32;
 
 } // namespace
 
@@ -97,6 +53,26 @@ RadarMath::FrameAxes Meta::axes() const
     a.samplePeriodS = samplePeriodS;
     a.sweep = sweep;
     return a;
+}
+
+Meta live(const Kit &kit, Averaging averaging, const QDateTime &utc)
+{
+    Meta m;
+    m.application = QStringLiteral("kvvlx");
+    m.applicationVersion = applicationVersion();
+    m.kitModel = kit.model;
+    m.kitSerial = kit.serial;
+    m.kitFirmware = kit.firmware;
+    m.link = kit.link;
+    m.sweepKnown = kit.sweepKnown;
+    m.sweep = kit.axes.sweep;
+    m.sweepType = kit.sweepType;
+    m.rfPower = kit.rfPower;
+    m.samplePeriodS = kit.axes.samplePeriodS;
+    m.voltsDivisor = RadarMath::kCountDivisor; // both tabs convert as FrameCapture does
+    m.averaging = averaging;
+    m.capturedUtc = utc.isValid() ? utc : QDateTime::currentDateTimeUtc();
+    return m;
 }
 
 QString applicationVersion() { return QStringLiteral(KVVLX_VERSION); }
@@ -166,15 +142,64 @@ QJsonObject toJson(const Meta &m)
     return json;
 }
 
+namespace {
+
+void readSettings(JsonFields &c, const QJsonObject &settings, Meta &m)
+{
+    int known = 0;
+    known += c.optionalNumber(settings, "startGHz", 0, kMaxGHz, &m.sweep.startGHz) ? 1 : 0;
+    known += c.optionalNumber(settings, "stopGHz", 0, kMaxGHz, &m.sweep.stopGHz) ? 1 : 0;
+    known += c.optionalNumber(settings, "rampMs", 0, kMaxRampMs, &m.sweep.rampMs) ? 1 : 0;
+    m.sweepKnown = known == 3;
+    c.optionalInteger(settings, "sweepType", 0, 3, &m.sweepType);
+    const QJsonValue rf = settings.value(QStringLiteral("rfPower"));
+    if (rf.isBool())
+        m.rfPower = rf.toBool() ? 1 : 0;
+    else if (!rf.isNull())
+        c.fail(QStringLiteral("\"rfPower\" is neither true/false nor null"));
+}
+
+void readSamples(JsonFields &c, const QJsonObject &samples, const QJsonObject &processing, Meta &m)
+{
+    m.sampleCount = c.integer(samples, "count", 0, kMaxSampleCount);
+    m.samplePeriodS = c.number(samples, "periodS", 0, kMaxSeconds);
+    m.voltsDivisor = c.number(samples, "voltsDivisor", 0, 1e9);
+    if (c.ok() && !(m.samplePeriodS > 0))
+        c.fail(QStringLiteral("\"periodS\" must be above 0"));
+    if (c.ok() && m.voltsDivisor != RadarMath::kCountDivisor &&
+        m.voltsDivisor != RadarMath::kCollectionCountDivisor)
+        c.fail(QStringLiteral("\"voltsDivisor\" is neither 65535 nor 65536"));
+
+    const QString averaging = c.string(processing, "averaging");
+    if (averaging == QLatin1String(averagingName(Averaging::MeanOfTen)))
+        m.averaging = Averaging::MeanOfTen;
+    else if (averaging == QLatin1String(averagingName(Averaging::MinusMeanOfTen)))
+        m.averaging = Averaging::MinusMeanOfTen;
+    else if (c.ok() && averaging != QLatin1String(averagingName(Averaging::None)))
+        c.fail(QStringLiteral("unknown \"averaging\" %1").arg(averaging));
+    m.twoPulseCancellation = c.boolean(processing, "twoPulseCancellation");
+}
+
+void readCollection(JsonFields &c, const QJsonObject &coll, Meta &m)
+{
+    m.inCollection = true;
+    m.frameNumber = c.integer(coll, "frame", 0, std::numeric_limits<int>::max());
+    c.optionalNumber(coll, "plannedIntervalS", 0, kMaxSeconds, &m.plannedIntervalS);
+    c.optionalNumber(coll, "sinceFirstFrameS", 0, kMaxSeconds, &m.sinceFirstFrameS);
+    m.numberWidth = c.integer(coll, "numberWidth", 0, kMaxNumberWidth);
+}
+
+} // namespace
+
 bool fromJson(const QJsonObject &json, Meta *meta, QString *error)
 {
-    Checker c{error};
+    JsonFields c{error};
     Meta m;
     if (json.value(QStringLiteral("format")).toString() != QLatin1String(kFormatName))
         return c.fail(QStringLiteral("not a frame sidecar (\"format\" is not \"%1\")")
                           .arg(QLatin1String(kFormatName)));
-    m.formatVersion = int(c.num(json, "formatVersion"));
-    if (c.ok && m.formatVersion > kFormatVersion)
+    m.formatVersion = c.integer(json, "formatVersion", 1, std::numeric_limits<int>::max());
+    if (c.ok() && m.formatVersion > kFormatVersion)
         return c.fail(QStringLiteral("format version %1 is newer than this program's %2")
                           .arg(m.formatVersion)
                           .arg(kFormatVersion));
@@ -186,94 +211,56 @@ bool fromJson(const QJsonObject &json, Meta *meta, QString *error)
     m.kitSerial = c.string(kit, "serial");
     m.kitFirmware = c.string(kit, "firmware");
     m.link = c.string(json, "link");
-    if (c.ok && m.link != QLatin1String("USB") && m.link != QLatin1String("Bluetooth"))
+    if (c.ok() && m.link != QLatin1String("USB") && m.link != QLatin1String("Bluetooth"))
         return c.fail(QStringLiteral("\"link\" is neither USB nor Bluetooth"));
 
-    const QJsonObject settings = c.object(json, "settings");
-    int known = 0;
-    known += c.optionalNum(settings, "startGHz", &m.sweep.startGHz) ? 1 : 0;
-    known += c.optionalNum(settings, "stopGHz", &m.sweep.stopGHz) ? 1 : 0;
-    known += c.optionalNum(settings, "rampMs", &m.sweep.rampMs) ? 1 : 0;
-    m.sweepKnown = known == 3;
-    double type = -1;
-    if (c.optionalNum(settings, "sweepType", &type))
-        m.sweepType = int(type);
-    const QJsonValue rf = settings.value(QStringLiteral("rfPower"));
-    if (rf.isBool())
-        m.rfPower = rf.toBool() ? 1 : 0;
-    else if (!rf.isNull())
-        c.fail(QStringLiteral("\"rfPower\" is neither true/false nor null"));
-
-    const QJsonObject samples = c.object(json, "samples");
-    m.sampleCount = int(c.num(samples, "count"));
-    m.samplePeriodS = c.num(samples, "periodS");
-    m.voltsDivisor = c.num(samples, "voltsDivisor");
-    if (c.ok && !(m.samplePeriodS > 0))
-        return c.fail(QStringLiteral("\"periodS\" must be above 0"));
-    if (c.ok && m.voltsDivisor != RadarMath::kCountDivisor &&
-        m.voltsDivisor != RadarMath::kCollectionCountDivisor)
-        return c.fail(QStringLiteral("\"voltsDivisor\" is neither 65535 nor 65536"));
-
-    const QJsonObject processing = c.object(json, "processing");
-    const QString averaging = c.string(processing, "averaging");
-    if (averaging == QLatin1String(averagingName(Averaging::MeanOfTen)))
-        m.averaging = Averaging::MeanOfTen;
-    else if (averaging == QLatin1String(averagingName(Averaging::MinusMeanOfTen)))
-        m.averaging = Averaging::MinusMeanOfTen;
-    else if (c.ok && averaging != QLatin1String(averagingName(Averaging::None)))
-        c.fail(QStringLiteral("unknown \"averaging\" %1").arg(averaging));
-    m.twoPulseCancellation = c.boolean(processing, "twoPulseCancellation");
+    readSettings(c, c.object(json, "settings"), m);
+    readSamples(c, c.object(json, "samples"), c.object(json, "processing"), m);
+    if (!c.ok())
+        return false;
 
     m.capturedUtc = QDateTime::fromString(c.string(json, "capturedUtc"), Qt::ISODateWithMs);
-    if (c.ok && !m.capturedUtc.isValid())
+    if (c.ok() && !m.capturedUtc.isValid())
         return c.fail(QStringLiteral("\"capturedUtc\" is not an ISO 8601 time"));
     m.capturedUtc = m.capturedUtc.toUTC();
     // Optional: sidecars without it describe a file of plain values.
     if (json.contains(QStringLiteral("dataFormat")))
         m.dataFormat = c.string(json, "dataFormat");
-    if (c.ok && m.dataFormat != QLatin1String("values") && m.dataFormat != QLatin1String("csv"))
+    if (c.ok() && m.dataFormat != QLatin1String("values") && m.dataFormat != QLatin1String("csv"))
         return c.fail(QStringLiteral("unknown \"dataFormat\" %1").arg(m.dataFormat));
 
-    if (json.contains(QStringLiteral("collection"))) {
-        const QJsonObject coll = c.object(json, "collection");
-        m.inCollection = true;
-        m.frameNumber = int(c.num(coll, "frame"));
-        c.optionalNum(coll, "plannedIntervalS", &m.plannedIntervalS);
-        c.optionalNum(coll, "sinceFirstFrameS", &m.sinceFirstFrameS);
-        m.numberWidth = int(c.num(coll, "numberWidth"));
-    }
-    if (!c.ok)
+    if (json.contains(QStringLiteral("collection")))
+        readCollection(c, c.object(json, "collection"), m);
+    if (!c.ok())
         return false;
     *meta = m;
     return true;
 }
 
+QByteArray sidecarBytes(const Meta &meta)
+{
+    return QJsonDocument(toJson(meta)).toJson(QJsonDocument::Indented);
+}
+
 bool write(const Meta &meta, const QString &framePath, QString *error)
 {
-    return DataFile::writeBytes(QJsonDocument(toJson(meta)).toJson(QJsonDocument::Indented),
-                                sidecarPath(framePath), error);
+    return SafeFile::write(sidecarPath(framePath), sidecarBytes(meta), error);
 }
 
 ReadResult read(const QString &framePath, Meta *meta, QString *error)
 {
-    QFile file(sidecarPath(framePath));
-    if (!file.exists())
+    const QString path = sidecarPath(framePath);
+    if (!QFileInfo::exists(path))
         return ReadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
+    QJsonObject json;
+    if (!SafeFile::readJsonObject(path, &json, error))
         return ReadResult::Invalid;
-    }
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (!doc.isObject()) {
-        if (error)
-            *error = parseError.error != QJsonParseError::NoError
-                         ? parseError.errorString()
-                         : QStringLiteral("not a JSON object");
-        return ReadResult::Invalid;
-    }
-    return fromJson(doc.object(), meta, error) ? ReadResult::Ok : ReadResult::Invalid;
+    QString why;
+    if (fromJson(json, meta, &why))
+        return ReadResult::Ok;
+    if (error)
+        *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
+    return ReadResult::Invalid;
 }
 
 QString describe(const Meta &m)

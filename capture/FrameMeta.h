@@ -56,6 +56,21 @@ struct Meta
     RadarMath::FrameAxes axes() const;
 };
 
+// What a tab knows of its kit when a frame arrives, as its last read-backs gave it.
+struct Kit
+{
+    QString link; // "USB" or "Bluetooth"
+    QString model;
+    QString serial;
+    QString firmware;
+    bool sweepKnown = false;
+    RadarMath::FrameAxes axes;
+    int sweepType = -1;
+    int rfPower = -1;
+};
+// The sidecar of a live frame: the one place both tabs build it. An invalid time means now.
+Meta live(const Kit &kit, Averaging averaging = Averaging::None, const QDateTime &utc = {});
+
 // The application's version as the build gives it.
 QString applicationVersion();
 // The time stamp as the sidecar writes it: ISO 8601, UTC, milliseconds
@@ -65,14 +80,18 @@ QString sidecarPath(const QString &framePath);
 QString sweepTypeName(int type);
 
 QJsonObject toJson(const Meta &meta);
-// Checks the fields a sidecar must have and their types; false with a reason otherwise.
+// Checks the fields a sidecar must have, their types and every number's range before it is
+// converted; false with a reason naming the field otherwise.
 bool fromJson(const QJsonObject &json, Meta *meta, QString *error = nullptr);
 
-// Writes the sidecar of framePath through a QSaveFile.
+// The sidecar file's contents: the one place a sidecar is built.
+QByteArray sidecarBytes(const Meta &meta);
+// Writes the sidecar of framePath alone, atomically (frames with their sidecar: DataFile::save).
 bool write(const Meta &meta, const QString &framePath, QString *error = nullptr);
 
 enum class ReadResult { Ok, Missing, Invalid };
-// Reads the sidecar of framePath.
+// Reads the sidecar of framePath: a regular file of bounded size and nesting, every field
+// checked. Invalid comes with "PATH: reason".
 ReadResult read(const QString &framePath, Meta *meta, QString *error = nullptr);
 
 // A readable summary, one "field: value" a line (kvvlx-cli info).

@@ -3,6 +3,7 @@
 
 #include "capture/DataFile.h"
 #include "capture/Sigmf.h"
+#include "capture/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,122 +17,6 @@
 #include <limits>
 
 namespace Recording {
-
-QStringList Index::files() const
-{
-    QStringList out;
-    for (const IndexEntry &e : frames)
-        if (!e.file.isEmpty())
-            out << e.file;
-    return out;
-}
-
-int Index::gaps() const
-{
-    return int(std::count_if(frames.begin(), frames.end(),
-                             [](const IndexEntry &e) { return e.file.isEmpty(); }));
-}
-
-QString indexPath(const QString &folder)
-{
-    return QDir(folder.isEmpty() ? QStringLiteral(".") : folder)
-        .filePath(QLatin1String(kIndexName));
-}
-
-QJsonObject toJson(const Index &index)
-{
-    QJsonArray frames;
-    for (const IndexEntry &e : index.frames)
-        frames.append(QJsonObject{
-            {QStringLiteral("frame"), e.number},
-            {QStringLiteral("file"), e.file.isEmpty() ? QJsonValue() : QJsonValue(e.file)},
-            {QStringLiteral("sinceFirstFrameS"), e.sinceFirstS}});
-    return QJsonObject{
-        {QStringLiteral("format"), QLatin1String(kIndexFormatName)},
-        {QStringLiteral("formatVersion"), index.formatVersion},
-        {QStringLiteral("application"),
-         QJsonObject{{QStringLiteral("name"), QStringLiteral("kvvlx")},
-                     {QStringLiteral("version"), FrameMeta::applicationVersion()}}},
-        {QStringLiteral("name"), index.name},
-        {QStringLiteral("numberWidth"), index.numberWidth},
-        {QStringLiteral("plannedCount"), index.planned},
-        {QStringLiteral("plannedIntervalS"), index.plannedIntervalS},
-        {QStringLiteral("startedUtc"), FrameMeta::timeStamp(index.startedUtc)},
-        {QStringLiteral("complete"), index.complete},
-        {QStringLiteral("link"), index.link},
-        {QStringLiteral("kitSerial"), index.kitSerial},
-        {QStringLiteral("frames"), frames},
-    };
-}
-
-bool fromJson(const QJsonObject &json, Index *index, QString *error)
-{
-    auto fail = [&](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    if (json.value(QStringLiteral("format")).toString() != QLatin1String(kIndexFormatName))
-        return fail(QStringLiteral("not a collection index"));
-    Index out;
-    out.formatVersion = json.value(QStringLiteral("formatVersion")).toInt(0);
-    if (out.formatVersion < 1 || out.formatVersion > kIndexFormatVersion)
-        return fail(QStringLiteral("unknown format version %1").arg(out.formatVersion));
-    out.name = json.value(QStringLiteral("name")).toString();
-    out.numberWidth = json.value(QStringLiteral("numberWidth")).toInt();
-    out.planned = json.value(QStringLiteral("plannedCount")).toInt();
-    out.plannedIntervalS = json.value(QStringLiteral("plannedIntervalS")).toDouble();
-    out.startedUtc = QDateTime::fromString(json.value(QStringLiteral("startedUtc")).toString(),
-                                           Qt::ISODateWithMs);
-    out.complete = json.value(QStringLiteral("complete")).toBool();
-    out.link = json.value(QStringLiteral("link")).toString();
-    out.kitSerial = json.value(QStringLiteral("kitSerial")).toString();
-    const QJsonValue frames = json.value(QStringLiteral("frames"));
-    if (!frames.isArray())
-        return fail(QStringLiteral("\"frames\" is missing"));
-    for (const QJsonValue &v : frames.toArray()) {
-        const QJsonObject o = v.toObject();
-        IndexEntry e;
-        e.number = o.value(QStringLiteral("frame")).toInt(-1);
-        e.file = o.value(QStringLiteral("file")).toString();
-        e.sinceFirstS = o.value(QStringLiteral("sinceFirstFrameS")).toDouble();
-        // A listed name never leads out of the folder.
-        if (e.number < 0 || e.file.contains(QLatin1Char('/')) ||
-            e.file.contains(QLatin1Char('\\')) || e.file == QLatin1String("..") ||
-            e.file == QLatin1String("."))
-            return fail(QStringLiteral("a frame entry is malformed"));
-        out.frames.append(e);
-    }
-    *index = out;
-    return true;
-}
-
-bool writeIndex(const QString &folder, const Index &index, QString *error)
-{
-    return DataFile::writeBytes(QJsonDocument(toJson(index)).toJson(QJsonDocument::Indented),
-                                indexPath(folder), error);
-}
-
-FrameMeta::ReadResult readIndex(const QString &folder, Index *index, QString *error)
-{
-    QFile file(indexPath(folder));
-    if (!file.exists())
-        return FrameMeta::ReadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return FrameMeta::ReadResult::Invalid;
-    }
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (!doc.isObject()) {
-        if (error)
-            *error = parseError.errorString();
-        return FrameMeta::ReadResult::Invalid;
-    }
-    return fromJson(doc.object(), index, error) ? FrameMeta::ReadResult::Ok
-                                                : FrameMeta::ReadResult::Invalid;
-}
 
 bool naturalLess(const QString &a, const QString &b)
 {
@@ -184,31 +69,38 @@ QStringList framesOf(const QString &folder, QString *error)
     const QDir dir(folder);
     Index index;
     QString why;
-    switch (readIndex(folder, &index, &why)) {
-    case FrameMeta::ReadResult::Ok: {
-        QStringList out;
+    QStringList names;
+    const FrameMeta::ReadResult indexRead = readIndex(folder, &index, &why);
+    if (indexRead == FrameMeta::ReadResult::Ok) {
         for (const QString &name : index.files())
             if (dir.exists(name))
-                out << dir.filePath(name);
-        return out;
-    }
-    case FrameMeta::ReadResult::Invalid:
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(QLatin1String(kIndexName), why);
-        break; // fall back on the names
-    case FrameMeta::ReadResult::Missing:
-        break;
-    }
-    static const QRegularExpression digit(QStringLiteral("\\d"));
-    QStringList names;
-    for (const QString &name : dir.entryList(QDir::Files)) {
-        if (name.endsWith(QLatin1String(".json")) || !name.contains(digit))
-            continue;
-        names << name;
+                names << name;
+    } else {
+        if (indexRead == FrameMeta::ReadResult::Invalid && error)
+            *error = why + QStringLiteral("; frames taken by their numbered names");
+        static const QRegularExpression digit(QStringLiteral("\\d"));
+        // System: a FIFO or a device under a frame's name is listed, so that loading it says why
+        // it is refused rather than leaving it out unseen.
+        for (const QString &name : dir.entryList(QDir::Files | QDir::System)) {
+            if (name.endsWith(QLatin1String(".json")) || !name.contains(digit))
+                continue;
+            names << name;
+        }
+        names = naturallySorted(names);
     }
     QStringList out;
-    for (const QString &name : naturallySorted(names))
-        out << dir.filePath(name);
+    QStringList outside;
+    for (const QString &name : std::as_const(names)) {
+        const QString path = dir.filePath(name);
+        if (SafeFile::insideFolder(path, folder))
+            out << path;
+        else
+            outside << name;
+    }
+    if (!outside.isEmpty() && error)
+        *error = (error->isEmpty() ? QString() : *error + QStringLiteral("; ")) +
+                 QStringLiteral("left out, leading out of the folder: %1")
+                     .arg(outside.join(QStringLiteral(", ")));
     return out;
 }
 
@@ -231,13 +123,44 @@ Frame load(const QString &path)
     if (Sigmf::isFrameRef(path))
         return Sigmf::loadFrame(path);
     Frame f = loadMeta(path);
-    f.readOk = DataFile::read(path, &f.samples);
-    if (f.readOk && f.hasMeta && f.meta.dataFormat == QLatin1String("csv")) {
-        QFile file(path);
-        f.readOk = file.open(QIODevice::ReadOnly);
-        f.samples = f.readOk ? DataFile::parseCsv(file.readAll()) : QVector<double>();
+    QByteArray bytes;
+    f.readOk = SafeFile::read(path, SafeFile::kMaxFrameBytes, &bytes, &f.error);
+    if (!f.readOk)
+        return f;
+    if (f.hasMeta && f.meta.dataFormat == QLatin1String("csv")) {
+        f.samples = DataFile::parseCsv(bytes);
+        f.readOk = !f.samples.isEmpty();
+    } else {
+        const DataFile::Parsed parsed = DataFile::parseCounted(bytes);
+        f.samples = parsed.values;
+        f.notNumbers = parsed.notNumbers;
+        f.readOk = parsed.notNumbers < parsed.values.size();
+    }
+    if (!f.readOk) {
+        f.samples.clear();
+        f.error = QStringLiteral("%1: no line of it is a number: not a frame file")
+                      .arg(QDir::toNativeSeparators(path));
     }
     return f;
+}
+
+QString loadNote(const Frame &f)
+{
+    if (!f.readOk)
+        return QStringLiteral("Not loaded: %1").arg(f.error);
+    QStringList notes;
+    if (!f.metaError.isEmpty())
+        notes << QStringLiteral("invalid metadata: %1; its samples are shown on the kit's "
+                                "settings")
+                     .arg(f.metaError);
+    if (f.notNumbers > 0)
+        notes << QStringLiteral("%1 of %2 lines were not numbers and read as 0")
+                     .arg(f.notNumbers)
+                     .arg(f.samples.size());
+    if (notes.isEmpty())
+        return QString();
+    return QStringLiteral("Loaded %1: %2")
+        .arg(QDir::toNativeSeparators(f.path), notes.join(QStringLiteral("; ")));
 }
 
 double paceSeconds(const Frame &from, const Frame &to, double fallbackS)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "capture/CollectionIndex.h"
 #include "capture/FrameMeta.h"
 
 #include <QDateTime>
@@ -12,65 +13,36 @@
 #include <QTimer>
 #include <QVector>
 
-// Recordings: the "collection.json" index a timed collection keeps in its folder, the order of a
-// recording's frame files, and playing them back. Shared by both tabs and the command-line tool.
+// Recordings: the order of a recording's frame files, loading them and playing them back. Shared
+// by both tabs and the command-line tool.
 namespace Recording {
-
-inline const char *const kIndexName = "collection.json";
-inline const char *const kIndexFormatName = "kvvlx-collection";
-constexpr int kIndexFormatVersion = 1;
-
-struct IndexEntry
-{
-    int number = 0;
-    QString file;             // name inside the folder; empty for a step that wrote no file
-    double sinceFirstS = 0.0; // seconds since the first frame of the collection
-};
-
-struct Index
-{
-    int formatVersion = kIndexFormatVersion;
-    QString name; // the collection's name pattern, "data.txt"
-    int numberWidth = 0;
-    int planned = 0; // captures asked for
-    double plannedIntervalS = 0.0;
-    QDateTime startedUtc;
-    bool complete = false; // false while the collection runs or after it stopped early
-    QString link;
-    QString kitSerial;
-    QList<IndexEntry> frames; // in capture order, gaps included
-
-    QStringList files() const; // the frames written, in order
-    int gaps() const;
-};
-
-QString indexPath(const QString &folder);
-QJsonObject toJson(const Index &index);
-bool fromJson(const QJsonObject &json, Index *index, QString *error = nullptr);
-// Rewritten atomically after every step, so it always lists exactly the frames on disk.
-bool writeIndex(const QString &folder, const Index &index, QString *error = nullptr);
-FrameMeta::ReadResult readIndex(const QString &folder, Index *index, QString *error = nullptr);
 
 // Names compared with their digit runs as numbers: data2.txt before data10.txt.
 bool naturalLess(const QString &a, const QString &b);
 QStringList naturallySorted(QStringList names);
 
-// The frame files of a recording folder as paths, in order: those that "collection.json" lists
-// when it is there, else every file whose name holds a number (sidecars and the index left
-// out), in natural order.
+// The frame files of a recording folder as paths, in order: those that the collection index
+// lists when it is there, else every file whose name holds a number (sidecars and the index
+// left out), in natural order. A name that leads out of the folder (a symbolic link to
+// elsewhere) is left out and told in *error.
 QStringList framesOf(const QString &folder, QString *error = nullptr);
 
 // One frame file with what its sidecar says.
 struct Frame
 {
     QString path;
-    bool readOk = false;
+    bool readOk = false; // a regular file of bounded size with at least one number
+    QString error;       // why not, "PATH: reason"
+    int notNumbers = 0;  // lines read as 0 because they were not numbers
     QVector<double> samples;
     bool hasMeta = false;
     FrameMeta::Meta meta;
-    QString metaError; // a sidecar that is there but cannot be used
+    QString metaError; // a sidecar that is there but cannot be used, "PATH: reason"
 };
 Frame load(const QString &path);
+// What the user is told about a loaded frame: why it was refused, or what was made of a file
+// that is not quite a frame (an invalid sidecar, lines that are not numbers); empty otherwise.
+QString loadNote(const Frame &frame);
 // The sidecar only (frame samples not read).
 Frame loadMeta(const QString &path);
 

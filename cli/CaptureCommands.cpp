@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CaptureCommands.h"
 
+#include "capture/CollectionWriter.h"
 #include "capture/DataFile.h"
 #include "capture/FrameCapture.h"
 #include "capture/FrameMeta.h"
@@ -236,15 +237,13 @@ int writeWithMeta(CliSession &session, const QVector<double> &frame, const QStri
 {
     meta.sampleCount = int(frame.size());
     meta.dataFormat = csv ? QStringLiteral("csv") : QStringLiteral("values");
-    const QByteArray bytes =
-        csv ? DataFile::formatCsv(frame, meta.samplePeriodS) : DataFile::format(frame);
     if (file.isEmpty() || file == QLatin1String("-")) {
-        session.out << QString::fromLatin1(bytes);
+        session.out << QString::fromLatin1(DataFile::formatFor(frame, meta));
         return CliOk;
     }
     QString error;
-    if (!DataFile::writeBytes(bytes, file, &error) || !FrameMeta::write(meta, file, &error))
-        return session.deviceError(QStringLiteral("cannot write %1: %2").arg(file, error));
+    if (!DataFile::save(frame, file, &meta, &error))
+        return session.deviceError(QStringLiteral("cannot write %1").arg(error));
     return CliOk;
 }
 
@@ -298,13 +297,17 @@ int runCollect(CliSession &session, const QStringList &arguments)
     FrameMeta::Meta kit;
     if (!readKit(session, target, kit))
         return CliDeviceError;
-    Recording::Index index;
-    index.name = o.name;
-    index.planned = o.count;
-    index.plannedIntervalS = o.interval;
-    index.startedUtc = QDateTime::currentDateTimeUtc();
-    index.link = kit.link;
-    index.kitSerial = kit.kitSerial;
+    kit.dataFormat = o.csv ? QStringLiteral("csv") : QStringLiteral("values");
+    CollectionWriter writer;
+    CollectionWriter::Plan plan;
+    plan.folder = o.folder;
+    plan.name = o.name;
+    plan.planned = o.count;
+    plan.intervalS = o.interval;
+    plan.application = kit.application;
+    plan.link = kit.link;
+    plan.kitSerial = kit.kitSerial;
+    writer.begin(plan);
     QElapsedTimer sinceFirst;
 
     const qint64 intervalMs = qint64(std::trunc(o.interval * 1000.0)); // as the tab's timer
@@ -357,29 +360,23 @@ int runCollect(CliSession &session, const QStringList &arguments)
             }
             continue;
         }
-        const QString name = DataFile::numberedName(o.name, i);
-        const QString path = o.folder + QLatin1Char('/') + name;
+        const QString path = writer.pathOf(i);
+        QString error;
         if (took == Take::BadFrame) {
             // A gap: no file under this number, so no wrong frame passes for a good one.
             ++dropped;
             session.err << "kvvlx-cli: no file " << path << '\n';
             session.err.flush();
-            index.frames.append({i, QString(), meta.sinceFirstFrameS});
-            index.complete = i + 1 == o.count;
-            QString error;
-            if (!Recording::writeIndex(o.folder, index, &error))
-                return session.deviceError(QStringLiteral("cannot write %1: %2")
-                                               .arg(Recording::indexPath(o.folder), error));
+            if (!writer.addGap(i, meta.sinceFirstFrameS, &error))
+                return session.deviceError(QStringLiteral("cannot write %1").arg(error));
             continue;
         }
-        if (const int status = writeWithMeta(session, frame, path, meta, o.csv); status != CliOk)
-            return status;
-        index.frames.append({i, name, meta.sinceFirstFrameS});
-        index.complete = i + 1 == o.count;
-        QString error;
-        if (!Recording::writeIndex(o.folder, index, &error))
+        if (!writer.addFrame(i, frame, meta, meta.sinceFirstFrameS, &error))
             return session.deviceError(
-                QStringLiteral("cannot write %1: %2").arg(Recording::indexPath(o.folder), error));
+                QStringLiteral("cannot write %1; the collection stopped after %2 of %3 captures")
+                    .arg(error)
+                    .arg(i)
+                    .arg(o.count));
         session.out << path << '\n';
         session.out.flush();
     }

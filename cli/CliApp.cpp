@@ -281,7 +281,7 @@ int CliSession::writeFrame(const QVector<double> &frame, const QString &file)
     }
     QString error;
     if (!DataFile::write(frame, file, &error))
-        return deviceError(QStringLiteral("cannot write %1: %2").arg(file, error));
+        return deviceError(QStringLiteral("cannot write %1").arg(error));
     return CliOk;
 }
 

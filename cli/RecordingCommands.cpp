@@ -5,6 +5,7 @@
 #include "capture/Recording.h"
 #include "capture/Sigmf.h"
 #include "cli/CaptureCommands.h"
+#include "capture/SafeFile.h"
 #include "cli/CliApp.h"
 
 #include <QDir>
@@ -25,8 +26,13 @@ int runInfo(CliSession &session, const QStringList &arguments)
         session.out << "file: " << Sigmf::metaPath(file) << '\n' << Sigmf::describe(ds);
         return CliOk;
     }
-    if (!QFileInfo(file).isFile())
+    if (!QFileInfo::exists(file))
         return session.deviceError(QStringLiteral("no file %1").arg(file));
+    QByteArray probe;
+    QString why;
+    // The frame itself must be readable as one: a FIFO or a device is refused, not waited on.
+    if (!SafeFile::read(file, SafeFile::kMaxFrameBytes, &probe, &why))
+        return session.deviceError(why);
     FrameMeta::Meta meta;
     QString error;
     switch (FrameMeta::read(file, &meta, &error)) {
@@ -34,8 +40,7 @@ int runInfo(CliSession &session, const QStringList &arguments)
         session.out << file << ": no metadata\n";
         return CliOk;
     case FrameMeta::ReadResult::Invalid:
-        return session.deviceError(
-            QStringLiteral("%1: unusable metadata: %2").arg(FrameMeta::sidecarPath(file), error));
+        return session.deviceError(QStringLiteral("invalid metadata: %1").arg(error));
     case FrameMeta::ReadResult::Ok:
         break;
     }
@@ -139,7 +144,7 @@ int runReplay(CliSession &session, const QStringList &arguments)
     int gaps = 0;
     out << "collection: " << QDir::toNativeSeparators(folder) << '\n';
     if (indexRead == FrameMeta::ReadResult::Ok) {
-        out << "index: " << Recording::kIndexName << ", "
+        out << "index: " << QFileInfo(Recording::indexPath(folder)).fileName() << ", "
             << (index.complete ? "complete" : "incomplete") << ", " << index.planned
             << " planned every " << index.plannedIntervalS << " s, started "
             << FrameMeta::timeStamp(index.startedUtc) << '\n';
@@ -153,6 +158,8 @@ int runReplay(CliSession &session, const QStringList &arguments)
             }
             if (!dir.exists(e.file))
                 problems << QStringLiteral("%1 is listed but missing").arg(e.file);
+            else if (!SafeFile::insideFolder(dir.filePath(e.file), folder))
+                problems << QStringLiteral("%1 leads out of the folder: refused").arg(e.file);
             else
                 files << dir.filePath(e.file);
         }
@@ -162,10 +169,12 @@ int runReplay(CliSession &session, const QStringList &arguments)
                             .arg(index.planned);
     } else {
         if (indexRead == FrameMeta::ReadResult::Invalid)
-            problems << QStringLiteral("%1 is unusable: %2")
-                            .arg(QLatin1String(Recording::kIndexName), error);
+            problems << QStringLiteral("invalid index: %1").arg(error);
         out << "index: none, frames taken by their numbered names\n";
-        files = Recording::framesOf(folder);
+        QString outside;
+        files = Recording::framesOf(folder, &outside);
+        if (!outside.isEmpty() && indexRead != FrameMeta::ReadResult::Invalid)
+            problems << outside; // the invalid index is told above
     }
 
     int size = -1;
@@ -175,11 +184,11 @@ int runReplay(CliSession &session, const QStringList &arguments)
         const Recording::Frame f = Recording::load(path);
         const QString name = QFileInfo(path).fileName();
         if (!f.readOk) {
-            problems << QStringLiteral("%1 cannot be read").arg(name);
+            problems << QStringLiteral("cannot read %1").arg(f.error);
             continue;
         }
         if (!f.metaError.isEmpty())
-            problems << QStringLiteral("%1: unusable metadata: %2").arg(name, f.metaError);
+            problems << QStringLiteral("invalid metadata: %1").arg(f.metaError);
         if (f.hasMeta) {
             ++withMeta;
             if (f.meta.sampleCount != f.samples.size())

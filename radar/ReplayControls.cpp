@@ -103,8 +103,7 @@ void ReplayControls::openFolder(const QString &folder)
     QString problem;
     replay.setFiles(Recording::framesOf(folder, &problem));
     opened(QDir::toNativeSeparators(folder) +
-           (problem.isEmpty() ? QString()
-                              : QStringLiteral(" (%1; files taken by name)").arg(problem)));
+           (problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem)));
 }
 
 void ReplayControls::openFiles(const QStringList &files)

@@ -14,6 +14,7 @@
 #include "widgets/Logging.h"
 #include "widgets/PeakReadout.h"
 #include "widgets/PlotTools.h"
+#include "widgets/SampleCountField.h"
 #include "widgets/SetupHints.h"
 #include "widgets/StartUpDelays.h"
 #include "widgets/parameterDialog.h"
@@ -92,7 +93,6 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
         captureHistory.append(QVector<double>(1024, 0.0));
 
     msgDialog = new parameterDialog(this);
-    saver.setNotify([this](const QString &message) { tell(message); });
 
     saveLoc = QStringLiteral("Data");
     saveFileName = QStringLiteral("data.txt");
@@ -519,12 +519,12 @@ void TR7310_tab::on_collect_btn_clicked()
 {
     if (captureInFlight)
         return; // one frame at a time; the one in flight is drawn when it arrives
-    int n = ui->numSamples_txt->text().toInt();
-    if (n > FrameCapture::maxSamples) {
-        ui->numSamples_txt->setText(QString::number(FrameCapture::maxSamples));
-        n = FrameCapture::maxSamples;
+    if (!SampleCountField::take(ui->numSamples_txt, &lastSampleCount).ok) {
+        // Nothing is sent and the frame on show stays; continuous capture, if on, stops.
+        stopContinuousCapture(SampleCount::rangeMessage());
+        return;
     }
-    captureOnLink(n, false, 0);
+    captureOnLink(lastSampleCount, false, 0);
 }
 
 void TR7310_tab::frameDropped(const FrameCapture::FrameText &frame)
@@ -650,20 +650,19 @@ void TR7310_tab::on_startCapture_btn_clicked()
     collectionRunning = true;
     backToBackTold = false;
     collectionProgress->setFormat(QStringLiteral("%v/%m"));
-    saver.beginRun();
     if (captureCount == 0) {
-        // A new collection; one that stopped early goes on in the same index.
-        collectionIndex = Recording::Index();
-        collectionIndex.name = collectionName;
-        collectionIndex.numberWidth = zeroPadNumbers_ckbx->isChecked()
-                                          ? qMax(4, int(QString::number(numCaptures - 1).size()))
-                                          : 0;
-        collectionIndex.planned = numCaptures;
-        collectionIndex.plannedIntervalS = captureInterval;
-        collectionIndex.startedUtc = QDateTime::currentDateTimeUtc();
-        collectionIndex.link = QStringLiteral("USB");
-        collectionIndex.kitSerial = serialNumber;
-        collectionIndexFailTold = false;
+        // A new collection, in the folder the field shows; one that stopped early goes on in
+        // the same index.
+        collectionFolder = ui->saveFolderCapture_txt->text().trimmed();
+        CollectionWriter::Plan plan;
+        plan.folder = collectionFolder;
+        plan.name = collectionName;
+        plan.planned = numCaptures;
+        plan.intervalS = captureInterval;
+        plan.zeroPadded = zeroPadNumbers_ckbx->isChecked();
+        plan.link = QStringLiteral("USB");
+        plan.kitSerial = serialNumber;
+        collection.begin(plan);
         collectionClock.invalidate();
     }
     updateControls();
@@ -721,7 +720,7 @@ void TR7310_tab::collectionFrame(const FrameCapture::FrameText &frame, int n)
         ++captureCount;
         collectionProgress->setValue(captureCount);
         if (saveCaptureData)
-            recordCollectionEntry(captureCount - 1, QString(), collectionSinceFirstS);
+            recordCollectionStep(nullptr);
         if (collectionStepDue) {
             collectionStepDue = false;
             collectionStep();
@@ -737,44 +736,31 @@ void TR7310_tab::collectionFrame(const FrameCapture::FrameText &frame, int n)
     ++captureCount;
     collectionProgress->setValue(captureCount);
     if (saveCaptureData)
-        saveCollectionFrame(captureCount - 1, collectionSinceFirstS);
+        recordCollectionStep(&samples);
     if (collectionStepDue) {
         collectionStepDue = false;
         collectionStep();
     }
 }
 
-void TR7310_tab::saveCollectionFrame(int number, double sinceFirstS)
+// One step into the collection's files: the frame, or a gap when data is null. A file that
+// cannot be written ends the collection: the disk will not take the next one either.
+void TR7310_tab::recordCollectionStep(const QVector<double> *data)
 {
-    const QString name =
-        DataFile::numberedName(collectionName, number, collectionIndex.numberWidth);
-    FrameMeta::Meta meta = samplesMeta;
-    meta.inCollection = true;
-    meta.frameNumber = number;
-    meta.plannedIntervalS = captureInterval;
-    meta.sinceFirstFrameS = sinceFirstS;
-    meta.numberWidth = collectionIndex.numberWidth;
-    const bool saved = saver.save(samples, collectionFolder + QLatin1Char('/') + name, &meta);
-    recordCollectionEntry(number, saved ? name : QString(), sinceFirstS);
-}
-
-void TR7310_tab::recordCollectionEntry(int number, const QString &file, double sinceFirstS)
-{
-    Recording::IndexEntry entry;
-    entry.number = number;
-    entry.file = file; // empty: a gap, the step wrote no file
-    entry.sinceFirstS = sinceFirstS;
-    collectionIndex.frames.append(entry);
-    collectionIndex.complete = captureCount >= numCaptures;
-    QString reason;
-    if (!Recording::writeIndex(collectionFolder, collectionIndex, &reason)) {
-        qCDebug(lcRadar) << "cannot write the collection index" << reason;
-        if (!file.isEmpty() && !collectionIndexFailTold)
-            tell(
-                QStringLiteral("Could not write %1: %2")
-                    .arg(QDir::toNativeSeparators(Recording::indexPath(collectionFolder)), reason));
-        collectionIndexFailTold = true;
-    }
+    QString error;
+    const int number = captureCount - 1;
+    const bool ok =
+        data ? collection.addFrame(number, *data, samplesMeta, collectionSinceFirstS, &error)
+             : collection.addGap(number, collectionSinceFirstS, &error);
+    if (ok)
+        return;
+    emit errorMessage(QStringLiteral("Could not save %1").arg(error));
+    if (collectionRunning) // a frame that arrived after a stop is told on the status bar only
+        stopCollection(QStringLiteral("The collection stopped after %1 of %2 captures. Could not "
+                                      "save %3")
+                           .arg(captureCount)
+                           .arg(numCaptures)
+                           .arg(error));
 }
 
 void TR7310_tab::on_numCaptures_txt_editingFinished()
@@ -785,16 +771,10 @@ void TR7310_tab::on_numCaptures_txt_editingFinished()
 
 void TR7310_tab::on_numSampleCapture_txt_editingFinished()
 {
-    const double d = ui->numSampleCapture_txt->text().toDouble();
-    numSampleCapture = ui->numSampleCapture_txt->text().toInt();
-    if (numSampleCapture >= 1 && numSampleCapture <= FrameCapture::maxSamples) {
-        ui->numSampleCapture_txt->setText(QString::number(numSampleCapture));
-        return;
-    }
-    msgDialog->setMessage(QStringLiteral(
-        "Number of samples must be an integer greater than zero and less than 4097"));
-    msgDialog->show();
-    ui->numSampleCapture_txt->setText(QString::number(std::floor(d + 0.5), 'f', 0));
+    const SampleCount::Checked c =
+        SampleCountField::take(ui->numSampleCapture_txt, &numSampleCapture);
+    if (!c.ok || c.clamped)
+        tell(SampleCount::rangeMessage());
 }
 
 void TR7310_tab::on_captureInterval_txt_editingFinished()
@@ -814,26 +794,37 @@ void TR7310_tab::on_saveNameCapture_txt_editingFinished()
 
 void TR7310_tab::on_browsCollection_btn_clicked()
 {
-    collectionFolder = FolderChooser::choose(this, collectionFolder);
+    collectionFolder = FolderChooser::choose(this, ui->saveFolderCapture_txt->text().trimmed());
     ui->saveFolderCapture_txt->setText(collectionFolder);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Data files
 
-void TR7310_tab::saveData(QVector<double> data, QString path) { saver.save(data, path); }
+void TR7310_tab::saveData(QVector<double> data, QString path)
+{
+    tellSaved(DataFile::saveTold(data, path, nullptr));
+}
+
+void TR7310_tab::tellSaved(const DataFile::Told &told)
+{
+    if (told.ok) {
+        emit captureStatus(told.text);
+        return;
+    }
+    emit errorMessage(told.text);
+    tell(told.text);
+}
 
 void TR7310_tab::on_save_btn_clicked()
 {
-    saver.beginRun();
-    FrameMeta::Meta meta = samplesMeta;
-    meta.sampleCount = int(samples.size());
-    saver.save(samples, saveLoc + QLatin1Char('/') + saveFileName, &meta);
+    saveLoc = ui->saveLoc_txt->text().trimmed(); // a folder typed by hand counts
+    tellSaved(DataFile::saveTold(samples, saveLoc + QLatin1Char('/') + saveFileName, &samplesMeta));
 }
 
 void TR7310_tab::on_browse_btn_clicked()
 {
-    saveLoc = FolderChooser::choose(this, saveLoc);
+    saveLoc = FolderChooser::choose(this, ui->saveLoc_txt->text().trimmed());
     qCDebug(lcRadar) << saveLoc;
     ui->saveLoc_txt->setText(saveLoc);
 }
@@ -863,6 +854,15 @@ void TR7310_tab::loadData(QStringList files)
 
 void TR7310_tab::showRecordedFrame(const Recording::Frame &frame)
 {
+    const QString note = Recording::loadNote(frame);
+    if (!frame.readOk) {
+        // Not a frame: refused, and the one on show stays.
+        emit errorMessage(note);
+        tell(note);
+        return;
+    }
+    if (!note.isEmpty())
+        emit captureStatus(note);
     previousSamples = samples;
     samples = frame.samples;
     samplesFile = frame.path;
@@ -876,9 +876,7 @@ void TR7310_tab::showRecordedFrame(const Recording::Frame &frame)
         when = FrameMeta::timeStamp(frame.meta.capturedUtc)
                    .replace(QLatin1Char('T'), QLatin1Char(' '));
     } else {
-        // A file without a sidecar is taken to come from this kit as it is set up now.
-        if (!frame.metaError.isEmpty())
-            qCDebug(lcRadar) << "ignoring the sidecar of" << frame.path << frame.metaError;
+        // A file without a usable sidecar is taken to come from this kit as it is set up now.
         samplesMeta = liveMeta(FrameMeta::Averaging::None);
         samplesMeta.capturedUtc = QFileInfo(frame.path).lastModified().toUTC();
         setFrameAxes(kitAxes);
@@ -891,22 +889,11 @@ void TR7310_tab::showRecordedFrame(const Recording::Frame &frame)
 
 FrameMeta::Meta TR7310_tab::liveMeta(FrameMeta::Averaging averaging) const
 {
-    FrameMeta::Meta m;
-    m.application = QStringLiteral("kvvlx");
-    m.applicationVersion = FrameMeta::applicationVersion();
-    m.kitModel = productName;
-    m.kitSerial = serialNumber;
-    m.kitFirmware = firmwareVersion;
-    m.link = QStringLiteral("USB");
-    m.sweepKnown = kitFreqsKnown && kitRampKnown;
-    m.sweep = kitAxes.sweep;
-    m.sweepType = kitSweepType;
-    m.rfPower = kitRfPower;
+    const FrameMeta::Kit kit{
+        "USB",   productName,  serialNumber, firmwareVersion, kitFreqsKnown && kitRampKnown,
+        kitAxes, kitSweepType, kitRfPower};
+    FrameMeta::Meta m = FrameMeta::live(kit, averaging);
     m.sampleCount = int(samples.size());
-    m.samplePeriodS = kitAxes.samplePeriodS;
-    m.voltsDivisor = RadarMath::kCountDivisor; // both capture paths convert as FrameCapture does
-    m.averaging = averaging;
-    m.capturedUtc = QDateTime::currentDateTimeUtc();
     return m;
 }
 

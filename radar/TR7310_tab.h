@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "capture/CollectionWriter.h"
 #include "capture/DataFile.h"
 #include "capture/FrameCapture.h"
 #include "capture/FrameMeta.h"
@@ -211,8 +212,8 @@ private:
     FrameMeta::Meta liveMeta(FrameMeta::Averaging averaging) const;
     void newLiveFrame(FrameMeta::Averaging averaging);
     void setFrameAxes(const RadarMath::FrameAxes &axes);
-    void saveCollectionFrame(int number, double sinceFirstS);
-    void recordCollectionEntry(int number, const QString &file, double sinceFirstS);
+    void recordCollectionStep(const QVector<double> *data);
+    void tellSaved(const DataFile::Told &told);
     void frameDropped(const FrameCapture::FrameText &frame);
 
     void setUpPlots();
@@ -286,7 +287,6 @@ private:
     // The next continuous capture; one at a time, however often plot() runs meanwhile (page
     // switches, loads and collection steps also plot).
     QTimer continuousTimer;
-    DataFile::Saver saver;
     FilesChooser filesChooser;
     Pause tunePause;
 
@@ -319,13 +319,13 @@ private:
     // from one.
     FrameMeta::Meta samplesMeta;
     QString samplesFile;
-    // The running collection's index ("collection.json") and its clock since the first frame.
-    Recording::Index collectionIndex;
+    // The running collection's files and index, and its clock since the first frame.
+    CollectionWriter collection;
     QElapsedTimer collectionClock;
     double collectionSinceFirstS = 0.0; // the step in flight, from the first frame's request
-    int framesTaken = 0;   // frames this tab asked for, the number in its error messages
-    int framesDropped = 0; // of those, refused by the frame check
-    bool collectionIndexFailTold = false;
+    int framesTaken = 0;        // frames this tab asked for, the number in its error messages
+    int framesDropped = 0;      // of those, refused by the frame check
+    int lastSampleCount = 1024; // the last count sent, restored over a refused entry
     QCheckBox *zeroPadNumbers_ckbx = nullptr;
     QLabel *shownFrame_lbl = nullptr;
     ReplayControls *replay = nullptr;

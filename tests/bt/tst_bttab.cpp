@@ -193,15 +193,26 @@ private slots:
         auto *dialog = tab->findChild<QDialog *>();
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("label"))->text(),
-                 QStringLiteral("Number of samples must be an integer greater than zero"));
-        QCOMPARE(field->text(), QStringLiteral("13"));
+                 QStringLiteral(
+                     "Number of samples must be an integer greater than zero and less than 4097"));
+        // A refused entry gives way to the last good count.
+        QCOMPARE(field->text(), QStringLiteral("1024"));
         dialog->hide();
         field->setText(QStringLiteral("-3"));
         QMetaObject::invokeMethod(tab, "on_numSampleCapture_txt_editingFinished");
         QVERIFY(dialog->isVisible());
-        QCOMPARE(field->text(), QStringLiteral("-3"));
+        QCOMPARE(field->text(), QStringLiteral("1024"));
+        dialog->hide();
 
-        // The member keeps the integer the text gave, which a series then asks for.
+        // Capture with a refused count: told, nothing sent; above 4096 is cut to 4096.
+        w<QLineEdit>("numSamples_txt")->setText(QStringLiteral("abc"));
+        w<QPushButton>("collect_btn")->click();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(w<QLineEdit>("numSamples_txt")->text(), QStringLiteral("1024"));
+        QVERIFY(capturesSent().isEmpty());
+        dialog->hide();
+
+        // The series asks for the last good count.
         w<QLineEdit>("numCaptures_txt")->setText(QStringLiteral("1"));
         QMetaObject::invokeMethod(tab, "on_numCaptures_txt_editingFinished");
         w<QCheckBox>("saveData_ckbx")->click();
@@ -212,7 +223,7 @@ private slots:
         kit->setFaults(quiet);
         w<QLineEdit>("captureInterval_txt")->setText(QStringLiteral("-1"));
         w<QPushButton>("startCapture_btn")->click();
-        QTRY_COMPARE(capturesSent(), QStringList{"CAPT:STRE -3$"});
+        QTRY_COMPARE(capturesSent(), QStringList{"CAPT:STRE 1024$"});
 
         QTest::qWait(300);
         w<QPushButton>("startCapture_btn")->click();
@@ -392,6 +403,33 @@ private slots:
         auto *dialog = tab->findChild<QDialog *>();
         QVERIFY(dialog && dialog->isVisible());
         QVERIFY(!QFile::exists(QStringLiteral("blocker/sub/data.txt")));
+    }
+
+    // Folders typed by hand are used; the status bar says where each save went.
+    void typedFoldersAreUsedAndSavesTold()
+    {
+        waitForStartUp();
+        QSignalSpy status(tab, SIGNAL(captureStatus(QString)));
+        QTemporaryDir out;
+        const QString typed = out.filePath(QStringLiteral("typed"));
+        w<QLineEdit>("saveLoc_txt")->setText(typed);
+        w<QPushButton>("save_btn")->click();
+        QVERIFY(QFile::exists(typed + QStringLiteral("/data.txt")));
+        QCOMPARE(status.last().first().toString(),
+                 QStringLiteral("Saved %1 (0 samples)").arg(typed + QStringLiteral("/data.txt")));
+        w<QPushButton>("save_btn")->click();
+        QVERIFY(status.last().first().toString().contains(QStringLiteral("replaced")));
+        QVERIFY2(window->statusBar()->currentMessage().startsWith(QStringLiteral("Saved ")),
+                 qPrintable(window->statusBar()->currentMessage()));
+
+        const QString series = out.filePath(QStringLiteral("series"));
+        w<QLineEdit>("saveFolderCapture_txt")->setText(series);
+        w<QLineEdit>("numCaptures_txt")->setText(QStringLiteral("2"));
+        QMetaObject::invokeMethod(tab, "on_numCaptures_txt_editingFinished");
+        w<QLineEdit>("captureInterval_txt")->setText(QStringLiteral("0.3"));
+        w<QPushButton>("startCapture_btn")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(series + QStringLiteral("/data1.txt")), 5000);
+        QVERIFY(QFile::exists(series + QStringLiteral("/collection.json")));
     }
 
     void continuousCaptureStopsVisiblyWhenTheKitGoesQuiet()

@@ -22,7 +22,6 @@ private slots:
     void formatIsOneValuePerLine();
     void parseAcceptsCrlfAndBadLines();
     void writeCreatesTheFolderAndReplacesWhole();
-    void writeFailureIsToldOncePerRun();
     void readMissingFile();
     void numberedNames();
 };
@@ -152,30 +151,6 @@ void CaptureFilesTest::writeCreatesTheFolderAndReplacesWhole()
     // No temporary file stays behind.
     QCOMPARE(QDir(dir.filePath(QStringLiteral("Data/sub"))).entryList(QDir::Files),
              QStringList{"data.txt"});
-}
-
-void CaptureFilesTest::writeFailureIsToldOncePerRun()
-{
-    QTemporaryDir dir;
-    // A folder below a regular file cannot exist, whoever runs the test.
-    const QString blocker = dir.filePath(QStringLiteral("plain"));
-    QFile f(blocker);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
-
-    QStringList told;
-    DataFile::Saver saver([&](const QString &m) { told << m; });
-    saver.beginRun();
-    QVERIFY(!saver.save({1}, blocker + QStringLiteral("/a/data0.txt")));
-    QVERIFY(!saver.save({1}, blocker + QStringLiteral("/a/data1.txt")));
-    QCOMPARE(told.size(), 1);
-    QVERIFY(told.first().contains(QStringLiteral("data0.txt")));
-    QCOMPARE(saver.failuresThisRun(), 2);
-
-    saver.beginRun();
-    QVERIFY(saver.save({1}, dir.filePath(QStringLiteral("ok.txt"))));
-    QVERIFY(!saver.save({1}, blocker + QStringLiteral("/b.txt")));
-    QCOMPARE(told.size(), 2);
 }
 
 void CaptureFilesTest::readMissingFile()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kvvlx-cli capture and collect, run in-process over virtual kits.
 #include "capture/DataFile.h"
+#include "capture/Recording.h"
 #include "cli/CliApp.h"
 #include "dsp/PaddedFft.h"
 #include "link/WinUSBTMC.h"
@@ -11,11 +12,14 @@
 #include "support/CliRun.h"
 #include "support/FrameFiles.h"
 #include "support/RadarTestSupport.h"
+#include "support/SmallDisk.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -51,6 +55,8 @@ private slots:
     void everyFrameFaultIsRefusedAndTheNextCaptureWorks_data();
     void everyFrameFaultIsRefusedAndTheNextCaptureWorks();
     void collectionLeavesAGapAndGoesOn();
+    void collectOntoAFullDiskFailsNamingTheFile();
+    void hostileFilesAreRefusedAtOnce();
 };
 
 void CliCaptureTest::captureWritesOneFrameAsTheTabDoes()
@@ -235,6 +241,48 @@ void CliCaptureTest::collectionLeavesAGapAndGoesOn()
     QVector<double> frame;
     QVERIFY(DataFile::read(dir62.filePath(QStringLiteral("data1.txt")), &frame));
     QCOMPARE(frame.size(), 62);
+}
+
+// Needs a tmpfs mount (root); skipped otherwise.
+void CliCaptureTest::collectOntoAFullDiskFailsNamingTheFile()
+{
+    const SmallDisk disk;
+    const QString mount = disk.path();
+    if (mount.isEmpty())
+        QSKIP("cannot mount a small tmpfs here");
+    const Run r = cli({"--simulate", "collect", "-n", "4096", "-c", "20", "-i", "0", "-d", mount});
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("No space left on device")) &&
+                 r.err.contains(mount + QStringLiteral("/data")),
+             qPrintable(r.err));
+    Recording::Index index;
+    QCOMPARE(Recording::readIndex(mount, &index), FrameMeta::ReadResult::Ok);
+    QVERIFY(!index.complete);
+    for (const QString &name : index.files()) {
+        QVector<double> frame;
+        QVERIFY(DataFile::read(mount + QLatin1Char('/') + name, &frame));
+        QCOMPARE(frame.size(), 4096);
+    }
+}
+
+void CliCaptureTest::hostileFilesAreRefusedAtOnce()
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("data0.txt"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dir.filePath(QStringLiteral("data1.txt"))));
+    QElapsedTimer clock;
+    clock.start();
+    Run r = cli({"info", fifo});
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("not a regular file (a FIFO)")), qPrintable(r.err));
+    r = cli({"replay", dir.path()});
+    QCOMPARE(r.status, 1);
+    // The link to /dev/zero leads out of the folder; the FIFO is no regular file.
+    QVERIFY2(r.out.contains(QStringLiteral("leading out of the folder: data1.txt")) &&
+                 r.out.contains(QStringLiteral("data0.txt: not a regular file (a FIFO)")),
+             qPrintable(r.out));
+    QVERIFY(clock.elapsed() < 5000);
 }
 
 QTEST_GUILESS_MAIN(CliCaptureTest)

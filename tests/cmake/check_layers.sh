@@ -47,7 +47,7 @@ kvvlx_check_layers()
 CMAKE
 }
 
-# The five trees configure side by side; expect NAME WANT(pass|fail) PATTERN then reads the outcome.
+# The trees configure side by side; expect NAME WANT(pass|fail) PATTERN then reads the outcome.
 configure() {
   cmake -S "$work/$1" -B "$work/$1/build" >"$work/$1.out" 2>&1
   echo $? >"$work/$1.rc"
@@ -78,12 +78,19 @@ echo 'target_link_libraries(kvvlx_bt PUBLIC kvvlx_radar)' | make_tree sidelink
 make_tree posix </dev/null
 echo '#include <termios.h>' >> "$work/posix/radar/R.cpp"
 
-for t in clean upward sideways sidelink posix; do configure $t & done
+# A *Posix.cpp file is the POSIX build of a piece with a portable twin: allowed its headers.
+make_tree posixtwin <<'CM'
+target_sources(kvvlx_radar PRIVATE radar/RPosix.cpp)
+CM
+echo '#include <fcntl.h>' > "$work/posixtwin/radar/RPosix.cpp"
+
+for t in clean upward sideways sidelink posix posixtwin; do configure $t & done
 wait
 expect clean pass
 expect upward fail "Layers: link/L.cpp (kvvlx_link) includes radar/R.h of kvvlx_radar"
 expect sideways fail "Layers: radar/R.cpp (kvvlx_radar) includes bt/B.h of kvvlx_bt"
 expect sidelink fail "Layers: kvvlx_bt (layer 4) links kvvlx_radar"
 expect posix fail "POSIX-only <termios.h>"
+expect posixtwin pass
 
 [ $fails -eq 0 ]

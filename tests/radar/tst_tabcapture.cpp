@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -48,6 +49,7 @@ private slots:
     void saveCreatesTheFolderAndTellsOnFailure();
     void cancelledDialogsKeepTheFolders();
     void loadPlaysFilesInTurn();
+    void badEntriesAreToldAndKeepTheFrame();
 
 private:
     TR7310_tabProbe probe() { return TR7310_tabProbe(*tab); }
@@ -110,9 +112,10 @@ void TabCaptureTest::collectAndPlot_data()
     QTest::newRow("1024") << "1024" << 1024 << 34 << 1024 << "1024";
     QTest::newRow("31") << "31" << 31 << 2 << 31 << "31";
     QTest::newRow("5000 is cut to 4096") << "5000" << 4096 << 133 << 4096 << "4096";
-    QTest::newRow("0") << "0" << 0 << 1 << 0 << "0";
-    QTest::newRow("-40") << "-40" << -40 << 0 << 0 << "-40";
-    QTest::newRow("text reads as 0") << "abc" << 0 << 1 << 0 << "abc";
+    // Refused (sent -1): nothing goes to the kit and the field shows the last count used.
+    QTest::newRow("0") << "0" << -1 << 0 << 0 << "4096";
+    QTest::newRow("-40") << "-40" << -1 << 0 << 0 << "4096";
+    QTest::newRow("text") << "abc" << -1 << 0 << 0 << "4096";
 }
 
 void TabCaptureTest::collectAndPlot()
@@ -124,8 +127,18 @@ void TabCaptureTest::collectAndPlot()
     QFETCH(QString, fieldAfter);
     TR7310_tabProbe p = probe();
     p.setText("numSamples_txt", typed);
+    const QVector<double> before = p.samples();
     QTest::keyClick(p.w<QLineEdit>("numSamples_txt"), Qt::Key_Return); // Return collects
     QVERIFY(p.settle());
+    if (sent < 0) {
+        QVERIFY(sim->received().isEmpty());
+        QVERIFY(p.messageShown());
+        QVERIFY(p.message().contains(QStringLiteral("less than 4097")));
+        QCOMPARE(p.samples(), before);
+        QCOMPARE(p.text("numSamples_txt"), fieldAfter);
+        p.setText("numSamples_txt", QStringLiteral("1024"));
+        return;
+    }
     QCOMPARE(sim->received().value(0), QStringLiteral("CAPT:FRAM %1").arg(sent));
     QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM?")), queries);
     QCOMPARE(sim->received().size(), queries + 1);
@@ -223,13 +236,15 @@ void TabCaptureTest::continuousCaptureStopsVisiblyWhenTheKitGoesAway()
     QVERIFY(p.message().contains(QStringLiteral("Continuous capture stopped")));
     sim->kit().reconnect();
 
-    // An empty frame stops it the same way.
+    // A count that cannot be sent stops it the same way, before anything is sent.
     p.dismissMessage();
+    sim->kit().clearReceived();
     p.setText("numSamples_txt", QStringLiteral("-40"));
     button->click();
     QTRY_VERIFY(!button->isChecked());
     QVERIFY(p.messageShown());
-    QVERIFY(p.message().contains(QStringLiteral("empty frame")));
+    QVERIFY(p.message().contains(QStringLiteral("less than 4097")));
+    QVERIFY(sim->received().isEmpty());
     p.setText("numSamples_txt", QStringLiteral("1024"));
     QVERIFY(bracketClosed());
 }
@@ -365,14 +380,17 @@ void TabCaptureTest::sampleCountField_data()
                           << "4096" << false;
     QTest::newRow("1") << "1"
                        << "1" << false;
+    // Refused entries give way to the last good count (1024); a larger count is cut to 4096.
     QTest::newRow("12.5") << "12.5"
-                          << "13" << true;
+                          << "1024" << true;
     QTest::newRow("-2.5") << "-2.5"
-                          << "-2" << true;
+                          << "1024" << true;
+    QTest::newRow("abc") << "abc"
+                         << "1024" << true;
     QTest::newRow("5000") << "5000"
-                          << "5000" << true;
+                          << "4096" << true;
     QTest::newRow("0") << "0"
-                       << "0" << true;
+                       << "1024" << true;
 }
 
 void TabCaptureTest::sampleCountField()
@@ -452,6 +470,12 @@ void TabCaptureTest::cancelledDialogsKeepTheFolders()
     p.samples() = {1.0};
     p.click("save_btn");
     QVERIFY(QFileInfo::exists(work.filePath(QStringLiteral("kept/data.txt"))));
+
+    // A folder typed by hand survives a cancelled dialog too.
+    const QString typed = work.filePath(QStringLiteral("typedKept"));
+    p.setText("saveLoc_txt", typed);
+    p.click("browse_btn");
+    QCOMPARE(p.text("saveLoc_txt"), typed);
 }
 
 void TabCaptureTest::loadPlaysFilesInTurn()
@@ -475,15 +499,85 @@ void TabCaptureTest::loadPlaysFilesInTurn()
     QCOMPARE(p.previousSamples(), (QVector<double>{1.1, 1.2, 1.3}));
     QCOMPARE(p.plotWidget("rawPlot_wdgt")->graph(0)->data()->size(), 3);
 
-    // A file that vanished leaves an empty frame; the plot keeps its last picture.
-    chosenFiles = {work.filePath(QStringLiteral("load/gone.txt"))};
+    // A file that vanished, prose and an empty file are refused with a message naming the
+    // file; the frame on show stays.
+    QFile prose(work.filePath(QStringLiteral("load/notes.txt")));
+    QVERIFY(prose.open(QIODevice::WriteOnly));
+    prose.write("Radar notes\nnothing here is a number\n");
+    prose.close();
+    QFile empty(work.filePath(QStringLiteral("load/empty.txt")));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    for (const char *name : {"load/gone.txt", "load/notes.txt", "load/empty.txt"}) {
+        chosenFiles = {work.filePath(QLatin1String(name))};
+        p.click("load_btn");
+        QVERIFY(p.messageShown());
+        QVERIFY2(p.message().contains(QFileInfo(QLatin1String(name)).fileName()),
+                 qPrintable(p.message()));
+        p.dismissMessage();
+        QCOMPARE(p.samples(), (QVector<double>{2.1, 2.2, 2.3}));
+    }
+
+    // Mostly numbers: loaded, the others as 0, and the status line counts them.
+    QSignalSpy status(tab.get(), &TR7310_tab::captureStatus);
+    QFile mixed(work.filePath(QStringLiteral("load/mixed.txt")));
+    QVERIFY(mixed.open(QIODevice::WriteOnly));
+    mixed.write("0.5\nNaN?\n0.25\n");
+    mixed.close();
+    chosenFiles = {mixed.fileName()};
     p.click("load_btn");
-    QVERIFY(p.samples().isEmpty());
-    QCOMPARE(p.plotWidget("rawPlot_wdgt")->graph(0)->data()->size(), 3);
+    QCOMPARE(p.samples(), (QVector<double>{0.5, 0, 0.25}));
+    QVERIFY(!status.isEmpty());
+    QVERIFY2(status.last().first().toString().contains(QStringLiteral("1 of 3 lines")),
+             qPrintable(status.last().first().toString()));
 
     chosenFiles.clear(); // cancelled
     p.click("load_btn");
-    QVERIFY(p.samples().isEmpty());
+    QCOMPARE(p.samples(), (QVector<double>{0.5, 0, 0.25}));
+}
+
+void TabCaptureTest::badEntriesAreToldAndKeepTheFrame()
+{
+    TR7310_tabProbe p = probe();
+    QSignalSpy status(tab.get(), &TR7310_tab::captureStatus);
+    p.setText("numSamples_txt", QStringLiteral("64"));
+    p.click("collect_btn");
+    QVERIFY(p.settle());
+    p.samples() = {0.5, -0.5};
+    for (const char *typed : {"abc", "0", "-3"}) {
+        p.setText("numSamples_txt", QLatin1String(typed));
+        p.click("collect_btn");
+        QVERIFY(p.messageShown());
+        QVERIFY(p.message().contains(QStringLiteral("less than 4097")));
+        p.dismissMessage();
+        QCOMPARE(p.text("numSamples_txt"), QStringLiteral("64")); // the last good count
+    }
+    QTest::qWait(50); // nothing was sent, so nothing arrives
+    QCOMPARE(p.samples(), (QVector<double>{0.5, -0.5}));
+
+    // A folder typed into "Save Location:" is used, and the status bar says where.
+    const QString typed = work.filePath(QStringLiteral("typed"));
+    p.finishEditing("saveLoc_txt", typed);
+    p.click("save_btn");
+    QVERIFY(!p.messageShown());
+    QCOMPARE(status.last().first().toString(),
+             QStringLiteral("Saved %1 (2 samples)")
+                 .arg(QDir::toNativeSeparators(typed + QStringLiteral("/data.txt"))));
+    p.click("save_btn"); // the same name again: replaced, and told
+    QVERIFY(status.last().first().toString().contains(QStringLiteral("replaced")));
+    QVERIFY(QFileInfo::exists(typed + QStringLiteral("/data.txt.json")));
+
+    // So is one typed into "Save Folder:".
+    const QString series = work.filePath(QStringLiteral("typedSeries"));
+    p.setText("saveFolderCapture_txt", series);
+    p.finishEditing("numCaptures_txt", QStringLiteral("1"));
+    p.finishEditing("captureInterval_txt", QStringLiteral("0"));
+    p.captureCount() = 0; // a new collection, not the rest of one stopped early
+    p.click("startCapture_btn");
+    QTRY_VERIFY(!p.collectionRunning());
+    QVERIFY(QFileInfo::exists(series + QStringLiteral("/data0.txt")));
+    chosenFolder = work.filePath(QStringLiteral("Data"));
+    p.click("browsCollection_btn");
 }
 
 QTEST_MAIN(TabCaptureTest)

@@ -3,12 +3,15 @@
 #include "ui_kv7310bt_tab.h"
 
 #include "bt/BtProtocol.h"
-#include "dsp/PaddedFft.h"
+#include "bt/FirmwareChoice.h"
+#include "dsp/SpectrumUnits.h"
 #include "kit/KitCommands.h"
+#include "widgets/DopplerView.h"
 #include "widgets/FolderChooser.h"
 #include "widgets/LinePlot.h"
 #include "widgets/Logging.h"
 #include "widgets/PeakReadout.h"
+#include "widgets/PlotMarkers.h"
 #include "widgets/PlotTools.h"
 #include "widgets/SetupHints.h"
 #include "widgets/StartUpDelays.h"
@@ -87,11 +90,11 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
     LinePlot::setUp(plots[RawPage], QStringLiteral("Raw Data"), QStringLiteral("Time (s)"),
                     QStringLiteral("Amplitude (V)"));
     LinePlot::setUp(plots[SpectrumPage], QStringLiteral("Beat Frequency Spectrum Plot"),
-                    QStringLiteral("Frequency (Hz)"), QStringLiteral("Power (dBm)"));
+                    QStringLiteral("Frequency (Hz)"), QString::fromLatin1(kPowerLabel));
     LinePlot::setUp(plots[RangePage], QStringLiteral("Range Plot"), QStringLiteral("Range (m)"),
-                    QStringLiteral("Power (dBm)"));
+                    QString::fromLatin1(kPowerLabel));
     LinePlot::setUp(plots[DopplerPage], QStringLiteral("Doppler Plot"),
-                    QStringLiteral("Radial Velocity (m/s)"), QStringLiteral("Power (dBm)"));
+                    QStringLiteral("Radial Velocity (m/s)"), QString::fromLatin1(kPowerLabel));
     plots[RawPage]->yAxis->setRange(-2.5, 2.5);
     for (int i = SpectrumPage; i <= DopplerPage; ++i)
         plots[i]->yAxis->setRange(-120, 0);
@@ -105,6 +108,10 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
     }
     for (int i = RawPage; i <= DopplerPage; ++i)
         new PlotTools(plots[i], [this, i] { resetAxes(i); });
+
+    firmwareChoice = new FirmwareChoice(this);
+    ui->control_layout->addWidget(firmwareChoice, 21, 0, 1, 4);
+    connect(firmwareChoice, &FirmwareChoice::changed, this, &kv7310bt_tab::takeSamplePeriod);
 
     stepTimer.setSingleShot(true);
     connect(&stepTimer, &QTimer::timeout, this, &kv7310bt_tab::runSteps);
@@ -231,6 +238,8 @@ void kv7310bt_tab::readFreqs()
 void kv7310bt_tab::setSweepType(int type)
 {
     send(command(Kc::setSweepType(type)));
+    if (type >= 0 && type <= 3)
+        kitSweepType = type; // settings have no reply; the kit takes each of the four types
     delay();
 }
 
@@ -474,7 +483,9 @@ FrameMeta::Meta kv7310bt_tab::frameMeta() const
     FrameMeta::Meta m;
     m.application = QStringLiteral("kvvlx");
     m.applicationVersion = FrameMeta::applicationVersion();
-    // The Bluetooth link does not tell the kit's model, serial or firmware: left empty.
+    // The Bluetooth link does not tell the kit's model or serial: left empty. The firmware is
+    // the one the user stated, which gave the sample period.
+    m.kitFirmware = firmwareChoice->firmware();
     m.link = QStringLiteral("Bluetooth");
     m.sweepKnown = kitStartKnown && kitStopKnown && kitRampKnown;
     m.sweep = frameAxes.sweep;
@@ -484,6 +495,8 @@ FrameMeta::Meta kv7310bt_tab::frameMeta() const
     m.samplePeriodS = frameAxes.samplePeriodS;
     m.voltsDivisor = RadarMath::kCountDivisor;
     m.capturedUtc = samplesUtc.isValid() ? samplesUtc : QDateTime::currentDateTimeUtc();
+    m.markers = PlotMarkers::json({plots[RawPage], plots[SpectrumPage], plots[RangePage],
+                                   plots[DopplerPage]});
     return m;
 }
 
@@ -624,6 +637,17 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
 
 // ---- Plots ----
 
+void kv7310bt_tab::takeSamplePeriod()
+{
+    samplePeriod = firmwareChoice->samplePeriodS();
+    sampleRate = 1.0 / samplePeriod;
+    kitAxes.samplePeriodS = samplePeriod;
+    frameAxes.samplePeriodS = samplePeriod; // the frame held came from the same kit
+    for (int &length : plottedLength)
+        length = -1; // refit the axes to the new period
+    plotData();
+}
+
 void kv7310bt_tab::tabChanged(int t)
 {
     if (t >= 0 && t <= 3)
@@ -640,14 +664,15 @@ void kv7310bt_tab::plotData()
         QCustomPlot *plot = plots[page];
         QVector<double> keys;
         QVector<double> values;
+        DisplaySpectrum spectrum;
         if (page == RawPage) {
             keys.resize(n);
             for (int i = 0; i < n; ++i)
                 keys[i] = i * frameAxes.samplePeriodS;
             values = samples;
         } else {
-            values = paddedSpectrum(samples, readouts[page]->window());
-            finishLinePlot(values);
+            spectrum = displaySpectrum(samples, readouts[page]->window());
+            values = spectrum.shown;
             const double df = RadarMath::binSpacingHz(frameAxes.sampleRateHz(), n);
             const double carrier = RadarMath::carrierHz(frameAxes.sweep);
             keys.resize(values.size());
@@ -662,8 +687,10 @@ void kv7310bt_tab::plotData()
             }
         }
         LinePlot::setData(plot, keys, values);
+        if (page == DopplerPage)
+            readouts[page]->setNote(DopplerView::note(kitSweepType));
         if (readouts[page])
-            readouts[page]->show(values, frameAxes, n);
+            readouts[page]->show(spectrum, frameAxes, n);
         plot->replot(QCustomPlot::rpRefreshHint);
         // Fit the key axis when the frame length (or the first frame) changes; otherwise keep
         // the user's zoom.
@@ -691,7 +718,9 @@ void kv7310bt_tab::resetAxes(int page)
         bool found = false;
         const QCPRange keys = graph->getKeyRange(found);
         if (found && keys.upper > 0)
-            plot->xAxis->setRange(0, keys.upper);
+            plot->xAxis->setRange(
+                0, page == DopplerPage ? DopplerView::resetTop(plot, kitSweepType, keys.upper)
+                                       : keys.upper);
     }
     plot->replot(QCustomPlot::rpQueuedReplot);
 }

@@ -18,6 +18,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QCustomPlot;
+class FirmwareChoice;
 class PeakReadout;
 class parameterDialog;
 
@@ -95,6 +96,8 @@ private:
     void stopTimer(QTimer &timer);
     bool timerRunning(const QTimer &timer) const;
     void plotData();
+    // The sample period of the firmware the user stated, for the kit's frames and axes.
+    void takeSamplePeriod();
     void resetAxes(int page);
     void send(const QString &command);
     void endSeries();
@@ -167,4 +170,5 @@ private:
     QCustomPlot *plots[4] = {};
     int plottedLength[4] = {-1, -1, -1, -1};
     PeakReadout *readouts[4] = {}; // under the three spectrum pages
+    FirmwareChoice *firmwareChoice = nullptr;
 };

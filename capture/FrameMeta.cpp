@@ -163,6 +163,8 @@ QJsonObject toJson(const Meta &m)
                                 {QStringLiteral("plannedIntervalS"), number(m.plannedIntervalS)},
                                 {QStringLiteral("sinceFirstFrameS"), number(m.sinceFirstFrameS)},
                                 {QStringLiteral("numberWidth"), m.numberWidth}});
+    if (!m.markers.isEmpty())
+        json.insert(QStringLiteral("markers"), m.markers);
     return json;
 }
 
@@ -242,6 +244,9 @@ bool fromJson(const QJsonObject &json, Meta *meta, QString *error)
         c.optionalNum(coll, "sinceFirstFrameS", &m.sinceFirstFrameS);
         m.numberWidth = int(c.num(coll, "numberWidth"));
     }
+    // Optional and only informative: kept when it is a list, ignored otherwise.
+    if (json.value(QStringLiteral("markers")).isArray())
+        m.markers = json.value(QStringLiteral("markers")).toArray();
     if (!c.ok)
         return false;
     *meta = m;

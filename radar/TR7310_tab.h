@@ -21,6 +21,7 @@
 #include <memory>
 
 class ColourSpanControl;
+struct DisplaySpectrum;
 class PeakReadout;
 class QAbstractButton;
 class QButtonGroup;
@@ -209,7 +210,7 @@ private:
     void plotVsTime(const QVector<double> &w);
     void applyAxisMode();
     void setUpReadouts();
-    void showPeaks(PeakReadout *readout, QCustomPlot *plot, const QVector<double> &p, int n);
+    void showPeaks(PeakReadout *readout, QCustomPlot *plot, const DisplaySpectrum &s, int n);
     void setZoom(QCustomPlot *plot, QCheckBox *xBox, QCheckBox *yBox);
 
     QString instDesc;

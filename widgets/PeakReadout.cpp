@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/PeakReadout.h"
 
+#include "dsp/PeakPicking.h"
+#include "widgets/PlotMarkers.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -16,10 +19,6 @@
 
 namespace {
 
-// Maxima closer than this many frame bins belong to one peak (the padding puts seven spectrum
-// bins in one frame bin).
-constexpr double kMergeFrameBins = 3.0;
-
 QString cell(double v, int decimals)
 {
     return std::isfinite(v) ? QString::number(v, 'f', decimals) : QStringLiteral("–");
@@ -34,16 +33,16 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
     QStringList headers;
     switch (page) {
     case Page::Spectrum:
-        headers << tr("Frequency (Hz)") << tr("Level (dB)");
+        headers << tr("Frequency (Hz)") << tr("Level (dBV)");
         break;
     case Page::Range:
-        headers << tr("Range (m)") << tr("Beat (Hz)") << tr("Level (dB)");
+        headers << tr("Range (m)") << tr("Beat (Hz)") << tr("Level (dBV)");
         break;
     case Page::DopplerShift:
-        headers << tr("Shift (Hz)") << tr("Velocity (m/s)") << tr("Level (dB)");
+        headers << tr("Shift (Hz)") << tr("Velocity (m/s)") << tr("Level (dBV)");
         break;
     case Page::DopplerVelocity:
-        headers << tr("Velocity (m/s)") << tr("Shift (Hz)") << tr("Level (dB)");
+        headers << tr("Velocity (m/s)") << tr("Shift (Hz)") << tr("Level (dBV)");
         break;
     }
     table = new QTableWidget(3, int(headers.size()), this);
@@ -63,6 +62,7 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
     windowBox = new QComboBox(this);
     windowBox->setObjectName(QStringLiteral("window_cmb"));
     windowBox->addItems({tr("None"), tr("Hann"), tr("Blackman-Harris")});
+    windowBox->setCurrentIndex(1); // Hann: a tone's sidelobes stay below the floor of most frames
     countBox = new QSpinBox(this);
     countBox->setObjectName(QStringLiteral("peakCount_txt"));
     countBox->setRange(1, 10);
@@ -104,9 +104,20 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
     settings->addLayout(cfarRow, 1, 1, 1, 3);
     settings->setRowStretch(2, 1);
 
+    noteLabel = new QLabel(this);
+    noteLabel->setObjectName(QStringLiteral("peakNote_lbl"));
+    noteLabel->setWordWrap(true);
+    noteLabel->setFixedHeight(table->height());
+    noteLabel->hide();
+    connect(table, &QTableWidget::cellClicked, this, [this](int r, int) {
+        if (PlotMarkers *markers = PlotMarkers::of(this->plot); markers && r < int(listed.size()))
+            markers->place(listed[size_t(r)].position);
+    });
+
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(table, 3);
+    layout->addWidget(noteLabel, 3);
     layout->addLayout(settings, 2);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
@@ -173,8 +184,21 @@ double PeakReadout::other(double hz, const RadarMath::FrameAxes &axes) const
     }
 }
 
-void PeakReadout::show(const QVector<double> &db, const RadarMath::FrameAxes &axes, int frameLength)
+void PeakReadout::setNote(const QString &note)
 {
+    noteLabel->setText(note);
+    noteLabel->setVisible(!note.isEmpty());
+    table->setVisible(note.isEmpty());
+    if (!note.isEmpty())
+        clear();
+}
+
+void PeakReadout::show(const DisplaySpectrum &spectrum, const RadarMath::FrameAxes &axes,
+                       int frameLength)
+{
+    if (!noteLabel->isHidden())
+        return;
+    const QVector<double> &db = spectrum.shown;
     const int width = RadarMath::kPaddingFactor;
     const double hzPerBin = RadarMath::binSpacingHz(axes.sampleRateHz(), frameLength);
     // The zero-frequency bin of the frame is never a target.
@@ -182,23 +206,34 @@ void PeakReadout::show(const QVector<double> &db, const RadarMath::FrameAxes &ax
     const double *values = db.constData() + first;
     const int n = int(db.size()) - first;
     const int k = countBox->value();
-    const double separation = kMergeFrameBins * width;
 
-    std::vector<Peaks::Peak> found;
+    std::vector<Peaks::Peak> found; // in bins of db
     if (cfarBox->isChecked()) {
         Peaks::CfarSettings s;
         s.guardCells = guardBox->value();
         s.trainingCells = trainingBox->value();
         s.falseAlarmRate = pfaBox->currentData().toDouble();
-        const Peaks::CfarResult r = Peaks::cfar(values, n, s, width, k, separation);
-        found = r.detections;
+        const Peaks::CfarResult r = Peaks::cfar(values, n, s, width, n, width);
+        for (Peaks::Peak p : r.detections) {
+            p.bin += first;
+            found.push_back(p);
+        }
+        found = Peaks::clearOfLeakage(found, window(), width,
+                                      Peaks::zeroHzSource(db.constData(), int(db.size())));
+        if (int(found.size()) > k)
+            found.resize(size_t(k));
         QVector<QCPGraphData> line(n);
         for (int i = 0; i < n; ++i)
             line[i] = QCPGraphData(position(first + i, hzPerBin, axes), r.thresholdDb[size_t(i)]);
         threshold->data()->set(line, true);
         threshold->setVisible(true);
     } else {
-        found = Peaks::strongest(values, n, k, separation);
+        const bool tapered = spectrum.detection.size() == db.size();
+        const QVector<double> &detection = tapered ? spectrum.detection : db;
+        const SpectrumWindow detectionWindow =
+            window() == SpectrumWindow::None && tapered ? SpectrumWindow::Hann : window();
+        found = Peaks::reflectors(db.constData(), detection.constData(), int(db.size()),
+                                  detectionWindow, width, k);
         threshold->data()->clear();
         threshold->setVisible(false);
     }
@@ -206,7 +241,7 @@ void PeakReadout::show(const QVector<double> &db, const RadarMath::FrameAxes &ax
     listed.clear();
     QVector<QCPGraphData> points;
     for (const Peaks::Peak &p : found) {
-        const double bin = first + p.bin;
+        const double bin = p.bin;
         Row row{position(bin, hzPerBin, axes), other(bin * hzPerBin, axes), p.levelDb};
         listed.push_back(row);
         points.append(QCPGraphData(row.position, row.levelDb));

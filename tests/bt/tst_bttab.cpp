@@ -432,6 +432,7 @@ private slots:
         tab->parseBTmsg("STARTF:" + start + ":END\r\n");
         tab->parseBTmsg("STOPF:" + stop + ":END\r\n");
         tab->parseBTmsg("RAMP:2:END\r\n");
+        tab->parseBTmsg("TYPE:3:END\r\n"); // velocities mean something in Continuous Wave only
         const int n = 1000;
         const double f = 1000.0, ts = 5e-05;
         QVector<quint16> counts(n);
@@ -468,6 +469,16 @@ private slots:
             QVERIFY(qAbs(readout->rows().front().position - pages[page - 1].expected) <=
                     0.1 * pages[page - 1].bin);
         }
+        // In an FMCW sweep the Doppler page says so instead of listing speeds.
+        tab->parseBTmsg("TYPE:2:END\r\n");
+        w<QTabWidget>("plot_tab")->setCurrentIndex(0);
+        w<QTabWidget>("plot_tab")->setCurrentIndex(3);
+        auto *doppler = tab->findChild<QCustomPlot *>(QStringLiteral("dopplerPlot_wdgt"));
+        auto *dopplerReadout = doppler->parentWidget()->findChild<PeakReadout *>();
+        QVERIFY(dopplerReadout->rows().empty());
+        QVERIFY(dopplerReadout->findChild<QLabel *>(QStringLiteral("peakNote_lbl"))
+                    ->text()
+                    .contains(QStringLiteral("Continuous Wave")));
         w<QTabWidget>("plot_tab")->setCurrentIndex(0);
         auto *raw = tab->findChild<QCustomPlot *>(QStringLiteral("rawPlot_wdgt"));
         QCOMPARE(raw->xAxis->label(), QStringLiteral("Time (s)"));
@@ -479,6 +490,10 @@ private slots:
     {
         kit->setTargets({SimTarget{2.0, 0.0, 0.8, 0.0}});
         kit->setNoiseVrms(0.001);
+        SimSweep sweep = kit->sweep(); // a ramp longer than the frame: one clean tone
+        sweep.stopGHz = 26.0;
+        sweep.rampMs = 60.0;
+        kit->setSweep(sweep);
         waitForStartUp();
         w<QTabWidget>("plot_tab")->setCurrentIndex(2);
         w<QPushButton>("collect_btn")->click();
@@ -489,8 +504,8 @@ private slots:
         for (auto it = data->constBegin(); it != data->constEnd(); ++it)
             if (it->value > bestValue)
                 bestValue = it->value, bestKey = it->key;
-        // 1024 samples at 20 kHz padded to 7168; the kit's default sweep, 0.25 GHz in 1 ms.
-        const double binMetres = 20000.0 / 7168 * 3e8 / (2 * 0.25e9 / 1e-3);
+        // 1024 samples at 20 kHz padded to 7168; 2 GHz in 60 ms.
+        const double binMetres = 20000.0 / 7168 * 3e8 / (2 * 2e9 / 60e-3);
         QVERIFY2(qAbs(bestKey - 2.0) <= binMetres, qPrintable(QString::number(bestKey)));
         QCOMPARE(plot->xAxis->label(), QStringLiteral("Range (m)"));
     }

@@ -95,6 +95,8 @@ private:
     void startAfterLine(QTimer &timer, int ms);
     void stopTimer(QTimer &timer);
     bool timerRunning(const QTimer &timer) const;
+    enum PlotPage { RawPage, SpectrumPage, RangePage, DopplerPage };
+    void setUpPlots();
     void plotData();
     // The sample period of the firmware the user stated, for the kit's frames and axes.
     void takeSamplePeriod();

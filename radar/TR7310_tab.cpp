@@ -1104,15 +1104,6 @@ void TR7310_tab::plotRaw(const QVector<double> &w)
     LinePlot::show(p, t, w);
 }
 
-static QVector<double> binFrequencies(int bins, const RadarMath::FrameAxes &axes, int frameLength)
-{
-    QVector<double> f(bins);
-    const double spacing = RadarMath::binSpacingHz(axes.sampleRateHz(), frameLength);
-    for (int k = 0; k < bins; ++k)
-        f[k] = k * spacing;
-    return f;
-}
-
 void TR7310_tab::showPeaks(PeakReadout *readout, QCustomPlot *plot, const DisplaySpectrum &s,
                            int n)
 {
@@ -1123,7 +1114,7 @@ void TR7310_tab::showPeaks(PeakReadout *readout, QCustomPlot *plot, const Displa
 void TR7310_tab::plotSpectrum(const QVector<double> &w)
 {
     const DisplaySpectrum s = displaySpectrum(w, spectrumPeaks->window());
-    const QVector<double> f = binFrequencies(s.shown.size(), frameAxes, w.size());
+    const QVector<double> f = spectrumPeaks->keys(s.shown.size(), frameAxes, w.size());
     QCustomPlot *plot = ui->spectrum_wdgt;
     plot->yAxis->setLabel(QString::fromLatin1(kPowerLabel));
     plot->xAxis->setLabel(QStringLiteral("Frequency (Hz)"));
@@ -1135,9 +1126,7 @@ void TR7310_tab::plotRange(const QVector<double> &w)
 {
     const DisplaySpectrum s = displaySpectrum(w, rangePeaks->window());
     // A range is a distance: a down-chirp gives the same ascending axis as an up-chirp.
-    QVector<double> r = binFrequencies(s.shown.size(), frameAxes, w.size());
-    for (double &x : r)
-        x = RadarMath::rangeForBeat(x, frameAxes.sweep);
+    const QVector<double> r = rangePeaks->keys(s.shown.size(), frameAxes, w.size());
     LinePlot::setData(ui->rangeSpectrum_wdgt, r, s.shown);
     showPeaks(rangePeaks, ui->rangeSpectrum_wdgt, s, w.size());
     if (!r.isEmpty())
@@ -1151,7 +1140,7 @@ void TR7310_tab::plotRange(const QVector<double> &w)
 void TR7310_tab::plotDoppler(const QVector<double> &w)
 {
     const DisplaySpectrum s = displaySpectrum(w, dopplerPeaks->window());
-    const QVector<double> f = binFrequencies(s.shown.size(), frameAxes, w.size());
+    const QVector<double> f = dopplerPeaks->keys(s.shown.size(), frameAxes, w.size());
     LinePlot::setData(ui->dopplerPlot_wdgt, f, s.shown);
     dopplerPeaks->setNote(DopplerView::note(samplesMeta.sweepType));
     showPeaks(dopplerPeaks, ui->dopplerPlot_wdgt, s, w.size());

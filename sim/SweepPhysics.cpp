@@ -28,6 +28,26 @@ double sinceRestart(const Setup &setup, double t)
 
 } // namespace
 
+void travel(double &rangeM, double &velocityMps, double limitM, double dt)
+{
+    if (velocityMps == 0.0)
+        return;
+    if (limitM <= 0) {
+        rangeM = 0;
+        return;
+    }
+    // Fold the straight path into [0, limit]: the reflector turns back at both ends.
+    double p = std::fmod(rangeM + velocityMps * dt, 2 * limitM);
+    if (p < 0)
+        p += 2 * limitM;
+    if (p <= limitM) {
+        rangeM = p;
+    } else {
+        rangeM = 2 * limitM - p;
+        velocityMps = -velocityMps;
+    }
+}
+
 double transmitHz(const Setup &setup, double t)
 {
     const double start = setup.sweep.startGHz * 1e9;

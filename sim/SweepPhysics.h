@@ -31,6 +31,10 @@ struct Setup
 // Decay time of the ramp-reset transient.
 constexpr double kTransientS = 1e-4;
 
+// Moves a reflector dt seconds along its line of sight; it turns back at 0 m and at limitM (a
+// limit of 0 or less holds it at 0 m).
+void travel(double &rangeM, double &velocityMps, double limitM, double dt);
+
 // The transmit frequency in Hz, t seconds after the frame's first sample.
 double transmitHz(const Setup &setup, double t);
 

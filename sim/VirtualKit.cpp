@@ -193,12 +193,6 @@ void VirtualKit::setTargets(const QVector<SimTarget> &targets)
     }
 }
 
-double VirtualKit::rampTransientV() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_rampTransientV;
-}
-
 void VirtualKit::setRampTransientV(double volts)
 {
     QMutexLocker lock(&m_mutex);
@@ -258,26 +252,8 @@ void VirtualKit::moveTargetsLocked()
     m_lastFrameSeconds = now;
     if (dt <= 0)
         return;
-    for (MovingTarget &m : m_targets) {
-        SimTarget &t = m.target;
-        if (t.velocityMps == 0.0)
-            continue;
-        const double limit = m.limitM;
-        if (limit <= 0) {
-            t.rangeM = 0;
-            continue;
-        }
-        // Fold the straight path into [0, limit]: the target turns back at both ends.
-        double p = std::fmod(t.rangeM + t.velocityMps * dt, 2 * limit);
-        if (p < 0)
-            p += 2 * limit;
-        if (p <= limit) {
-            t.rangeM = p;
-        } else {
-            t.rangeM = 2 * limit - p;
-            t.velocityMps = -t.velocityMps;
-        }
-    }
+    for (MovingTarget &m : m_targets)
+        SweepPhysics::travel(m.target.rangeM, m.target.velocityMps, m.limitM, dt);
 }
 
 quint16 VirtualKit::voltsToCount(double volts) { return RadarMath::voltsToCount(volts); }

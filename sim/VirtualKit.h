@@ -158,7 +158,6 @@ public:
     double noiseVrms() const;
     void setNoiseVrms(double volts);
     // The step the mixer shows at each restart of the ramp (0, the default, for none).
-    double rampTransientV() const;
     void setRampTransientV(double volts);
     void setSeed(quint64 seed); // restarts the noise sequence
     // Moving targets turn back at 0 m and at this depth (or their own start range if farther).

@@ -171,6 +171,15 @@ double PeakReadout::position(double bin, double hzPerBin, const RadarMath::Frame
     }
 }
 
+QVector<double> PeakReadout::keys(int bins, const RadarMath::FrameAxes &axes, int frameLength) const
+{
+    QVector<double> k(qMax(bins, 0));
+    const double hzPerBin = RadarMath::binSpacingHz(axes.sampleRateHz(), frameLength);
+    for (int i = 0; i < k.size(); ++i)
+        k[i] = position(i, hzPerBin, axes);
+    return k;
+}
+
 double PeakReadout::other(double hz, const RadarMath::FrameAxes &axes) const
 {
     switch (page) {

@@ -43,6 +43,9 @@ public:
     void show(const DisplaySpectrum &spectrum, const RadarMath::FrameAxes &axes, int frameLength);
     void clear();
 
+    // The page's x axis for a spectrum of bins bins of a frame of frameLength samples.
+    QVector<double> keys(int bins, const RadarMath::FrameAxes &axes, int frameLength) const;
+
     // A note shown instead of the table (empty: the table), e.g. when the page's unit means nothing
     // for the kit's sweep; while it shows, no peaks are listed or marked.
     void setNote(const QString &note);

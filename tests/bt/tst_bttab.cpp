@@ -9,12 +9,15 @@
 #include "sim/VirtualKit.h"
 #include "widgets/FolderChooser.h"
 #include "widgets/Logging.h"
+#include "widgets/PlotMarkers.h"
 #include "widgets/PeakReadout.h"
 
 #include "widgets/StartUpDelays.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QComboBox>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -391,6 +394,31 @@ private slots:
         auto *dialog = tab->findChild<QDialog *>();
         QVERIFY(dialog && dialog->isVisible());
         QVERIFY(!QFile::exists(QStringLiteral("blocker/sub/data.txt")));
+    }
+
+    void statedFirmwareSetsTheSamplePeriod()
+    {
+        waitForStartUp();
+        const int n = 1000;
+        tab->parseBTmsg(VirtualKit::encodeBtFrame(QVector<quint16>(n, 30000), 1));
+        auto *raw = tab->findChild<QCustomPlot *>(QStringLiteral("rawPlot_wdgt"));
+        auto lastKey = [raw] { return (raw->graph(0)->data()->constEnd() - 1)->key; };
+        QVERIFY(qAbs(lastKey() - (n - 1) * 5e-05) < 1e-12);
+        // Firmware 1.1.0 samples every 45.05 us: the frame held is redrawn on that axis.
+        w<QComboBox>("firmware_cmb")->setCurrentText(QStringLiteral("1.1.0"));
+        QVERIFY(qAbs(lastKey() - (n - 1) * 4.505e-05) < 1e-12);
+        QCOMPARE(w<QLabel>("samplePeriod_lbl")->text(), QStringLiteral("45.05 µs"));
+        // The sidecar says what the axes used, with the marker set on the page.
+        PlotMarkers::of(raw)->place(0.01);
+        w<QPushButton>("save_btn")->click();
+        FrameMeta::Meta meta;
+        QCOMPARE(FrameMeta::read(QStringLiteral("Data/data.txt"), &meta),
+                 FrameMeta::ReadResult::Ok);
+        QCOMPARE(meta.kitFirmware, QStringLiteral("1.1.0"));
+        QCOMPARE(meta.samplePeriodS, 4.505e-05);
+        QCOMPARE(meta.markers.size(), 1);
+        QVERIFY(qAbs(meta.markers.at(0).toObject().value(QStringLiteral("x")).toDouble() -
+                     222 * 4.505e-05) < 1e-12);
     }
 
     void continuousCaptureStopsVisiblyWhenTheKitGoesQuiet()

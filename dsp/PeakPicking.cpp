@@ -10,39 +10,47 @@ namespace Peaks {
 double leakageBoundDb(SpectrumWindow window, double frameBins)
 {
     const double d = std::fabs(frameBins);
+    // Inside the main lobe (half widths 1, 2 and 4 bins) anything goes; beyond it, the transforms'
+    // envelopes normalised to the tone: 1/(pi d) untapered, 1/(pi d (d^2 - 1)) for Hann; the
+    // 4-term Blackman-Harris sidelobes stay under -92 dB.
+    const double halfWidth = window == SpectrumWindow::None ? 1.0
+                             : window == SpectrumWindow::Hann ? 2.0
+                                                               : 4.0;
+    if (d < halfWidth)
+        return std::numeric_limits<double>::infinity();
     const double pi = 3.14159265358979323846;
-    // Main-lobe half widths 1, 2 and 4 bins; beyond them the transforms' envelopes, normalised to
-    // the tone: 1/(pi d) untapered, 1/(pi d (d^2 - 1)) for Hann, and the 4-term Blackman-Harris
-    // sidelobes, which stay under -92 dB.
     switch (window) {
     case SpectrumWindow::None:
-        return d < 1.0 ? std::numeric_limits<double>::infinity() : 20 * std::log10(1 / (pi * d));
+        return 20 * std::log10(1 / (pi * d));
     case SpectrumWindow::Hann:
-        return d < 2.0 ? std::numeric_limits<double>::infinity()
-                       : 20 * std::log10(1 / (pi * d * (d * d - 1)));
+        return 20 * std::log10(1 / (pi * d * (d * d - 1)));
     case SpectrumWindow::BlackmanHarris:
-        return d < 4.0 ? std::numeric_limits<double>::infinity() : -92.0;
+        return -92.0;
     }
     return 0.0;
 }
 
 std::vector<Peak> clearOfLeakage(std::vector<Peak> peaks, SpectrumWindow window, int cellWidth,
-                                 const std::vector<Peak> &sources)
+                                 const std::vector<Peak> &sources, bool partedByValleys)
 {
     std::sort(peaks.begin(), peaks.end(),
               [](const Peak &a, const Peak &b) { return a.levelDb > b.levelDb; });
     const double width = std::max(1, cellWidth);
     auto above = [&](const Peak &p, const Peak &k) {
-        return p.levelDb > k.levelDb + leakageBoundDb(window, (p.bin - k.bin) / width) +
-                               kSkirtMarginDb;
+        const double bound = leakageBoundDb(window, (p.bin - k.bin) / width);
+        if (std::isinf(bound))
+            return partedByValleys && p.levelDb > k.levelDb - kInsideLobeDb;
+        return p.levelDb > k.levelDb + bound + kSkirtMarginDb;
     };
+    // Every stronger maximum leaks, listed or not (a reflector inside another's main lobe is not
+    // listed, yet its sidelobes are there).
     std::vector<Peak> kept;
-    for (const Peak &p : peaks) {
+    for (auto p = peaks.begin(); p != peaks.end(); ++p) {
         const bool clear =
-            std::all_of(sources.begin(), sources.end(), [&](const Peak &s) { return above(p, s); }) &&
-            std::all_of(kept.begin(), kept.end(), [&](const Peak &k) { return above(p, k); });
+            std::all_of(sources.begin(), sources.end(), [&](const Peak &s) { return above(*p, s); }) &&
+            std::all_of(peaks.begin(), p, [&](const Peak &k) { return above(*p, k); });
         if (clear)
-            kept.push_back(p);
+            kept.push_back(*p);
     }
     return kept;
 }
@@ -90,14 +98,27 @@ std::vector<Peak> reflectors(const double *shown, const double *detection, int n
     // The zero-frequency frame bin is never a target, nor is a maximum at either end of the band:
     // it is only the skirt of what lies beyond (0 Hz, or a tone past the band's end).
     const double floor = medianDb(detection + width, n - width) + kFloorMarginDb;
-    std::vector<Peak> candidates;
+    // A reflector rises kProminenceDb above the deeper of the two valleys that part it from
+    // higher ground (or the band's ends) on either side; noise riding on a stronger skirt does
+    // not, nor does the weaker of two reflectors too close to be told apart.
+    auto prominent = [&](const Peak &p) {
+        const int i = int(std::lround(p.bin));
+        double left = p.levelDb, right = p.levelDb;
+        for (int j = i - 1; j >= width && !(detection[j] > p.levelDb); --j)
+            left = std::min(left, detection[j]);
+        for (int j = i + 1; j < n && !(detection[j] > p.levelDb); ++j)
+            right = std::min(right, detection[j]);
+        return p.levelDb - std::max(left, right) >= kProminenceDb;
+    };
+    // What is not prominent still leaks: it stays a source against which weaker maxima are judged.
+    std::vector<Peak> candidates, sources = zeroHzSource(detection, n);
     for (Peak p : strongest(detection + width, n - width, n, 0.0)) {
         p.bin += width;
         if (p.levelDb > floor && p.bin > width && p.bin < n - 1.0)
-            candidates.push_back(p);
+            (prominent(p) ? candidates : sources).push_back(p);
     }
-    std::vector<Peak> found = clearOfLeakage(std::move(candidates), detectionWindow, width,
-                                             zeroHzSource(detection, n));
+    std::vector<Peak> found =
+        clearOfLeakage(std::move(candidates), detectionWindow, width, sources, true);
     if (int(found.size()) > maxPeaks)
         found.resize(size_t(maxPeaks));
     if (shown == detection)

@@ -50,6 +50,7 @@ private slots:
     void oneToneOneEntry();
     void weakReflectorBesideAStrongOneIsKept();
     void untaperedSidelobesAreNotTargets();
+    void sidelobesOfAnUnresolvedPairAreNotTargets();
     void signalExtentEndsWhereTheSignalDoes();
 };
 
@@ -121,6 +122,20 @@ void TestPeakPicking::untaperedSidelobesAreNotTargets()
     const auto kept = Peaks::clearOfLeakage(maxima, SpectrumWindow::None, kWidth);
     QCOMPARE(int(kept.size()), 1);
     QCOMPARE_LE(std::fabs(kept.front().bin / kWidth - 80.5), 0.1);
+}
+
+void TestPeakPicking::sidelobesOfAnUnresolvedPairAreNotTargets()
+{
+    // Two reflectors 1.5 bins apart make one broad lobe whose sidelobes, roughened by noise, stand
+    // higher than one tone's would: none of them is listed, whether the pair is or not.
+    for (double second : {21.5, 21.0}) {
+        const auto found =
+            reflectorsOf(frame(1024, {{20.0, 0.5}, {second, 0.5}}, 0.001), SpectrumWindow::Hann);
+        QVERIFY(!found.empty() && found.size() <= 2);
+        for (const Peaks::Peak &p : found)
+            QVERIFY2(p.bin / kWidth > 19.0 && p.bin / kWidth < 22.5,
+                     qPrintable(QString::number(p.bin / kWidth)));
+    }
 }
 
 void TestPeakPicking::signalExtentEndsWhereTheSignalDoes()

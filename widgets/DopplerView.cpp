@@ -13,8 +13,7 @@ QString note(int sweepType)
 {
     if (sweepType < 0 || sweepType >= kContinuousWave)
         return QString();
-    return QObject::tr("Velocity needs a Continuous Wave sweep: in this FMCW sweep every peak "
-                       "here is the beat of a range, not a speed.");
+    return QObject::tr("Velocity needs a Continuous Wave sweep.");
 }
 
 double resetTop(QCustomPlot *plot, int sweepType, double fallback)

@@ -107,6 +107,8 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
     noteLabel = new QLabel(this);
     noteLabel->setObjectName(QStringLiteral("peakNote_lbl"));
     noteLabel->setWordWrap(true);
+    noteLabel->setToolTip(tr("In an FMCW sweep every peak of this page is the beat of a range, "
+                             "not a Doppler shift"));
     noteLabel->setFixedHeight(table->height());
     noteLabel->hide();
     connect(table, &QTableWidget::cellClicked, this, [this](int r, int) {

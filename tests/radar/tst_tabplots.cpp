@@ -3,6 +3,7 @@
 // zoom and reset controls; with frames from a virtual kit and with frames set directly.
 #include "TabProbe.h"
 #include "support/RadarTestSupport.h"
+#include "widgets/PeakReadout.h"
 
 #include <QRadioButton>
 #include <QtTest>
@@ -191,9 +192,23 @@ void TabPlotsTest::continuousWaveTargetShowsItsVelocity()
     p.showPage(3);
     const double fd = peakKey(p.plotWidget("dopplerPlot_wdgt"));
     QVERIFY2(qAbs(fd - 160.0) <= 20000.0 / (7 * 2048), qPrintable(QString::number(fd)));
+    // Its reset view fits the band that holds the signal, not the whole 10 kHz.
+    p.click("resetDopplerAxes_btn");
+    const QCPRange shown = p.plotWidget("dopplerPlot_wdgt")->xAxis->range();
+    QVERIFY2(shown.lower == 0 && shown.upper > 170 && shown.upper < 600,
+             qPrintable(QString::number(shown.upper)));
 
-    p.click("setRangeAxis_rdbn");
+    // In an FMCW sweep the page lists no speeds and its reset shows the whole band.
     p.click("twoWayCont_rdbtn");
+    p.click("collect_btn");
+    QVERIFY(p.plotWidget("dopplerPlot_wdgt")
+                ->parentWidget()
+                ->findChild<PeakReadout *>()
+                ->rows()
+                .empty());
+    p.click("resetDopplerAxes_btn");
+    QCOMPARE(p.plotWidget("dopplerPlot_wdgt")->xAxis->range().upper, 10000.0);
+    p.click("setRangeAxis_rdbn");
     p.setText("numSamples_txt", QStringLiteral("1024"));
     p.showPage(0);
 }

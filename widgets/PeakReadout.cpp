@@ -19,6 +19,13 @@
 
 namespace {
 
+int decimalsFor(double step)
+{
+    if (!(step > 0) || !std::isfinite(step))
+        return 3;
+    return qBound(0, int(std::ceil(-std::log10(step / 100))), 9);
+}
+
 QString cell(double v, int decimals)
 {
     return std::isfinite(v) ? QString::number(v, 'f', decimals) : QStringLiteral("–");
@@ -268,11 +275,14 @@ void PeakReadout::show(const DisplaySpectrum &spectrum, const RadarMath::FrameAx
         QStringList texts;
         if (has) {
             const Row &row = listed[size_t(r)];
-            const int posDecimals = page == Page::Range || page == Page::DopplerVelocity ? 3 : 1;
-            texts << cell(row.position, posDecimals);
+            // Digits down to a hundredth of a bin, so the table reads as finely as the peak is
+            // placed.
+            const double binStep = std::fabs(position(1.0, hzPerBin, axes) - position(0.0, hzPerBin, axes));
+            const double otherStep = std::fabs(other(hzPerBin, axes) - other(0.0, axes));
+            texts << cell(row.position, decimalsFor(binStep));
             if (columns == 3)
-                texts << cell(row.other, page == Page::DopplerShift ? 3 : 1);
-            texts << cell(row.levelDb, 1);
+                texts << cell(row.other, decimalsFor(otherStep));
+            texts << cell(row.levelDb, 2);
         }
         for (int c = 0; c < columns; ++c) {
             QTableWidgetItem *item = table->item(r, c);

@@ -73,9 +73,9 @@ void kv7310bt_tab::resetAxes(int page)
         bool found = false;
         const QCPRange keys = graph->getKeyRange(found);
         if (found && keys.upper > 0)
-            plot->xAxis->setRange(
-                0, page == DopplerPage ? DopplerView::resetTop(plot, kitSweepType, keys.upper)
-                                       : keys.upper);
+            plot->xAxis->setRange(0, page == DopplerPage
+                                         ? DopplerView::resetTop(plot, kitSweepType, keys.upper)
+                                         : keys.upper);
     }
     plot->replot(QCustomPlot::rpQueuedReplot);
 }

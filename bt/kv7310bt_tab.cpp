@@ -457,8 +457,8 @@ FrameMeta::Meta kv7310bt_tab::frameMeta() const
     m.samplePeriodS = frameAxes.samplePeriodS;
     m.voltsDivisor = RadarMath::kCountDivisor;
     m.capturedUtc = samplesUtc.isValid() ? samplesUtc : QDateTime::currentDateTimeUtc();
-    m.markers = PlotMarkers::json({plots[RawPage], plots[SpectrumPage], plots[RangePage],
-                                   plots[DopplerPage]});
+    m.markers = PlotMarkers::json(
+        {plots[RawPage], plots[SpectrumPage], plots[RangePage], plots[DopplerPage]});
     return m;
 }
 
@@ -599,7 +599,6 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
 
 // ---- Plots ----
 
-
 void kv7310bt_tab::tabChanged(int t)
 {
     if (t >= 0 && t <= 3)
@@ -647,4 +646,3 @@ void kv7310bt_tab::plotData()
         qCDebug(lcBt) << "plotting finished";
     }
 }
-

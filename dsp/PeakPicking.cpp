@@ -13,9 +13,9 @@ double leakageBoundDb(SpectrumWindow window, double frameBins)
     // Inside the main lobe (half widths 1, 2 and 4 bins) anything goes; beyond it, the transforms'
     // envelopes normalised to the tone: 1/(pi d) untapered, 1/(pi d (d^2 - 1)) for Hann; the
     // 4-term Blackman-Harris sidelobes stay under -92 dB.
-    const double halfWidth = window == SpectrumWindow::None ? 1.0
+    const double halfWidth = window == SpectrumWindow::None   ? 1.0
                              : window == SpectrumWindow::Hann ? 2.0
-                                                               : 4.0;
+                                                              : 4.0;
     if (d < halfWidth)
         return std::numeric_limits<double>::infinity();
     const double pi = 3.14159265358979323846;
@@ -47,7 +47,8 @@ std::vector<Peak> clearOfLeakage(std::vector<Peak> peaks, SpectrumWindow window,
     std::vector<Peak> kept;
     for (auto p = peaks.begin(); p != peaks.end(); ++p) {
         const bool clear =
-            std::all_of(sources.begin(), sources.end(), [&](const Peak &s) { return above(*p, s); }) &&
+            std::all_of(sources.begin(), sources.end(),
+                        [&](const Peak &s) { return above(*p, s); }) &&
             std::all_of(peaks.begin(), p, [&](const Peak &k) { return above(*p, k); });
         if (clear)
             kept.push_back(*p);

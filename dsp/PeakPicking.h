@@ -28,10 +28,11 @@ constexpr double kInsideLobeDb = 20.0;
 double leakageBoundDb(SpectrumWindow window, double frameBins);
 
 // Keeps, strongest first, the peaks that stand kSkirtMarginDb above the leakage of every stronger
-// peak (kept or not) and of every source (peaks known to be there but not to be listed, such as what the
-// mean removal leaves at 0 Hz). Inside a stronger peak's main lobe a maximum is kept only when
-// partedByValleys says every peak handed in stands clear of its neighbours by a valley (as
-// reflectors() makes sure) and it lies within kInsideLobeDb of that peak. Positions are in array bins, cellWidth of them to a frame bin.
+// peak (kept or not) and of every source (peaks known to be there but not to be listed, such as
+// what the mean removal leaves at 0 Hz). Inside a stronger peak's main lobe a maximum is kept only
+// when partedByValleys says every peak handed in stands clear of its neighbours by a valley (as
+// reflectors() makes sure) and it lies within kInsideLobeDb of that peak. Positions are in array
+// bins, cellWidth of them to a frame bin.
 std::vector<Peak> clearOfLeakage(std::vector<Peak> peaks, SpectrumWindow window, int cellWidth,
                                  const std::vector<Peak> &sources = {},
                                  bool partedByValleys = false);

@@ -15,8 +15,7 @@ namespace {
 // paddedSpectrum divides the window by its mean, so its output has a coherent gain of 1.
 void toDbvRms(QVector<double> &p, int frameLength)
 {
-    const double offset =
-        dbvRmsOffsetDb(frameLength, RadarMath::paddedLength(frameLength), 1.0);
+    const double offset = dbvRmsOffsetDb(frameLength, RadarMath::paddedLength(frameLength), 1.0);
     for (double &v : p)
         v += offset;
 }

@@ -1104,8 +1104,7 @@ void TR7310_tab::plotRaw(const QVector<double> &w)
     LinePlot::show(p, t, w);
 }
 
-void TR7310_tab::showPeaks(PeakReadout *readout, QCustomPlot *plot, const DisplaySpectrum &s,
-                           int n)
+void TR7310_tab::showPeaks(PeakReadout *readout, QCustomPlot *plot, const DisplaySpectrum &s, int n)
 {
     readout->show(s, frameAxes, n);
     plot->replot(QCustomPlot::rpRefreshHint);

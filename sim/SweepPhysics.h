@@ -14,16 +14,16 @@ namespace SweepPhysics {
 
 struct Reflector
 {
-    double rangeM = 0.0;       // at the frame's first sample
-    double velocityMps = 0.0;  // positive moves away
-    double amplitudeV = 0.0;   // peak volts at the ADC
-    double phaseRad = 0.0;     // of the reflection itself
+    double rangeM = 0.0;      // at the frame's first sample
+    double velocityMps = 0.0; // positive moves away
+    double amplitudeV = 0.0;  // peak volts at the ADC
+    double phaseRad = 0.0;    // of the reflection itself
 };
 
 struct Setup
 {
     RadarMath::Sweep sweep;
-    int type = 2;               // 0 one way, 1 and 2 two way (up, then down), 3 continuous wave
+    int type = 2; // 0 one way, 1 and 2 two way (up, then down), 3 continuous wave
     double samplePeriodS = 5e-05;
     double rampTransientV = 0.0; // step at each restart of the ramp, decaying over kTransientS
 };

@@ -277,8 +277,8 @@ QVector<quint16> VirtualKit::captureFrameLocked(int n)
     std::vector<SweepPhysics::Reflector> reflectors;
     if (radiating)
         for (const MovingTarget &m : m_targets)
-            reflectors.push_back({m.target.rangeM, m.target.velocityMps, m.target.amplitudeV,
-                                  m.target.phaseRad});
+            reflectors.push_back(
+                {m.target.rangeM, m.target.velocityMps, m.target.amplitudeV, m.target.phaseRad});
     const std::vector<double> beat = SweepPhysics::beatFrame(reflectors, setup, n);
 
     QVector<quint16> frame(n);

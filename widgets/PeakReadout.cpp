@@ -277,7 +277,8 @@ void PeakReadout::show(const DisplaySpectrum &spectrum, const RadarMath::FrameAx
             const Row &row = listed[size_t(r)];
             // Digits down to a hundredth of a bin, so the table reads as finely as the peak is
             // placed.
-            const double binStep = std::fabs(position(1.0, hzPerBin, axes) - position(0.0, hzPerBin, axes));
+            const double binStep =
+                std::fabs(position(1.0, hzPerBin, axes) - position(0.0, hzPerBin, axes));
             const double otherStep = std::fabs(other(hzPerBin, axes) - other(0.0, axes));
             texts << cell(row.position, decimalsFor(binStep));
             if (columns == 3)

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "dsp/PaddedFft.h"
-#include "dsp/SpectrumUnits.h"
 #include "dsp/Peaks.h"
+#include "dsp/SpectrumUnits.h"
 #include "kit/RadarMath.h"
 
 #include <QVector>

@@ -9,13 +9,12 @@
 #include "sim/VirtualKit.h"
 #include "widgets/FolderChooser.h"
 #include "widgets/Logging.h"
-#include "widgets/PlotMarkers.h"
 #include "widgets/PeakReadout.h"
+#include "widgets/PlotMarkers.h"
 
 #include "widgets/StartUpDelays.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QComboBox>
 #include <QJsonObject>
 #include <QLabel>

@@ -140,8 +140,8 @@ void TestPeakPicking::sidelobesOfAnUnresolvedPairAreNotTargets()
 
 void TestPeakPicking::signalExtentEndsWhereTheSignalDoes()
 {
-    const DisplaySpectrum s = displaySpectrum(frame(1024, {{30.0, 0.5}}, 0.001),
-                                              SpectrumWindow::Hann);
+    const DisplaySpectrum s =
+        displaySpectrum(frame(1024, {{30.0, 0.5}}, 0.001), SpectrumWindow::Hann);
     const int last = Peaks::signalExtent(s.shown.constData(), int(s.shown.size()));
     // The Hann main lobe ends 2 bins past the tone; its skirt sinks into the floor soon after.
     QVERIFY2(last >= 32 * kWidth && last <= 40 * kWidth, qPrintable(QString::number(last)));

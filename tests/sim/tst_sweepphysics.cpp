@@ -115,8 +115,7 @@ private slots:
         const auto x = SweepPhysics::beatFrame({{3.0, 0.0, 0.5, 0.0}}, s, 400); // 20 ms
         const double expected = RadarMath::beatForRange(3.0, s.sweep);
         QCOMPARE_LE(std::fabs(toneHz(x, expected, 300, s.samplePeriodS, 0, 200) - expected), 1.0);
-        QCOMPARE_LE(std::fabs(toneHz(x, expected, 300, s.samplePeriodS, 200, 400) - expected),
-                    1.0);
+        QCOMPARE_LE(std::fabs(toneHz(x, expected, 300, s.samplePeriodS, 200, 400) - expected), 1.0);
     }
 
     void shortRampsMakeACombThatCannotResolveBelowCOver2B()

@@ -81,10 +81,9 @@ void TestPlotMarkers::twoMarkersAndTheirDifference()
     Page page;
     page.markers()->place(98.0);
     page.markers()->place(251.0);
-    QCOMPARE(page.markers()->text(),
-             QStringLiteral("M1: Frequency 100 Hz, Power -9 dBV rms\n"
-                            "M2: Frequency 250 Hz, Power -29 dBV rms\n"
-                            "M2 − M1: ΔFrequency 150 Hz, ΔPower -20 dB"));
+    QCOMPARE(page.markers()->text(), QStringLiteral("M1: Frequency 100 Hz, Power -9 dBV rms\n"
+                                                    "M2: Frequency 250 Hz, Power -29 dBV rms\n"
+                                                    "M2 − M1: ΔFrequency 150 Hz, ΔPower -20 dB"));
     // A marker reads the trace of the frame shown now.
     page.setTrace(-12.0, -29.0);
     QCOMPARE(page.markers()->markers().front().y, -12.0);

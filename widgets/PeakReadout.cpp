@@ -73,7 +73,7 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
     countBox = new QSpinBox(this);
     countBox->setObjectName(QStringLiteral("peakCount_txt"));
     countBox->setRange(1, 10);
-    countBox->setValue(3);
+    countBox->setValue(5); // only reflectors are listed now, so a few more rows cost nothing
     cfarBox = new QCheckBox(tr("CFAR"), this);
     cfarBox->setObjectName(QStringLiteral("cfar_ckbx"));
     cfarBox->setToolTip(tr("Cell-averaging CFAR: list the detections above an adaptive threshold"));

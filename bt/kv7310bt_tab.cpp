@@ -3,14 +3,17 @@
 #include "ui_kv7310bt_tab.h"
 
 #include "bt/BtProtocol.h"
-#include "dsp/PaddedFft.h"
+#include "bt/FirmwareChoice.h"
+#include "dsp/SpectrumUnits.h"
 #include "kit/KitCommands.h"
+#include "widgets/DopplerView.h"
 #include "widgets/FolderChooser.h"
 #include "widgets/LinePlot.h"
 #include "widgets/Logging.h"
 #include "widgets/PeakReadout.h"
 #include "widgets/PlotTools.h"
 #include "widgets/SampleCountField.h"
+#include "widgets/PlotMarkers.h"
 #include "widgets/SetupHints.h"
 #include "widgets/StartUpDelays.h"
 #include "widgets/parameterDialog.h"
@@ -33,8 +36,6 @@ QString command(const std::string &text)
     return QString::fromStdString(Kc::Bt::terminated(text));
 }
 std::string typed(const QLineEdit *field) { return field->text().toStdString(); }
-
-enum Page { RawPage, SpectrumPage, RangePage, DopplerPage };
 
 // A timer interval from typed or computed milliseconds: QTimer refuses negative ones (a series
 // would never take its next step) and an int cannot hold every double.
@@ -73,38 +74,7 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
     connect(sweepGroup, SIGNAL(buttonClicked(QAbstractButton *)), this,
             SLOT(sweepBtnClicked(QAbstractButton *)));
 
-    // The pages' empty layouts get the plots the tab draws its frames on.
-    QGridLayout *layouts[4] = {ui->plot_layout, ui->spectrum_layout, ui->range_layout,
-                               ui->doppler_layout};
-    const char *names[4] = {"rawPlot_wdgt", "spectrum_wdgt", "rangeSpectrum_wdgt",
-                            "dopplerPlot_wdgt"};
-    for (int i = 0; i < 4; ++i) {
-        plots[i] = new QCustomPlot(this);
-        plots[i]->setObjectName(QLatin1String(names[i]));
-        plots[i]->setMinimumSize(380, 300);
-        layouts[i]->addWidget(plots[i], 0, 0);
-    }
-    LinePlot::setUp(plots[RawPage], QStringLiteral("Raw Data"), QStringLiteral("Time (s)"),
-                    QStringLiteral("Amplitude (V)"));
-    LinePlot::setUp(plots[SpectrumPage], QStringLiteral("Beat Frequency Spectrum Plot"),
-                    QStringLiteral("Frequency (Hz)"), QStringLiteral("Power (dBm)"));
-    LinePlot::setUp(plots[RangePage], QStringLiteral("Range Plot"), QStringLiteral("Range (m)"),
-                    QStringLiteral("Power (dBm)"));
-    LinePlot::setUp(plots[DopplerPage], QStringLiteral("Doppler Plot"),
-                    QStringLiteral("Radial Velocity (m/s)"), QStringLiteral("Power (dBm)"));
-    plots[RawPage]->yAxis->setRange(-2.5, 2.5);
-    for (int i = SpectrumPage; i <= DopplerPage; ++i)
-        plots[i]->yAxis->setRange(-120, 0);
-    const PeakReadout::Page kinds[4] = {PeakReadout::Page::Spectrum, PeakReadout::Page::Spectrum,
-                                        PeakReadout::Page::Range,
-                                        PeakReadout::Page::DopplerVelocity};
-    for (int i = SpectrumPage; i <= DopplerPage; ++i) {
-        readouts[i] = new PeakReadout(plots[i], kinds[i], this);
-        layouts[i]->addWidget(readouts[i], 1, 0);
-        connect(readouts[i], &PeakReadout::settingsChanged, this, [this] { plotData(); });
-    }
-    for (int i = RawPage; i <= DopplerPage; ++i)
-        new PlotTools(plots[i], [this, i] { resetAxes(i); });
+    setUpPlots();
 
     stepTimer.setSingleShot(true);
     connect(&stepTimer, &QTimer::timeout, this, &kv7310bt_tab::runSteps);
@@ -231,6 +201,8 @@ void kv7310bt_tab::readFreqs()
 void kv7310bt_tab::setSweepType(int type)
 {
     send(command(Kc::setSweepType(type)));
+    if (type >= 0 && type <= 3)
+        kitSweepType = type; // settings have no reply; the kit takes each of the four types
     delay();
 }
 
@@ -489,10 +461,15 @@ void kv7310bt_tab::tellSaved(const DataFile::Told &told)
 
 FrameMeta::Meta kv7310bt_tab::frameMeta() const
 {
-    // The Bluetooth link does not tell the kit's model, serial or firmware: left empty.
+    // The Bluetooth link does not tell the kit's model or serial: left empty. The firmware is
+    // the one the user stated, which gave the sample period.
     const bool sweep = kitStartKnown && kitStopKnown && kitRampKnown;
-    const FrameMeta::Kit kit{"Bluetooth", {}, {}, {}, sweep, frameAxes, kitSweepType, kitRfPower};
-    return FrameMeta::live(kit, FrameMeta::Averaging::None, samplesUtc);
+    const FrameMeta::Kit kit{"Bluetooth", {}, {}, firmwareChoice->firmware(), sweep,
+                             frameAxes,   kitSweepType, kitRfPower};
+    FrameMeta::Meta m = FrameMeta::live(kit, FrameMeta::Averaging::None, samplesUtc);
+    m.markers = PlotMarkers::json(
+        {plots[RawPage], plots[SpectrumPage], plots[RangePage], plots[DopplerPage]});
+    return m;
 }
 
 // One step into the series' files: the frame held, or a gap when no good frame came. A file
@@ -633,30 +610,22 @@ void kv7310bt_tab::plotData()
         QCustomPlot *plot = plots[page];
         QVector<double> keys;
         QVector<double> values;
+        DisplaySpectrum spectrum;
         if (page == RawPage) {
             keys.resize(n);
             for (int i = 0; i < n; ++i)
                 keys[i] = i * frameAxes.samplePeriodS;
             values = samples;
         } else {
-            values = paddedSpectrum(samples, readouts[page]->window());
-            finishLinePlot(values);
-            const double df = RadarMath::binSpacingHz(frameAxes.sampleRateHz(), n);
-            const double carrier = RadarMath::carrierHz(frameAxes.sweep);
-            keys.resize(values.size());
-            for (int i = 0; i < keys.size(); ++i) {
-                const double hz = i * df;
-                if (page == RangePage)
-                    keys[i] = RadarMath::rangeForBeat(hz, frameAxes.sweep);
-                else if (page == DopplerPage)
-                    keys[i] = RadarMath::velocityForDoppler(hz, carrier);
-                else
-                    keys[i] = hz;
-            }
+            spectrum = displaySpectrum(samples, readouts[page]->window());
+            values = spectrum.shown;
+            keys = readouts[page]->keys(int(values.size()), frameAxes, n);
         }
         LinePlot::setData(plot, keys, values);
+        if (page == DopplerPage)
+            readouts[page]->setNote(DopplerView::note(kitSweepType));
         if (readouts[page])
-            readouts[page]->show(values, frameAxes, n);
+            readouts[page]->show(spectrum, frameAxes, n);
         plot->replot(QCustomPlot::rpRefreshHint);
         // Fit the key axis when the frame length (or the first frame) changes; otherwise keep
         // the user's zoom.
@@ -668,20 +637,4 @@ void kv7310bt_tab::plotData()
         }
     }
     qCDebug(lcBt) << "plotting finished";
-}
-
-void kv7310bt_tab::resetAxes(int page)
-{
-    QCustomPlot *plot = plots[page];
-    if (page == RawPage)
-        plot->yAxis->setRange(-2.5, 2.5);
-    else
-        plot->yAxis->setRange(-120, 0);
-    if (QCPGraph *graph = plot->graph(0)) {
-        bool found = false;
-        const QCPRange keys = graph->getKeyRange(found);
-        if (found && keys.upper > 0)
-            plot->xAxis->setRange(0, keys.upper);
-    }
-    plot->replot(QCustomPlot::rpQueuedReplot);
 }

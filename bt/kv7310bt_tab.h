@@ -20,6 +20,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QCustomPlot;
+class FirmwareChoice;
 class PeakReadout;
 class parameterDialog;
 
@@ -98,7 +99,11 @@ private:
     void startAfterLine(QTimer &timer, int ms);
     void stopTimer(QTimer &timer);
     bool timerRunning(const QTimer &timer) const;
+    enum PlotPage { RawPage, SpectrumPage, RangePage, DopplerPage };
+    void setUpPlots();
     void plotData();
+    // The sample period of the firmware the user stated, for the kit's frames and axes.
+    void takeSamplePeriod();
     void resetAxes(int page);
     void send(const QString &command);
     void endSeries();
@@ -171,4 +176,5 @@ private:
     QCustomPlot *plots[4] = {};
     int plottedLength[4] = {-1, -1, -1, -1};
     PeakReadout *readouts[4] = {}; // under the three spectrum pages
+    FirmwareChoice *firmwareChoice = nullptr;
 };

@@ -139,6 +139,8 @@ QJsonObject toJson(const Meta &m)
                                 {QStringLiteral("plannedIntervalS"), number(m.plannedIntervalS)},
                                 {QStringLiteral("sinceFirstFrameS"), number(m.sinceFirstFrameS)},
                                 {QStringLiteral("numberWidth"), m.numberWidth}});
+    if (!m.markers.isEmpty())
+        json.insert(QStringLiteral("markers"), m.markers);
     return json;
 }
 
@@ -231,6 +233,9 @@ bool fromJson(const QJsonObject &json, Meta *meta, QString *error)
 
     if (json.contains(QStringLiteral("collection")))
         readCollection(c, c.object(json, "collection"), m);
+    // Optional and only informative: kept when it is a list, ignored otherwise.
+    if (json.value(QStringLiteral("markers")).isArray())
+        m.markers = json.value(QStringLiteral("markers")).toArray();
     if (!c.ok())
         return false;
     *meta = m;

@@ -4,6 +4,7 @@
 #include "kit/RadarMath.h"
 
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 
@@ -52,6 +53,10 @@ struct Meta
     double plannedIntervalS = 0.0;
     double sinceFirstFrameS = 0.0;
     int numberWidth = 0; // digits of the zero-padded file numbers, 0 for plain numbering
+
+    // The plot markers the user had set when the frame was saved, one object each
+    // ("plot", "marker", "xLabel", "x", "yLabel", "y"); written only when there are some.
+    QJsonArray markers;
 
     RadarMath::FrameAxes axes() const;
 };

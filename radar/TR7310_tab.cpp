@@ -3,16 +3,19 @@
 
 #include "capture/FrameCapture.h"
 #include "dsp/PaddedFft.h"
+#include "dsp/SpectrumUnits.h"
 #include "kit/KitCommands.h"
 #include "link/usbTMCabstraction.h"
 #include "radar/ReplayControls.h"
 #include "capture/Sigmf.h"
 #include "ui_TR7310_tab.h"
 #include "widgets/ColourSpanControl.h"
+#include "widgets/DopplerView.h"
 #include "widgets/FolderChooser.h"
 #include "widgets/LinePlot.h"
 #include "widgets/Logging.h"
 #include "widgets/PeakReadout.h"
+#include "widgets/PlotMarkers.h"
 #include "widgets/PlotTools.h"
 #include "widgets/SampleCountField.h"
 #include "widgets/SetupHints.h"
@@ -397,9 +400,10 @@ void TR7310_tab::sweepBtnClicked(QAbstractButton *btn)
     else if (text.contains(QStringLiteral("Continuous Wave")))
         code = 3;
 
-    if (code >= 0)
+    if (code >= 0) {
         sendInBracket({command(Kc::setSweepType(code))});
-    else
+        kitSweepType = code; // settings have no reply; the kit takes each of the four types
+    } else
         qCDebug(lcRadar, "btn not recognized");
     sendInBracket({command(Kc::startSweep())});
 }
@@ -819,7 +823,10 @@ void TR7310_tab::tellSaved(const DataFile::Told &told)
 void TR7310_tab::on_save_btn_clicked()
 {
     saveLoc = ui->saveLoc_txt->text().trimmed(); // a folder typed by hand counts
-    tellSaved(DataFile::saveTold(samples, saveLoc + QLatin1Char('/') + saveFileName, &samplesMeta));
+    FrameMeta::Meta meta = samplesMeta;
+    meta.markers = PlotMarkers::json(
+        {ui->spectrum_wdgt, ui->rangeSpectrum_wdgt, ui->dopplerPlot_wdgt, ui->rawPlot_wdgt});
+    tellSaved(DataFile::saveTold(samples, saveLoc + QLatin1Char('/') + saveFileName, &meta));
 }
 
 void TR7310_tab::on_browse_btn_clicked()
@@ -931,12 +938,12 @@ void TR7310_tab::setUpPlots()
     ui->spectrum_wdgt->xAxis->setRange(0, 10000);
 
     LinePlot::setUp(ui->rangeSpectrum_wdgt, QStringLiteral("Range Plot"),
-                    QStringLiteral("Range (m)"), QStringLiteral("Power (dBm)"));
+                    QStringLiteral("Range (m)"), QString::fromLatin1(kPowerLabel));
     ui->rangeSpectrum_wdgt->yAxis->setRange(-120, 0);
     ui->rangeSpectrum_wdgt->xAxis->setRange(0, 10000);
 
     LinePlot::setUp(ui->dopplerPlot_wdgt, QStringLiteral("Doppler Plot"),
-                    QStringLiteral("Doppler Shift (Hz)"), QStringLiteral("Power (dBm)"));
+                    QStringLiteral("Doppler Shift (Hz)"), QString::fromLatin1(kPowerLabel));
     ui->dopplerPlot_wdgt->yAxis->setRange(-120, 0);
     ui->dopplerPlot_wdgt->xAxis->setRange(0, 10000);
 
@@ -949,7 +956,7 @@ void TR7310_tab::setUpPlots()
                                      LinePlot::titleFont());
     setUpColourMap(ui->FrequencyVsTimePlot_wdgt, vsTimeMap, vsTimeScale, vsTimeRows, vsTimeTitle,
                    QStringLiteral("Capture Number"), QStringLiteral("Frequency (Hz)"),
-                   QStringLiteral("Power (dBm)"));
+                   QString::fromLatin1(kPowerLabel));
 
     on_zoomRaw2Fit_btn_clicked();
     setUpReadouts();
@@ -1086,43 +1093,30 @@ void TR7310_tab::plotRaw(const QVector<double> &w)
     LinePlot::show(p, t, w);
 }
 
-static QVector<double> binFrequencies(int bins, const RadarMath::FrameAxes &axes, int frameLength)
+void TR7310_tab::showPeaks(PeakReadout *readout, QCustomPlot *plot, const DisplaySpectrum &s, int n)
 {
-    QVector<double> f(bins);
-    const double spacing = RadarMath::binSpacingHz(axes.sampleRateHz(), frameLength);
-    for (int k = 0; k < bins; ++k)
-        f[k] = k * spacing;
-    return f;
-}
-
-void TR7310_tab::showPeaks(PeakReadout *readout, QCustomPlot *plot, const QVector<double> &p, int n)
-{
-    readout->show(p, frameAxes, n);
+    readout->show(s, frameAxes, n);
     plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 void TR7310_tab::plotSpectrum(const QVector<double> &w)
 {
-    QVector<double> p = paddedSpectrum(w, spectrumPeaks->window());
-    finishLinePlot(p);
-    const QVector<double> f = binFrequencies(p.size(), frameAxes, w.size());
+    const DisplaySpectrum s = displaySpectrum(w, spectrumPeaks->window());
+    const QVector<double> f = spectrumPeaks->keys(s.shown.size(), frameAxes, w.size());
     QCustomPlot *plot = ui->spectrum_wdgt;
-    plot->yAxis->setLabel(QStringLiteral("Power (dBm)"));
+    plot->yAxis->setLabel(QString::fromLatin1(kPowerLabel));
     plot->xAxis->setLabel(QStringLiteral("Frequency (Hz)"));
-    LinePlot::setData(plot, f, p);
-    showPeaks(spectrumPeaks, plot, p, w.size());
+    LinePlot::setData(plot, f, s.shown);
+    showPeaks(spectrumPeaks, plot, s, w.size());
 }
 
 void TR7310_tab::plotRange(const QVector<double> &w)
 {
-    QVector<double> p = paddedSpectrum(w, rangePeaks->window());
-    finishLinePlot(p);
+    const DisplaySpectrum s = displaySpectrum(w, rangePeaks->window());
     // A range is a distance: a down-chirp gives the same ascending axis as an up-chirp.
-    QVector<double> r = binFrequencies(p.size(), frameAxes, w.size());
-    for (double &x : r)
-        x = RadarMath::rangeForBeat(x, frameAxes.sweep);
-    LinePlot::setData(ui->rangeSpectrum_wdgt, r, p);
-    showPeaks(rangePeaks, ui->rangeSpectrum_wdgt, p, w.size());
+    const QVector<double> r = rangePeaks->keys(s.shown.size(), frameAxes, w.size());
+    LinePlot::setData(ui->rangeSpectrum_wdgt, r, s.shown);
+    showPeaks(rangePeaks, ui->rangeSpectrum_wdgt, s, w.size());
     if (!r.isEmpty())
         maxRange = r.last();
     if (resetRangeAxesPending) {
@@ -1133,11 +1127,11 @@ void TR7310_tab::plotRange(const QVector<double> &w)
 
 void TR7310_tab::plotDoppler(const QVector<double> &w)
 {
-    QVector<double> p = paddedSpectrum(w, dopplerPeaks->window());
-    finishLinePlot(p);
-    const QVector<double> f = binFrequencies(p.size(), frameAxes, w.size());
-    LinePlot::setData(ui->dopplerPlot_wdgt, f, p);
-    showPeaks(dopplerPeaks, ui->dopplerPlot_wdgt, p, w.size());
+    const DisplaySpectrum s = displaySpectrum(w, dopplerPeaks->window());
+    const QVector<double> f = dopplerPeaks->keys(s.shown.size(), frameAxes, w.size());
+    LinePlot::setData(ui->dopplerPlot_wdgt, f, s.shown);
+    dopplerPeaks->setNote(DopplerView::note(samplesMeta.sweepType));
+    showPeaks(dopplerPeaks, ui->dopplerPlot_wdgt, s, w.size());
 }
 
 void TR7310_tab::plotRawTime(const QVector<double> &w)
@@ -1187,7 +1181,7 @@ void TR7310_tab::plotVsTime(const QVector<double> &w)
                frameAxes.sweep.rampMs != vsTimeAxes.sweep.rampMs) {
         applyAxisMode(); // the kit was set to another sweep: label the rows for it
     }
-    const QVector<double> p = paddedSpectrum(w);
+    const QVector<double> p = mapSpectrum(w);
     qCDebug(lcRadar) << "tmpArraySize: " << p.size();
     qCDebug(lcRadar) << "bufferArraySize: " << p.size();
     const int h = qMin<int>(p.size(), rows);
@@ -1275,7 +1269,8 @@ void TR7310_tab::on_resetRangeAxes_btn_clicked()
 void TR7310_tab::on_resetDopplerAxes_btn_clicked()
 {
     ui->dopplerPlot_wdgt->yAxis->setRange(-120, 0);
-    ui->dopplerPlot_wdgt->xAxis->setRange(0, 10000);
+    ui->dopplerPlot_wdgt->xAxis->setRange(
+        0, DopplerView::resetTop(ui->dopplerPlot_wdgt, samplesMeta.sweepType, 10000));
     ui->dopplerPlot_wdgt->replot(QCustomPlot::rpRefreshHint);
 }
 

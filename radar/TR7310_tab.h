@@ -22,6 +22,7 @@
 #include <memory>
 
 class ColourSpanControl;
+struct DisplaySpectrum;
 class PeakReadout;
 class QAbstractButton;
 class QButtonGroup;
@@ -228,7 +229,7 @@ private:
     void plotVsTime(const QVector<double> &w);
     void applyAxisMode();
     void setUpReadouts();
-    void showPeaks(PeakReadout *readout, QCustomPlot *plot, const QVector<double> &p, int n);
+    void showPeaks(PeakReadout *readout, QCustomPlot *plot, const DisplaySpectrum &s, int n);
     void setZoom(QCustomPlot *plot, QCheckBox *xBox, QCheckBox *yBox);
 
     QString instDesc;

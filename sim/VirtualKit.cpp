@@ -2,6 +2,7 @@
 #include "sim/VirtualKit.h"
 
 #include "sim/Logging.h"
+#include "sim/SweepPhysics.h"
 
 #include <QMutexLocker>
 
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 // What the kit's synthesiser and ramp generator accept; other values leave the setting as it was.
 constexpr double kMinFreqGHz = 23.0;
 constexpr double kMaxFreqGHz = 26.0;
@@ -193,6 +193,12 @@ void VirtualKit::setTargets(const QVector<SimTarget> &targets)
     }
 }
 
+void VirtualKit::setRampTransientV(double volts)
+{
+    QMutexLocker lock(&m_mutex);
+    m_rampTransientV = std::isfinite(volts) ? volts : 0.0;
+}
+
 double VirtualKit::noiseVrms() const
 {
     QMutexLocker lock(&m_mutex);
@@ -246,26 +252,8 @@ void VirtualKit::moveTargetsLocked()
     m_lastFrameSeconds = now;
     if (dt <= 0)
         return;
-    for (MovingTarget &m : m_targets) {
-        SimTarget &t = m.target;
-        if (t.velocityMps == 0.0)
-            continue;
-        const double limit = m.limitM;
-        if (limit <= 0) {
-            t.rangeM = 0;
-            continue;
-        }
-        // Fold the straight path into [0, limit]: the target turns back at both ends.
-        double p = std::fmod(t.rangeM + t.velocityMps * dt, 2 * limit);
-        if (p < 0)
-            p += 2 * limit;
-        if (p <= limit) {
-            t.rangeM = p;
-        } else {
-            t.rangeM = 2 * limit - p;
-            t.velocityMps = -t.velocityMps;
-        }
-    }
+    for (MovingTarget &m : m_targets)
+        SweepPhysics::travel(m.target.rangeM, m.target.velocityMps, m.limitM, dt);
 }
 
 quint16 VirtualKit::voltsToCount(double volts) { return RadarMath::voltsToCount(volts); }
@@ -280,34 +268,22 @@ QVector<quint16> VirtualKit::captureFrameLocked(int n)
 {
     n = std::clamp(n, 0, kMaxFrameSamples);
     moveTargetsLocked();
-    const double ts = samplePeriodFor(m_version);
     const bool radiating = m_catalogue.systemPower && m_sweep.rfOn && m_sweep.sweeping;
-    const RadarMath::Sweep sweep{m_sweep.startGHz, m_sweep.stopGHz, m_sweep.rampMs};
-    const double f0 = RadarMath::carrierHz(sweep);
-
-    struct Tone
-    {
-        double w, phase, amp;
-    };
-    QVector<Tone> tones;
-    if (radiating) {
-        for (const MovingTarget &m : m_targets) {
-            const SimTarget &t = m.target;
-            const double f = m_sweep.type == 3 ? RadarMath::dopplerForVelocity(t.velocityMps, f0)
-                                               : RadarMath::beatForRange(t.rangeM, sweep);
-            // The carrier's round trip turns the phase frame by frame as the target moves.
-            const double phase = t.phaseRad + 4 * kPi * f0 * t.rangeM / RadarMath::kSpeedOfLight;
-            tones.append({2 * kPi * f * ts, std::fmod(phase, 2 * kPi), t.amplitudeV});
-        }
-    }
+    SweepPhysics::Setup setup;
+    setup.sweep = {m_sweep.startGHz, m_sweep.stopGHz, m_sweep.rampMs};
+    setup.type = m_sweep.type;
+    setup.samplePeriodS = samplePeriodFor(m_version);
+    setup.rampTransientV = m_rampTransientV;
+    std::vector<SweepPhysics::Reflector> reflectors;
+    if (radiating)
+        for (const MovingTarget &m : m_targets)
+            reflectors.push_back(
+                {m.target.rangeM, m.target.velocityMps, m.target.amplitudeV, m.target.phaseRad});
+    const std::vector<double> beat = SweepPhysics::beatFrame(reflectors, setup, n);
 
     QVector<quint16> frame(n);
-    for (int k = 0; k < n; ++k) {
-        double v = m_noiseVrms * m_gauss(m_rng);
-        for (const Tone &tone : tones)
-            v += tone.amp * std::cos(tone.w * k + tone.phase);
-        frame[k] = voltsToCount(v);
-    }
+    for (int k = 0; k < n; ++k)
+        frame[k] = voltsToCount(beat[size_t(k)] + m_noiseVrms * m_gauss(m_rng));
     return frame;
 }
 

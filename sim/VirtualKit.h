@@ -159,6 +159,8 @@ public:
     void setTargets(const QVector<SimTarget> &targets);
     double noiseVrms() const;
     void setNoiseVrms(double volts);
+    // The step the mixer shows at each restart of the ramp (0, the default, for none).
+    void setRampTransientV(double volts);
     void setSeed(quint64 seed); // restarts the noise sequence
     // Moving targets turn back at 0 m and at this depth (or their own start range if farther).
     void setSceneDepthM(double metres);
@@ -254,6 +256,7 @@ private:
     QVector<MovingTarget> m_targets;
     double m_sceneDepthM = 5.5;
     double m_noiseVrms = 0.004;
+    double m_rampTransientV = 0.0;
     std::mt19937_64 m_rng;
     std::normal_distribution<double> m_gauss{0.0, 1.0};
 

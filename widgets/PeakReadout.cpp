@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/PeakReadout.h"
 
+#include "dsp/PeakPicking.h"
+#include "widgets/PlotMarkers.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -16,9 +19,12 @@
 
 namespace {
 
-// Maxima closer than this many frame bins belong to one peak (the padding puts seven spectrum
-// bins in one frame bin).
-constexpr double kMergeFrameBins = 3.0;
+int decimalsFor(double step)
+{
+    if (!(step > 0) || !std::isfinite(step))
+        return 3;
+    return qBound(0, int(std::ceil(-std::log10(step / 100))), 9);
+}
 
 QString cell(double v, int decimals)
 {
@@ -34,16 +40,16 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
     QStringList headers;
     switch (page) {
     case Page::Spectrum:
-        headers << tr("Frequency (Hz)") << tr("Level (dB)");
+        headers << tr("Frequency (Hz)") << tr("Level (dBV)");
         break;
     case Page::Range:
-        headers << tr("Range (m)") << tr("Beat (Hz)") << tr("Level (dB)");
+        headers << tr("Range (m)") << tr("Beat (Hz)") << tr("Level (dBV)");
         break;
     case Page::DopplerShift:
-        headers << tr("Shift (Hz)") << tr("Velocity (m/s)") << tr("Level (dB)");
+        headers << tr("Shift (Hz)") << tr("Velocity (m/s)") << tr("Level (dBV)");
         break;
     case Page::DopplerVelocity:
-        headers << tr("Velocity (m/s)") << tr("Shift (Hz)") << tr("Level (dB)");
+        headers << tr("Velocity (m/s)") << tr("Shift (Hz)") << tr("Level (dBV)");
         break;
     }
     table = new QTableWidget(3, int(headers.size()), this);
@@ -63,10 +69,11 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
     windowBox = new QComboBox(this);
     windowBox->setObjectName(QStringLiteral("window_cmb"));
     windowBox->addItems({tr("None"), tr("Hann"), tr("Blackman-Harris")});
+    windowBox->setCurrentIndex(1); // Hann: a tone's sidelobes stay below the floor of most frames
     countBox = new QSpinBox(this);
     countBox->setObjectName(QStringLiteral("peakCount_txt"));
     countBox->setRange(1, 10);
-    countBox->setValue(3);
+    countBox->setValue(5); // only reflectors are listed now, so a few more rows cost nothing
     cfarBox = new QCheckBox(tr("CFAR"), this);
     cfarBox->setObjectName(QStringLiteral("cfar_ckbx"));
     cfarBox->setToolTip(tr("Cell-averaging CFAR: list the detections above an adaptive threshold"));
@@ -104,9 +111,22 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
     settings->addLayout(cfarRow, 1, 1, 1, 3);
     settings->setRowStretch(2, 1);
 
+    noteLabel = new QLabel(this);
+    noteLabel->setObjectName(QStringLiteral("peakNote_lbl"));
+    noteLabel->setWordWrap(true);
+    noteLabel->setToolTip(tr("In an FMCW sweep every peak of this page is the beat of a range, "
+                             "not a Doppler shift"));
+    noteLabel->setFixedHeight(table->height());
+    noteLabel->hide();
+    connect(table, &QTableWidget::cellClicked, this, [this](int r, int) {
+        if (PlotMarkers *markers = PlotMarkers::of(this->plot); markers && r < int(listed.size()))
+            markers->place(listed[size_t(r)].position);
+    });
+
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(table, 3);
+    layout->addWidget(noteLabel, 3);
     layout->addLayout(settings, 2);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
@@ -160,6 +180,15 @@ double PeakReadout::position(double bin, double hzPerBin, const RadarMath::Frame
     }
 }
 
+QVector<double> PeakReadout::keys(int bins, const RadarMath::FrameAxes &axes, int frameLength) const
+{
+    QVector<double> k(qMax(bins, 0));
+    const double hzPerBin = RadarMath::binSpacingHz(axes.sampleRateHz(), frameLength);
+    for (int i = 0; i < k.size(); ++i)
+        k[i] = position(i, hzPerBin, axes);
+    return k;
+}
+
 double PeakReadout::other(double hz, const RadarMath::FrameAxes &axes) const
 {
     switch (page) {
@@ -173,8 +202,21 @@ double PeakReadout::other(double hz, const RadarMath::FrameAxes &axes) const
     }
 }
 
-void PeakReadout::show(const QVector<double> &db, const RadarMath::FrameAxes &axes, int frameLength)
+void PeakReadout::setNote(const QString &note)
 {
+    noteLabel->setText(note);
+    noteLabel->setVisible(!note.isEmpty());
+    table->setVisible(note.isEmpty());
+    if (!note.isEmpty())
+        clear();
+}
+
+void PeakReadout::show(const DisplaySpectrum &spectrum, const RadarMath::FrameAxes &axes,
+                       int frameLength)
+{
+    if (!noteLabel->isHidden())
+        return;
+    const QVector<double> &db = spectrum.shown;
     const int width = RadarMath::kPaddingFactor;
     const double hzPerBin = RadarMath::binSpacingHz(axes.sampleRateHz(), frameLength);
     // The zero-frequency bin of the frame is never a target.
@@ -182,23 +224,34 @@ void PeakReadout::show(const QVector<double> &db, const RadarMath::FrameAxes &ax
     const double *values = db.constData() + first;
     const int n = int(db.size()) - first;
     const int k = countBox->value();
-    const double separation = kMergeFrameBins * width;
 
-    std::vector<Peaks::Peak> found;
+    std::vector<Peaks::Peak> found; // in bins of db
     if (cfarBox->isChecked()) {
         Peaks::CfarSettings s;
         s.guardCells = guardBox->value();
         s.trainingCells = trainingBox->value();
         s.falseAlarmRate = pfaBox->currentData().toDouble();
-        const Peaks::CfarResult r = Peaks::cfar(values, n, s, width, k, separation);
-        found = r.detections;
+        const Peaks::CfarResult r = Peaks::cfar(values, n, s, width, n, width);
+        for (Peaks::Peak p : r.detections) {
+            p.bin += first;
+            found.push_back(p);
+        }
+        found = Peaks::clearOfLeakage(found, window(), width,
+                                      Peaks::zeroHzSource(db.constData(), int(db.size())));
+        if (int(found.size()) > k)
+            found.resize(size_t(k));
         QVector<QCPGraphData> line(n);
         for (int i = 0; i < n; ++i)
             line[i] = QCPGraphData(position(first + i, hzPerBin, axes), r.thresholdDb[size_t(i)]);
         threshold->data()->set(line, true);
         threshold->setVisible(true);
     } else {
-        found = Peaks::strongest(values, n, k, separation);
+        const bool tapered = spectrum.detection.size() == db.size();
+        const QVector<double> &detection = tapered ? spectrum.detection : db;
+        const SpectrumWindow detectionWindow =
+            window() == SpectrumWindow::None && tapered ? SpectrumWindow::Hann : window();
+        found = Peaks::reflectors(db.constData(), detection.constData(), int(db.size()),
+                                  detectionWindow, width, k);
         threshold->data()->clear();
         threshold->setVisible(false);
     }
@@ -206,7 +259,7 @@ void PeakReadout::show(const QVector<double> &db, const RadarMath::FrameAxes &ax
     listed.clear();
     QVector<QCPGraphData> points;
     for (const Peaks::Peak &p : found) {
-        const double bin = first + p.bin;
+        const double bin = p.bin;
         Row row{position(bin, hzPerBin, axes), other(bin * hzPerBin, axes), p.levelDb};
         listed.push_back(row);
         points.append(QCPGraphData(row.position, row.levelDb));
@@ -222,11 +275,15 @@ void PeakReadout::show(const QVector<double> &db, const RadarMath::FrameAxes &ax
         QStringList texts;
         if (has) {
             const Row &row = listed[size_t(r)];
-            const int posDecimals = page == Page::Range || page == Page::DopplerVelocity ? 3 : 1;
-            texts << cell(row.position, posDecimals);
+            // Digits down to a hundredth of a bin, so the table reads as finely as the peak is
+            // placed.
+            const double binStep =
+                std::fabs(position(1.0, hzPerBin, axes) - position(0.0, hzPerBin, axes));
+            const double otherStep = std::fabs(other(hzPerBin, axes) - other(0.0, axes));
+            texts << cell(row.position, decimalsFor(binStep));
             if (columns == 3)
-                texts << cell(row.other, page == Page::DopplerShift ? 3 : 1);
-            texts << cell(row.levelDb, 1);
+                texts << cell(row.other, decimalsFor(otherStep));
+            texts << cell(row.levelDb, 2);
         }
         for (int c = 0; c < columns; ++c) {
             QTableWidgetItem *item = table->item(r, c);

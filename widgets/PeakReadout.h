@@ -3,6 +3,7 @@
 
 #include "dsp/PaddedFft.h"
 #include "dsp/Peaks.h"
+#include "dsp/SpectrumUnits.h"
 #include "kit/RadarMath.h"
 
 #include <QVector>
@@ -15,6 +16,7 @@ class QComboBox;
 class QCPGraph;
 class QCPItemText;
 class QCustomPlot;
+class QLabel;
 class QSpinBox;
 class QTableWidget;
 
@@ -35,10 +37,18 @@ public:
     bool cfarOn() const;
     int peakCount() const;
 
-    // db: the page's curve, bin i at i times the bin spacing of a frame of frameLength samples on
-    // the axes given. Lists and marks its peaks; does not replot.
-    void show(const QVector<double> &db, const RadarMath::FrameAxes &axes, int frameLength);
+    // spectrum: the page's curve (shown) and the one its peaks are found on, bin i at i times the
+    // bin spacing of a frame of frameLength samples on the axes given. Lists and marks its
+    // reflectors, one per tone whatever the window; does not replot.
+    void show(const DisplaySpectrum &spectrum, const RadarMath::FrameAxes &axes, int frameLength);
     void clear();
+
+    // The page's x axis for a spectrum of bins bins of a frame of frameLength samples.
+    QVector<double> keys(int bins, const RadarMath::FrameAxes &axes, int frameLength) const;
+
+    // A note shown instead of the table (empty: the table), e.g. when the page's unit means nothing
+    // for the kit's sweep; while it shows, no peaks are listed or marked.
+    void setNote(const QString &note);
 
     // The peaks listed, in the page's x unit.
     struct Row
@@ -60,6 +70,7 @@ private:
     QCustomPlot *plot;
     Page page;
     QTableWidget *table;
+    QLabel *noteLabel;
     QComboBox *windowBox;
     QSpinBox *countBox;
     QCheckBox *cfarBox;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/PlotTools.h"
 
+#include "widgets/PlotMarkers.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -57,6 +59,10 @@ PlotTools::PlotTools(QCustomPlot *plot, std::function<void()> resetAxes)
                [this](const QString &p) { return exportCsv(p); });
     });
     contextMenu->addAction(tr("Copy image"), this, &PlotTools::copyImage);
+    if (!colourMapOf(plot) && plot->graph(0)) {
+        auto *markers = new PlotMarkers(plot);
+        contextMenu->addAction(tr("Clear markers"), markers, &PlotMarkers::clear);
+    }
     contextMenu->addAction(tr("Reset axes"), this, [this] {
         if (this->resetAxes)
             this->resetAxes();
@@ -118,6 +124,9 @@ QString PlotTools::csv(QCustomPlot *plot)
     if (QCPGraph *graph = plot->graph(0))
         for (const QCPGraphData &d : *graph->data())
             s << number(d.key) << ',' << number(d.value) << '\n';
+    if (const PlotMarkers *markers = PlotMarkers::of(plot))
+        for (const QString &line : markers->csvLines())
+            s << line << '\n';
     return out;
 }
 
@@ -149,8 +158,11 @@ void PlotTools::showMenu(const QPoint &pos) { contextMenu->popup(plot->mapToGlob
 
 QString PlotTools::readoutAt(const QPointF &pixel) const
 {
-    const double x = plot->xAxis->pixelToCoord(pixel.x());
-    const double y = plot->yAxis->pixelToCoord(pixel.y());
+    double x = plot->xAxis->pixelToCoord(pixel.x());
+    double y = plot->yAxis->pixelToCoord(pixel.y());
+    // On a line plot the read-out is the trace's point under the pointer, not the pointer.
+    if (!colourMapOf(plot) && !PlotMarkers::snap(plot->graph(0), x, &x, &y))
+        return QString();
     QString text = columnName(plot->xAxis->label(), QStringLiteral("x")) + QStringLiteral(": ") +
                    shown(x) + QStringLiteral("   ") +
                    columnName(plot->yAxis->label(), QStringLiteral("y")) + QStringLiteral(": ") +
@@ -177,8 +189,8 @@ void PlotTools::mouseMoved(QMouseEvent *event)
 {
     const QPointF pos = event->position();
     const bool inside = plot->axisRect()->rect().contains(pos.toPoint());
-    cursorText->setVisible(inside);
-    if (inside)
-        cursorText->setText(readoutAt(pos));
+    const QString text = inside ? readoutAt(pos) : QString();
+    cursorText->setVisible(!text.isEmpty());
+    cursorText->setText(text);
     cursorText->layer()->replot();
 }

@@ -153,7 +153,7 @@ void BM_PeakReadout(benchmark::State &state)
     auto *plot = new QCustomPlot(&page);
     plot->setGeometry(0, 0, 1000, 560);
     LinePlot::setUp(plot, QStringLiteral("Range Plot"), QStringLiteral("Range (m)"),
-                    QStringLiteral("Power (dBm)"));
+                    QString::fromLatin1(kPowerLabel));
     auto *readout = new PeakReadout(plot, PeakReadout::Page::Range, &page);
     readout->setGeometry(0, 560, 1000, 120);
     readout->findChild<QCheckBox *>(QStringLiteral("cfar_ckbx"))->setChecked(mode == 2);
@@ -161,23 +161,20 @@ void BM_PeakReadout(benchmark::State &state)
     QCoreApplication::processEvents();
     RadarMath::FrameAxes axes;
     axes.sweep = {24.0, 24.25, 1.0};
-    QVector<QVector<double>> spectra;
-    for (const QVector<double> &frame : kitFrames(n, 8)) {
-        QVector<double> p = paddedSpectrum(frame);
-        finishLinePlot(p);
-        spectra.append(p);
-    }
-    QVector<double> keys(spectra.first().size());
+    QVector<DisplaySpectrum> spectra;
+    for (const QVector<double> &frame : kitFrames(n, 8))
+        spectra.append(displaySpectrum(frame, readout->window()));
+    QVector<double> keys(spectra.first().shown.size());
     for (int i = 0; i < keys.size(); ++i)
         keys[i] = RadarMath::rangeForBeat(i * RadarMath::binSpacingHz(axes.sampleRateHz(), n),
                                           axes.sweep);
     std::vector<double> ms;
     int i = 0;
     for (auto _ : state) {
-        const QVector<double> &p = spectra[++i % spectra.size()];
+        const DisplaySpectrum &p = spectra[++i % spectra.size()];
         QElapsedTimer t;
         t.start();
-        LinePlot::setData(plot, keys, p);
+        LinePlot::setData(plot, keys, p.shown);
         if (mode > 0)
             readout->show(p, axes, n);
         plot->replot(QCustomPlot::rpRefreshHint);

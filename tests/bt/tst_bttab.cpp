@@ -10,11 +10,13 @@
 #include "widgets/FolderChooser.h"
 #include "widgets/Logging.h"
 #include "widgets/PeakReadout.h"
+#include "widgets/PlotMarkers.h"
 
 #include "widgets/StartUpDelays.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -432,6 +434,31 @@ private slots:
         QVERIFY(QFile::exists(series + QStringLiteral("/collection.json")));
     }
 
+    void statedFirmwareSetsTheSamplePeriod()
+    {
+        waitForStartUp();
+        const int n = 1000;
+        tab->parseBTmsg(VirtualKit::encodeBtFrame(QVector<quint16>(n, 30000), 1));
+        auto *raw = tab->findChild<QCustomPlot *>(QStringLiteral("rawPlot_wdgt"));
+        auto lastKey = [raw] { return (raw->graph(0)->data()->constEnd() - 1)->key; };
+        QVERIFY(qAbs(lastKey() - (n - 1) * 5e-05) < 1e-12);
+        // Firmware 1.1.0 samples every 45.05 us: the frame held is redrawn on that axis.
+        w<QComboBox>("firmware_cmb")->setCurrentText(QStringLiteral("1.1.0"));
+        QVERIFY(qAbs(lastKey() - (n - 1) * 4.505e-05) < 1e-12);
+        QCOMPARE(w<QLabel>("samplePeriod_lbl")->text(), QStringLiteral("45.05 µs"));
+        // The sidecar says what the axes used, with the marker set on the page.
+        PlotMarkers::of(raw)->place(0.01);
+        w<QPushButton>("save_btn")->click();
+        FrameMeta::Meta meta;
+        QCOMPARE(FrameMeta::read(QStringLiteral("Data/data.txt"), &meta),
+                 FrameMeta::ReadResult::Ok);
+        QCOMPARE(meta.kitFirmware, QStringLiteral("1.1.0"));
+        QCOMPARE(meta.samplePeriodS, 4.505e-05);
+        QCOMPARE(meta.markers.size(), 1);
+        QVERIFY(qAbs(meta.markers.at(0).toObject().value(QStringLiteral("x")).toDouble() -
+                     222 * 4.505e-05) < 1e-12);
+    }
+
     void continuousCaptureStopsVisiblyWhenTheKitGoesQuiet()
     {
         waitForStartUp();
@@ -538,6 +565,7 @@ private slots:
         tab->parseBTmsg("STARTF:" + start + ":END\r\n");
         tab->parseBTmsg("STOPF:" + stop + ":END\r\n");
         tab->parseBTmsg("RAMP:2:END\r\n");
+        tab->parseBTmsg("TYPE:3:END\r\n"); // velocities mean something in Continuous Wave only
         const int n = 1000;
         const double f = 1000.0, ts = 5e-05;
         QVector<quint16> counts(n);
@@ -574,6 +602,16 @@ private slots:
             QVERIFY(qAbs(readout->rows().front().position - pages[page - 1].expected) <=
                     0.1 * pages[page - 1].bin);
         }
+        // In an FMCW sweep the Doppler page says so instead of listing speeds.
+        tab->parseBTmsg("TYPE:2:END\r\n");
+        w<QTabWidget>("plot_tab")->setCurrentIndex(0);
+        w<QTabWidget>("plot_tab")->setCurrentIndex(3);
+        auto *doppler = tab->findChild<QCustomPlot *>(QStringLiteral("dopplerPlot_wdgt"));
+        auto *dopplerReadout = doppler->parentWidget()->findChild<PeakReadout *>();
+        QVERIFY(dopplerReadout->rows().empty());
+        QVERIFY(dopplerReadout->findChild<QLabel *>(QStringLiteral("peakNote_lbl"))
+                    ->text()
+                    .contains(QStringLiteral("Continuous Wave")));
         w<QTabWidget>("plot_tab")->setCurrentIndex(0);
         auto *raw = tab->findChild<QCustomPlot *>(QStringLiteral("rawPlot_wdgt"));
         QCOMPARE(raw->xAxis->label(), QStringLiteral("Time (s)"));
@@ -585,6 +623,10 @@ private slots:
     {
         kit->setTargets({SimTarget{2.0, 0.0, 0.8, 0.0}});
         kit->setNoiseVrms(0.001);
+        SimSweep sweep = kit->sweep(); // a ramp longer than the frame: one clean tone
+        sweep.stopGHz = 26.0;
+        sweep.rampMs = 60.0;
+        kit->setSweep(sweep);
         waitForStartUp();
         w<QTabWidget>("plot_tab")->setCurrentIndex(2);
         w<QPushButton>("collect_btn")->click();
@@ -595,8 +637,8 @@ private slots:
         for (auto it = data->constBegin(); it != data->constEnd(); ++it)
             if (it->value > bestValue)
                 bestValue = it->value, bestKey = it->key;
-        // 1024 samples at 20 kHz padded to 7168; the kit's default sweep, 0.25 GHz in 1 ms.
-        const double binMetres = 20000.0 / 7168 * 3e8 / (2 * 0.25e9 / 1e-3);
+        // 1024 samples at 20 kHz padded to 7168; 2 GHz in 60 ms.
+        const double binMetres = 20000.0 / 7168 * 3e8 / (2 * 2e9 / 60e-3);
         QVERIFY2(qAbs(bestKey - 2.0) <= binMetres, qPrintable(QString::number(bestKey)));
         QCOMPARE(plot->xAxis->label(), QStringLiteral("Range (m)"));
     }

@@ -3,6 +3,7 @@
 // zoom and reset controls; with frames from a virtual kit and with frames set directly.
 #include "TabProbe.h"
 #include "support/RadarTestSupport.h"
+#include "widgets/PeakReadout.h"
 
 #include <QRadioButton>
 #include <QtTest>
@@ -112,10 +113,17 @@ void TabPlotsTest::rangeAndSpectrumPeaksAtTheTarget()
 {
     TR7310_tabProbe p(*kitTab);
     sim->singleTarget(2.0);
+    // A ramp longer than the frame (51.2 ms) gives one clean tone; 2 GHz keeps it well off 0 Hz.
+    SimSweep sweep = sim->kit().sweep();
+    const SimSweep before = sweep;
+    sweep.stopGHz = 26.0;
+    sweep.rampMs = 60.0;
+    sim->kit().setSweep(sweep);
+    p.setKitSweep({24.0, 26.0, 60.0});
     const int n = 1024;
     const double fs = 20000.0;
     const double binHz = fs / (7 * n);
-    const double k = 2 * 0.25e9 / 1e-3;
+    const double k = 2 * 2e9 / 60e-3;
     const double binM = binHz * 3e8 / k;
 
     p.showPage(2);
@@ -139,11 +147,11 @@ void TabPlotsTest::rangeAndSpectrumPeaksAtTheTarget()
     p.showPage(1);
     QVERIFY(sim->received().isEmpty());
     QCustomPlot *spectrum = p.plotWidget("spectrum_wdgt");
-    const double beat = 2 * (0.25e9 / 1e-3) * 2.0 / 3e8;
+    const double beat = 2 * (2e9 / 60e-3) * 2.0 / 3e8;
     QVERIFY2(qAbs(peakKey(spectrum) - beat) <= binHz,
              qPrintable(QString::number(peakKey(spectrum))));
     QCOMPARE(spectrum->xAxis->label(), QStringLiteral("Frequency (Hz)"));
-    QCOMPARE(spectrum->yAxis->label(), QStringLiteral("Power (dBm)"));
+    QCOMPARE(spectrum->yAxis->label(), QStringLiteral("Power (dBV rms)"));
 
     // The vs-time page in range mode puts the target at 2 m as well.
     p.showPage(5);
@@ -152,12 +160,14 @@ void TabPlotsTest::rangeAndSpectrumPeaksAtTheTarget()
     // Its colour span is that of the spectrum it shows; columns not yet captured hold no value.
     const QCPRange colours = p.vsTimeScale()->dataRange();
     // The top of the span (its 99.9th percentile) lies just under the 0.5 V tone's level,
-    // 20 log10(0.5 / 14) = -28.9 dB, the padded transform being scaled by 1 / (7 N).
-    const double toneDb = 20 * std::log10(0.5 / 14);
+    // 20 log10(0.5 / sqrt(2)) = -9.03 dBV.
+    const double toneDb = 20 * std::log10(0.5 / std::sqrt(2.0));
     QVERIFY2(colours.upper > toneDb - 3 && colours.upper <= toneDb + 0.5 && colours.lower < -60,
              qPrintable(QString::number(colours.upper)));
     QVERIFY(qIsNaN(p.vsTimeMap()->data()->cell(1, 100)));
     p.showPage(0);
+    sim->kit().setSweep(before);
+    p.setKitSweep({24.0, 24.25, 1.0});
 }
 
 void TabPlotsTest::continuousWaveTargetShowsItsVelocity()
@@ -182,9 +192,23 @@ void TabPlotsTest::continuousWaveTargetShowsItsVelocity()
     p.showPage(3);
     const double fd = peakKey(p.plotWidget("dopplerPlot_wdgt"));
     QVERIFY2(qAbs(fd - 160.0) <= 20000.0 / (7 * 2048), qPrintable(QString::number(fd)));
+    // Its reset view fits the band that holds the signal, not the whole 10 kHz.
+    p.click("resetDopplerAxes_btn");
+    const QCPRange shown = p.plotWidget("dopplerPlot_wdgt")->xAxis->range();
+    QVERIFY2(shown.lower == 0 && shown.upper > 170 && shown.upper < 600,
+             qPrintable(QString::number(shown.upper)));
 
-    p.click("setRangeAxis_rdbn");
+    // In an FMCW sweep the page lists no speeds and its reset shows the whole band.
     p.click("twoWayCont_rdbtn");
+    p.click("collect_btn");
+    QVERIFY(p.plotWidget("dopplerPlot_wdgt")
+                ->parentWidget()
+                ->findChild<PeakReadout *>()
+                ->rows()
+                .empty());
+    p.click("resetDopplerAxes_btn");
+    QCOMPARE(p.plotWidget("dopplerPlot_wdgt")->xAxis->range().upper, 10000.0);
+    p.click("setRangeAxis_rdbn");
     p.setText("numSamples_txt", QStringLiteral("1024"));
     p.showPage(0);
 }

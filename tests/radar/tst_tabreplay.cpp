@@ -42,8 +42,9 @@ double peakRow(QCPColorMap *map, int column)
 }
 
 constexpr double kTargetM = 2.0;
-// One range bin of a 1024-sample frame at 20 kHz and 0.25 GHz in 1 ms.
-constexpr double kBinM = (20000.0 / 7168) * 3e8 / (2 * 0.25e9 / 1e-3);
+// One range bin of a 1024-sample frame at 20 kHz and 2 GHz in 60 ms, a ramp longer than the frame
+// so that the reflector is one clean tone.
+constexpr double kBinM = (20000.0 / 7168) * 3e8 / (2 * 2e9 / 60e-3);
 
 } // namespace
 
@@ -74,6 +75,10 @@ void TabReplayTest::initTestCase()
     {
         SimKits sim;
         sim.singleTarget(kTargetM);
+        SimSweep sweep = sim.kit().sweep();
+        sweep.stopGHz = 26.0;
+        sweep.rampMs = 60.0;
+        sim.kit().setSweep(sweep);
         TR7310_tab tab(&sim.usb, sim.target(), QStringLiteral("1.0.0"), QStringLiteral("KV7310"),
                        QStringLiteral("SIM0001"));
         tab.setTunePause([](int) {});
@@ -108,7 +113,7 @@ void TabReplayTest::initTestCase()
              FrameMeta::ReadResult::Ok);
     QCOMPARE(meta.frameNumber, 9);
     QCOMPARE(meta.numberWidth, 4);
-    QCOMPARE(meta.sweep.rampMs, 1.0);
+    QCOMPARE(meta.sweep.rampMs, 60.0);
     QCOMPARE(meta.sweepType, 2);
 
     // A fresh start whose kit now sweeps twice as wide in twice the time, and whose form says

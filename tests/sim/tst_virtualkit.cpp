@@ -79,10 +79,13 @@ private slots:
         kit.setFirmwareVersion(version);
         QCOMPARE(kit.samplePeriod(), period);
         kit.setTargets({{2.0, 0.0, 0.5, 0.0}});
+        // A ramp longer than the frame: one clean tone (short ramps make a comb, see below).
+        kit.handleUsbCommand("SWEEP:FREQSTOP 26");
+        kit.handleUsbCommand("SWEEP:RAMPTIME 60");
         const int n = 1024;
         const QVector<double> frame = captureOverUsb(kit, n);
         QCOMPARE(frame.size(), n);
-        const double slope = (24.25 - 24.0) * 1e9 / (1.0 / 1000);
+        const double slope = (26.0 - 24.0) * 1e9 / (60.0 / 1000);
         const double expectedBin = 2 * slope * 2.0 / kC * n * period;
         QVERIFY2(std::abs(peakBin(spectrum(frame)) - expectedBin) <= 1.0,
                  qPrintable(QString::number(expectedBin)));
@@ -93,15 +96,29 @@ private slots:
         // The slope, bandwidth over ramp time, sets the bin; halving the ramp doubles it.
         VirtualKit kit;
         kit.setNoiseVrms(0.001);
-        kit.setTargets({{1.0, 0.0, 0.5, 0.0}});
-        kit.handleUsbCommand("SWEEP:FREQSTOP 24.5");
-        kit.handleUsbCommand("SWEEP:RAMPTIME 2");
-        const double slope = 0.5e9 / 2e-3;
+        kit.setTargets({{3.0, 0.0, 0.5, 0.0}});
+        kit.handleUsbCommand("SWEEP:FREQSTOP 26");
+        kit.handleUsbCommand("SWEEP:RAMPTIME 60"); // both ramps outlast the 25.6 ms frame
+        const double slope = 2e9 / 60e-3;
         const int base = peakBin(spectrum(captureOverUsb(kit, 512)));
-        QVERIFY(std::abs(base - 2 * slope * 1.0 / kC * 512 * 5e-05) <= 1);
-        kit.handleUsbCommand("SWEEP:RAMPTIME 1");
+        QVERIFY(std::abs(base - 2 * slope * 3.0 / kC * 512 * 5e-05) <= 1);
+        kit.handleUsbCommand("SWEEP:RAMPTIME 30");
         const int doubled = peakBin(spectrum(captureOverUsb(kit, 512)));
         QVERIFY(std::abs(doubled - 2 * base) <= 2);
+    }
+
+    void shortRampsShowTheCombOfTheirRestarts()
+    {
+        // 1 ms one-way ramps: each restarts the beat, so a 51.2 ms frame holds lines 1 kHz apart
+        // around the 3333 Hz beat of 2 m, the strongest at 3 kHz, none at the beat itself.
+        VirtualKit kit;
+        kit.setNoiseVrms(0.0);
+        kit.handleUsbCommand("SWEEP:TYPE 0");
+        kit.setTargets({{2.0, 0.0, 0.5, 0.0}});
+        const QVector<double> mag = spectrum(captureOverUsb(kit, 1024));
+        const double hzPerBin = 1.0 / (1024 * 5e-05);
+        QCOMPARE_LE(std::abs(peakBin(mag) * hzPerBin - 3000.0), hzPerBin);
+        QVERIFY(mag[qRound(3333.3 / hzPerBin)] < 0.5 * mag[peakBin(mag)]);
     }
 
     void continuousWaveShowsDoppler()

@@ -124,7 +124,8 @@ void RemoteControlTest::scriptDrivesTheSelectedTab()
     QCOMPARE(ask(s, "SWEEP:FREQSTAR?"), QByteArray("24.1"));
     QCOMPARE(ask(s, "SYST:ERR?"), QByteArray("-222,\"Data out of range\""));
     QVERIFY(!kits[1]->receivedCommands().contains("SWEEP:FREQSTAR 30")); // never sent
-    s.write("SWEEP:FREQSTAR 24\n");
+    // A ramp longer than the frame holds one clean beat tone per reflector (2 GHz in 30 ms).
+    s.write("SWEEP:FREQSTAR 24;SWEEP:FREQSTOP 26;SWEEP:RAMPTIME 30\n");
 
     // A frame taken remotely is the frame shown, fetched and saved alike.
     QCOMPARE(ask(s, "FETC:FRAM?;*OPC?"), QByteArray("1")); // nothing shown yet: no block
@@ -146,11 +147,11 @@ void RemoteControlTest::scriptDrivesTheSelectedTab()
         QVERIFY(std::abs(saved[i] - fetched[i]) < 1e-5); // six digits in the file
     QVERIFY(QFile::exists(dir.filePath("f.txt.json")));
 
-    // 250 MHz in the 2 ms set above: the reflector at 2 m is the strongest peak, at 1667.8 Hz.
+    // 2 GHz in 30 ms: the reflector at 2 m is the strongest peak, at 2 * slope * R / c = 889.5 Hz.
     const QList<QByteArray> peaks = ask(s, "FETC:PEAK?").split(',');
     QVERIFY(peaks.size() >= 3);
     QVERIFY2(std::abs(peaks[1].toDouble() - 2.0) < 0.05, peaks[1].constData());
-    QVERIFY(std::abs(peaks[0].toDouble() - 1667.8) < 25);
+    QVERIFY(std::abs(peaks[0].toDouble() - 889.5) < 25);
     QCOMPARE(ask(s, "SYST:ERR?"), QByteArray("0,\"No error\""));
 
     // File > Export Frame as SigMF… writes the frame shown, with its kit and sweep.
@@ -169,7 +170,8 @@ void RemoteControlTest::scriptDrivesTheSelectedTab()
     for (int i = 0; i < 512; ++i)
         QVERIFY(std::abs(ds.samples[i] - shown[i]) < 1e-6);
     QCOMPARE(ds.meta.kitSerial, QStringLiteral("SIM0002"));
-    QCOMPARE(ds.meta.sweep.rampMs, 2.0);
+    QCOMPARE(ds.meta.sweep.rampMs, 30.0);
+    QCOMPARE(ds.meta.sweep.stopGHz, 26.0);
 
     window.close();
     stopVirtualBtKits();

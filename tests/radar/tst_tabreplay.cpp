@@ -213,7 +213,7 @@ void TabReplayTest::sigmfRecordingsReplayOnTheirAxes()
     QTRY_VERIFY(!replay->player().isPlaying());
     // The recording's own rate and sweep, not those of this tab's 1.1.0 kit.
     QCOMPARE(p.frameAxes().samplePeriodS, 5e-05);
-    QCOMPARE(p.frameAxes().sweep.rampMs, 1.0);
+    QCOMPARE(p.frameAxes().sweep.rampMs, 60.0);
     QVERIFY(qAbs(peakKey(p.plotWidget("rangeSpectrum_wdgt")) - kTargetM) <= 2 * kBinM);
 
     // One we cannot show is refused with the reason, and the tab keeps what it showed.

@@ -7,20 +7,19 @@
 
 #include <vector>
 
-// The strongest reflectors of one frame in volts, found on its Hann-windowed padded spectrum:
-// for scripts (FETC:PEAK?) and for the annotations of exported recordings.
+// The strongest reflectors of one frame in volts, as the peak table lists them under its default
+// Hann window: for scripts (FETC:PEAK?) and for the annotations of exported recordings.
 namespace BeatPeaks {
 
 struct Peak
 {
     double beatHz = 0.0;
     double rangeM = 0.0; // for the sweep of the axes; NaN when the sweep is unknown (zero ramp)
-    double levelDb = 0.0;
+    double levelDb = 0.0; // dBV rms, as the spectrum pages read
 };
 
-// At most maxPeaks, strongest first, none more than 40 dB under the strongest; the
-// zero-frequency bins are never a target. Peaks closer than three frame bins to a stronger one
-// belong to it.
+// At most maxPeaks, strongest first: sidelobes, noise and the zero-frequency bins are never
+// listed.
 std::vector<Peak> find(const QVector<double> &frame, const RadarMath::FrameAxes &axes,
                        int maxPeaks = 5);
 

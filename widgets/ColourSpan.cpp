@@ -8,7 +8,7 @@ namespace ColourSpan {
 
 void Histogram::clear()
 {
-    binWidth = 0.0;
+    perBin = 0.0;
     total = 0;
     counts.clear();
     sums.clear();
@@ -20,44 +20,9 @@ void Histogram::reset(double lowest, double highest)
     if (!(highest > lowest) || !std::isfinite(highest - lowest))
         return;
     lower = lowest;
-    binWidth = (highest - lowest) / kBins;
+    perBin = kBins / (highest - lowest);
     counts.assign(kBins, 0);
     sums.assign(kBins, 0.0L);
-}
-
-int Histogram::bin(double v) const
-{
-    const double b = std::floor((v - lower) / binWidth);
-    if (!(b >= 0.0) || b > kBins)
-        return -1;
-    return std::min(int(b), kBins - 1); // the upper end belongs to the last bin
-}
-
-bool Histogram::add(double v)
-{
-    if (!std::isfinite(v))
-        return true;
-    const int b = hasRange() ? bin(v) : -1;
-    if (b < 0)
-        return false;
-    ++counts[size_t(b)];
-    sums[size_t(b)] += v;
-    ++total;
-    return true;
-}
-
-void Histogram::remove(double v)
-{
-    if (!std::isfinite(v) || !hasRange())
-        return;
-    const int b = bin(v);
-    if (b < 0 || counts[size_t(b)] == 0)
-        return;
-    --total;
-    if (--counts[size_t(b)] == 0)
-        sums[size_t(b)] = 0.0L; // no rounding residue survives an empty bin
-    else
-        sums[size_t(b)] -= v;
 }
 
 bool Histogram::coarse() const

@@ -70,14 +70,23 @@ void ColourSpanControl::fit(MapImage *map, QCPColorScale *scale)
     showSpan(span.lower, span.upper);
 }
 
-void ColourSpanControl::apply(MapImage *map, QCPColorScale *scale)
+bool ColourSpanControl::apply(MapImage *map, QCPColorScale *scale)
 {
+    const QCPRange shown = scale->dataRange();
     if (following()) {
-        fit(map, scale);
-        return;
+        ColourSpan::Span span;
+        if (!map->colourSpan(kLowPercent, kHighPercent, &span))
+            return false;
+        const double level = (span.upper - span.lower) / map->gradient().levelCount();
+        if (qAbs(span.lower - shown.lower) < level && qAbs(span.upper - shown.upper) < level)
+            return false;
+        scale->setDataRange(QCPRange(span.lower, span.upper));
+        showSpan(span.lower, span.upper);
+        return true;
     }
     const double lo = minBox->value();
     const double hi = maxBox->value();
     if (lo < hi)
         scale->setDataRange(QCPRange(lo, hi));
+    return scale->dataRange() != shown;
 }

@@ -18,7 +18,9 @@ public:
 
     bool following() const;
     // Sets the scale's span: the data's while following, else the one typed. Does not replot.
-    void apply(MapImage *map, QCPColorScale *scale);
+    // While following, a move of the span smaller than one colour level of the map's gradient is
+    // not made: the picture would not change. Returns whether the span changed.
+    bool apply(MapImage *map, QCPColorScale *scale);
     // Fits the span to the data once, whether following or not.
     void fit(MapImage *map, QCPColorScale *scale);
 

@@ -34,6 +34,7 @@ protected:
     void updateMapImage() override;
 
 private:
+    double *cells();
     int screenRows() const;
     void rebin();
     void thinColumn(int key, int rows);
@@ -42,7 +43,7 @@ private:
 
     ScreenDecimation::Keep keep;
     ColourSpan::Histogram histogram;
-    std::vector<double> column;  // scratch: one column of cells
+    std::vector<double> column;  // scratch: one column as shown
     std::vector<double> thinned; // the cells as shown: screen rows x keys, bottom row first
     std::vector<char> stale;     // per key: its thinned column must be made again
     int thinnedRows = 0;

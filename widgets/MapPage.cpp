@@ -25,6 +25,10 @@ MapPage::MapPage(QCustomPlot *plot, ColourSpanControl *colours, ScreenDecimation
     : widget(plot), colours(colours)
 {
     image = new MapImage(plot->xAxis, plot->yAxis, keep); // registers with the plot
+    plot->addLayer(QStringLiteral("map"), plot->layer(QStringLiteral("grid")), QCustomPlot::limAbove);
+    mapLayer = plot->layer(QStringLiteral("map"));
+    mapLayer->setMode(QCPLayer::lmBuffered);
+    image->setLayer(mapLayer);
     image->data()->setSize(50, 50);
     image->data()->setRange(QCPRange(0, kColumns - 1), QCPRange(0, rows));
     image->data()->fill(0.0);
@@ -67,10 +71,13 @@ void MapPage::addColumn(const double *values, int count)
 {
     image->setColumn(next, values, count);
     next = next == kColumns - 1 ? 0 : next + 1;
-    colours->apply(image, colourScale);
+    const bool spanMoved = colours->apply(image, colourScale);
     if (rescalePending) {
         widget->rescaleAxes();
         rescalePending = false;
+    } else if (!spanMoved) {
+        mapLayer->replot(); // axes and colour scale stay as drawn
+        return;
     }
     widget->replot(QCustomPlot::rpRefreshHint);
 }

@@ -8,6 +8,7 @@
 class ColourSpanControl;
 class MapImage;
 class QCPColorScale;
+class QCPLayer;
 class QCPRange;
 class QCPTextElement;
 class QCustomPlot;
@@ -52,6 +53,7 @@ private:
     QCustomPlot *widget;
     ColourSpanControl *colours;
     MapImage *image;
+    QCPLayer *mapLayer; // the map alone, so that a new column redraws only the map
     QCPColorScale *colourScale;
     int next = 0;
     int length = 0;

@@ -447,9 +447,16 @@ void TR7310_tab::captureOnLink(int n, bool forCollection, int intervalMs)
                 if (collectionRunning)
                     collectionTimer.start(intervalMs);
             });
-        const FrameCapture::FrameText frame =
-            FrameCapture::fetchFrame(job.inst, n, [this, &job](int received, int expected) {
-                job.post([this, received, expected] { showTransfer(received, expected); });
+        // Replies faster than the display move the bar once a display frame: each move repaints
+        // it at once, and a fast kit's bursts would keep the window from its other events.
+        QElapsedTimer sinceShown;
+        sinceShown.start();
+        const FrameCapture::FrameText frame = FrameCapture::fetchFrame(
+            job.inst, n, [this, &job, &sinceShown](int received, int expected) {
+                if (received <= 1 || received >= expected || sinceShown.elapsed() >= 15) {
+                    sinceShown.restart();
+                    job.post([this, received, expected] { showTransfer(received, expected); });
+                }
                 return !job.cancelled();
             });
         job.inst.closeConnection();

@@ -14,6 +14,8 @@ class Cells : public QCPColorMapData
 public:
     Cells() : QCPColorMapData(10, 10, QCPRange(0, 5), QCPRange(0, 5)) {}
     double *raw() { return mData; }
+    // What QCPColorMapData::setCell records, so that the map draws its picture again.
+    void touch() { mDataModified = true; }
 };
 
 } // namespace
@@ -54,6 +56,7 @@ void MapImage::setColumn(int key, const double *values, int count)
         *cell = values[r];
         outside = !histogram.add(values[r]) || outside;
     }
+    static_cast<Cells *>(d)->touch();
     if (outside || histogram.coarse())
         rebin();
     if (key < int(stale.size())) {

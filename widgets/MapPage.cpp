@@ -32,7 +32,6 @@ MapPage::MapPage(QCustomPlot *plot, ColourSpanControl *colours, ScreenDecimation
     image->data()->setSize(50, 50);
     image->data()->setRange(QCPRange(0, kColumns - 1), QCPRange(0, rows));
     image->data()->fill(0.0);
-    image->setGradient(mapGradient());
     image->rescaleDataRange(true);
     plot->rescaleAxes();
 
@@ -46,6 +45,7 @@ MapPage::MapPage(QCustomPlot *plot, ColourSpanControl *colours, ScreenDecimation
     plot->plotLayout()->addElement(1, 1, colourScale);
     colourScale->setLabel(scaleLabel);
     image->setColorScale(colourScale);
+    image->setGradient(mapGradient()); // after the scale, which would give the map its own
     plot->replot(QCustomPlot::rpRefreshHint);
 }
 

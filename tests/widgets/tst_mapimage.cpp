@@ -84,13 +84,12 @@ void TestMapImage::incrementalEqualsFullRedraw()
     }
     const QImage incremental = shown.map->picture();
 
-    // A map given the same cells at once draws the same picture.
+    // A map given the same cells at once draws the same picture, and the same plot.
     Plot fresh(rows);
     fresh.map->setDataRange(QCPRange(-90, -10));
     for (int k = 0; k < kKeys; ++k)
         fresh.map->setColumn(k, cells[size_t(k)].data(), rows);
     QCOMPARE(fresh.map->picture(), incremental);
-
     // No more rows than the value axis spans in pixels, and the picture worked out by hand: each
     // screen row shows the highest of its cells in the gradient's colour (NaN transparent).
     const int height = incremental.height();
@@ -122,6 +121,26 @@ void TestMapImage::incrementalEqualsFullRedraw()
                                      .arg(got, 8, 16)
                                      .arg(want, 8, 16)));
         }
+
+    QCOMPARE(shown.plot.toPixmap().toImage(), fresh.plot.toPixmap().toImage());
+
+    // With no more rows than pixels nothing is thinned: the plot is the one a plain colour map
+    // of the same cells draws, redrawing all of them.
+    if (rows < 300) {
+        QCustomPlot plain;
+        plain.resize(600, 400);
+        auto *map = new QCPColorMap(plain.xAxis, plain.yAxis);
+        map->setGradient(jet());
+        map->data()->setSize(kKeys, rows);
+        map->data()->setRange(QCPRange(0, kKeys - 1), QCPRange(0, rows));
+        for (int k = 0; k < kKeys; ++k)
+            for (int r = 0; r < rows; ++r)
+                map->data()->setCell(k, r, cells[size_t(k)][size_t(r)]);
+        map->setDataRange(QCPRange(-90, -10));
+        plain.rescaleAxes();
+        plain.replot();
+        QCOMPARE(shown.plot.toPixmap().toImage(), plain.toPixmap().toImage());
+    }
 }
 
 QTEST_MAIN(TestMapImage)

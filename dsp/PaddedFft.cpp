@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dsp/PaddedFft.h"
 
+#include "dsp/PowerDbBatch.h"
+
 #include <fftw3.h>
 
 #include <algorithm>
@@ -67,8 +69,12 @@ QVector<double> paddedSpectrum(const QVector<double> &w, SpectrumWindow window)
     }
     // Samples and bins are rounded to single precision as the FFT engine's samples are, so that
     // this equals the FFT_data, complex_mag and dB chain on the padded frame.
-    for (int k = 0; k < n; ++k)
-        p.in[k] = float((w[k] - mean) * weight(window, k, n) / gain);
+    if (window == SpectrumWindow::None)
+        for (int k = 0; k < n; ++k)
+            p.in[k] = float(w[k] - mean);
+    else
+        for (int k = 0; k < n; ++k)
+            p.in[k] = float((w[k] - mean) * weight(window, k, n) / gain);
     fftw_execute(p.plan);
 
     QVector<double> spectrum(L / 2);
@@ -76,8 +82,9 @@ QVector<double> paddedSpectrum(const QVector<double> &w, SpectrumWindow window)
     const double r = 1.0 / L;
     for (int i = 0; i < L / 2; ++i) {
         const double re = float(p.out[i][0] * r), im = float(p.out[i][1] * r);
-        level[i] = powerDb(re * re + im * im);
+        level[i] = re * re + im * im;
     }
+    powerDbInPlace(level, L / 2);
     return spectrum;
 }
 

@@ -13,6 +13,7 @@
 #include "widgets/DopplerView.h"
 #include "widgets/FolderChooser.h"
 #include "widgets/LinePlot.h"
+#include "widgets/MapPage.h"
 #include "widgets/Logging.h"
 #include "widgets/PeakReadout.h"
 #include "widgets/PlotMarkers.h"
@@ -46,18 +47,8 @@ namespace {
 namespace Kc = KitCommands;
 QString command(const std::string &text) { return QString::fromStdString(text); }
 
-constexpr int kMapColumns = 150;
 const QString kRfOnStyle = QStringLiteral("*{background-color:green}");
 const QString kRfOffStyle = QStringLiteral("*{background-color:red}");
-
-// Jet, with the cells of captures not yet taken (NaN) left transparent on both maps: a cleared
-// cell of 0 would read as 0 V, or on a dB scale as the strongest return of all.
-QCPColorGradient mapGradient()
-{
-    QCPColorGradient jet(QCPColorGradient::gpJet);
-    jet.setNanHandling(QCPColorGradient::nhTransparent);
-    return jet;
-}
 
 // Read-back numbers are shown as the kit's single-precision value in 'g', 6.
 QString displayNumber(const QPair<int, QString> &reply)
@@ -105,10 +96,7 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
     ui->save_fileName_txt->setText(saveFileName);
 
     resetRangeAxesPending = true;
-    rescaleRawTimePending = true;
-    rescaleVsTimePending = true;
     capAverage = false;
-    rawTimeRows = 100.0;
 
     setUpPlots();
 
@@ -464,9 +452,16 @@ void TR7310_tab::captureOnLink(int n, bool forCollection, int intervalMs)
                 if (collectionRunning)
                     collectionTimer.start(intervalMs);
             });
-        const FrameCapture::FrameText frame =
-            FrameCapture::fetchFrame(job.inst, n, [this, &job](int received, int expected) {
-                job.post([this, received, expected] { showTransfer(received, expected); });
+        // Replies faster than the display move the bar once a display frame: each move repaints
+        // it at once, and a fast kit's bursts would keep the window from its other events.
+        QElapsedTimer sinceShown;
+        sinceShown.start();
+        const FrameCapture::FrameText frame = FrameCapture::fetchFrame(
+            job.inst, n, [this, &job, &sinceShown](int received, int expected) {
+                if (received <= 1 || received >= expected || sinceShown.elapsed() >= 15) {
+                    sinceShown.restart();
+                    job.post([this, received, expected] { showTransfer(received, expected); });
+                }
                 return !job.cancelled();
             });
         job.inst.closeConnection();
@@ -922,7 +917,7 @@ void TR7310_tab::setFrameAxes(const RadarMath::FrameAxes &axes)
                          axes.sweep.rampMs != frameAxes.sweep.rampMs;
     frameAxes = axes;
     // The vs-time map's value axis belongs to the frames it holds.
-    if (changed && vsTimeRows > 0)
+    if (changed && vsTimePage->frameLength() > 0)
         applyAxisMode();
 }
 
@@ -947,16 +942,20 @@ void TR7310_tab::setUpPlots()
     ui->dopplerPlot_wdgt->yAxis->setRange(-120, 0);
     ui->dopplerPlot_wdgt->xAxis->setRange(0, 10000);
 
-    setUpColourMap(
-        ui->rawTime_wdgt, rawTimeMap, rawTimeScale, rawTimeRows,
+    // Raw samples keep their sign on screen; a spectrum keeps its peaks.
+    rawTimePage = std::make_unique<MapPage>(
+        ui->rawTime_wdgt, new ColourSpanControl(ui->rawTime_wdgt->parentWidget()),
+        ScreenDecimation::Keep::Extreme,
         new QCPTextElement(ui->rawTime_wdgt, QStringLiteral("Raw Vs Time"), LinePlot::titleFont()),
         QStringLiteral("Long Time (Capture Number)"), QStringLiteral("Short Time (s)"),
-        QStringLiteral("Amplitude"));
+        QStringLiteral("Amplitude"), 100.0);
     vsTimeTitle = new QCPTextElement(ui->FrequencyVsTimePlot_wdgt, QStringLiteral("Range Vs Time"),
                                      LinePlot::titleFont());
-    setUpColourMap(ui->FrequencyVsTimePlot_wdgt, vsTimeMap, vsTimeScale, vsTimeRows, vsTimeTitle,
-                   QStringLiteral("Capture Number"), QStringLiteral("Frequency (Hz)"),
-                   QString::fromLatin1(kPowerLabel));
+    vsTimePage = std::make_unique<MapPage>(
+        ui->FrequencyVsTimePlot_wdgt,
+        new ColourSpanControl(ui->FrequencyVsTimePlot_wdgt->parentWidget()),
+        ScreenDecimation::Keep::Highest, vsTimeTitle, QStringLiteral("Capture Number"),
+        QStringLiteral("Frequency (Hz)"), QString::fromLatin1(kPowerLabel), 0.0);
 
     on_zoomRaw2Fit_btn_clicked();
     setUpReadouts();
@@ -984,18 +983,12 @@ void TR7310_tab::setUpReadouts()
         *page.readout = readout;
     }
 
-    rawTimeColours = new ColourSpanControl(ui->rawTime_wdgt->parentWidget());
-    ui->plotLayout_4->addWidget(rawTimeColours, 0, 1, 1, 4, Qt::AlignRight);
-    vsTimeColours = new ColourSpanControl(ui->FrequencyVsTimePlot_wdgt->parentWidget());
-    ui->plotLayout_5->addWidget(vsTimeColours, 0, 4, Qt::AlignRight);
-    connect(rawTimeColours, &ColourSpanControl::changed, this, [this] {
-        rawTimeColours->apply(rawTimeMap, rawTimeScale);
-        ui->rawTime_wdgt->replot(QCustomPlot::rpQueuedReplot);
-    });
-    connect(vsTimeColours, &ColourSpanControl::changed, this, [this] {
-        vsTimeColours->apply(vsTimeMap, vsTimeScale);
-        ui->FrequencyVsTimePlot_wdgt->replot(QCustomPlot::rpQueuedReplot);
-    });
+    ui->plotLayout_4->addWidget(rawTimePage->colourControl(), 0, 1, 1, 4, Qt::AlignRight);
+    ui->plotLayout_5->addWidget(vsTimePage->colourControl(), 0, 4, Qt::AlignRight);
+    connect(rawTimePage->colourControl(), &ColourSpanControl::changed, this,
+            [this] { rawTimePage->applyColours(); });
+    connect(vsTimePage->colourControl(), &ColourSpanControl::changed, this,
+            [this] { vsTimePage->applyColours(); });
 
     new PlotTools(ui->rawPlot_wdgt, [this] { on_zoomRaw2Fit_btn_clicked(); });
     new PlotTools(ui->spectrum_wdgt, [this] { on_specPlot_axesReset_btn_clicked(); });
@@ -1003,32 +996,6 @@ void TR7310_tab::setUpReadouts()
     new PlotTools(ui->dopplerPlot_wdgt, [this] { on_resetDopplerAxes_btn_clicked(); });
     new PlotTools(ui->rawTime_wdgt, [this] { on_resetRawTimeAxes_btn_clicked(); });
     new PlotTools(ui->FrequencyVsTimePlot_wdgt, [this] { on_resetFreqVTimeAxes_btn_clicked(); });
-}
-
-void TR7310_tab::setUpColourMap(QCustomPlot *plot, QCPColorMap *&map, QCPColorScale *&scale,
-                                double rows, QCPTextElement *title, const QString &xLabel,
-                                const QString &yLabel, const QString &scaleLabel)
-{
-    map = new QCPColorMap(plot->xAxis, plot->yAxis); // registers with the plot
-    map->data()->setSize(50, 50);
-    map->data()->setRange(QCPRange(0, kMapColumns - 1), QCPRange(0, rows));
-    map->data()->fill(0.0);
-    map->setGradient(mapGradient());
-    map->rescaleDataRange(true);
-    plot->rescaleAxes();
-    plot->replot(QCustomPlot::rpRefreshHint);
-
-    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
-    plot->plotLayout()->insertRow(0);
-    plot->plotLayout()->addElement(0, 0, title);
-    plot->yAxis->setLabel(yLabel);
-    plot->xAxis->setLabel(xLabel);
-
-    scale = new QCPColorScale(plot);
-    plot->plotLayout()->addElement(1, 1, scale);
-    scale->setLabel(scaleLabel);
-    map->setColorScale(scale);
-    plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 void TR7310_tab::tabChanged(int t)
@@ -1137,44 +1104,25 @@ void TR7310_tab::plotDoppler(const QVector<double> &w)
 void TR7310_tab::plotRawTime(const QVector<double> &w)
 {
     const int n = w.size();
-    QCustomPlot *plot = ui->rawTime_wdgt;
-    qCDebug(lcRadar) << "range size: " << plot->yAxis->range().size();
-    QCPColorMapData *data = rawTimeMap->data();
+    qCDebug(lcRadar) << "range size: " << ui->rawTime_wdgt->yAxis->range().size();
     // The start-up layout is 50 x 50 for 100 rows; frames of 100 samples need the full layout too.
-    if (n != rawTimeRows || data->valueSize() != n || data->keySize() != kMapColumns) {
+    if (!rawTimePage->laidOutFor(n, n)) {
         qCDebug(lcRadar, "startingOver");
-        rawTimeRows = n;
-        data->setRange(QCPRange(0, kMapColumns - 1), QCPRange(0, n * frameAxes.samplePeriodS));
-        data->setSize(kMapColumns, n);
-        data->fill(qQNaN()); // captures not yet taken stay transparent, as on the spectrum map
-        rawTimeColumn = 0;
+        rawTimePage->setValueRange(QCPRange(0, n * frameAxes.samplePeriodS));
+        rawTimePage->layOut(n, n);
     }
-    for (int r = 0; r < n; ++r)
-        data->setCell(rawTimeColumn, r, w[r]);
-    rawTimeMap->setGradient(mapGradient());
-    rawTimeColours->apply(rawTimeMap, rawTimeScale);
-    if (rescaleRawTimePending) {
-        plot->rescaleAxes();
-        rescaleRawTimePending = false;
-    }
-    plot->replot(QCustomPlot::rpRefreshHint);
-    qCDebug(lcRadar) << rawTimeColumn;
-    rawTimeColumn = rawTimeColumn == kMapColumns - 1 ? 0 : rawTimeColumn + 1;
+    qCDebug(lcRadar) << rawTimePage->column();
+    rawTimePage->addColumn(w.constData(), n);
 }
 
 void TR7310_tab::plotVsTime(const QVector<double> &w)
 {
     const int n = w.size();
-    QCustomPlot *plot = ui->FrequencyVsTimePlot_wdgt;
-    QCPColorMapData *data = vsTimeMap->data();
     const int rows = (7 * n) / 2;
-    if (n != vsTimeRows) {
+    if (!vsTimePage->laidOutFor(n, rows)) {
         qCDebug(lcRadar, "startingOver");
-        vsTimeRows = n;
+        vsTimePage->layOut(n, rows);
         applyAxisMode();
-        data->setSize(kMapColumns, rows);
-        data->fill(qQNaN());
-        vsTimeColumn = 0;
     } else if (frameAxes.samplePeriodS != vsTimeAxes.samplePeriodS ||
                frameAxes.sweep.startGHz != vsTimeAxes.sweep.startGHz ||
                frameAxes.sweep.stopGHz != vsTimeAxes.sweep.stopGHz ||
@@ -1184,17 +1132,7 @@ void TR7310_tab::plotVsTime(const QVector<double> &w)
     const QVector<double> p = mapSpectrum(w);
     qCDebug(lcRadar) << "tmpArraySize: " << p.size();
     qCDebug(lcRadar) << "bufferArraySize: " << p.size();
-    const int h = qMin<int>(p.size(), rows);
-    for (int r = 0; r < h; ++r)
-        data->setCell(vsTimeColumn, r, p[r]);
-    vsTimeMap->setGradient(mapGradient());
-    vsTimeColours->apply(vsTimeMap, vsTimeScale);
-    if (rescaleVsTimePending) {
-        plot->rescaleAxes();
-        rescaleVsTimePending = false;
-    }
-    plot->replot(QCustomPlot::rpRefreshHint);
-    vsTimeColumn = vsTimeColumn == kMapColumns - 1 ? 0 : vsTimeColumn + 1;
+    vsTimePage->addColumn(p.constData(), p.size());
 }
 
 void TR7310_tab::applyAxisMode()
@@ -1203,20 +1141,18 @@ void TR7310_tab::applyAxisMode()
     // The map's rows run from 0 Hz up to half the sample rate (10 kHz at 20 kHz sampling).
     const double topHz = frameAxes.sampleRateHz() / 2.0;
     QCustomPlot *plot = ui->FrequencyVsTimePlot_wdgt;
-    QCPColorMapData *data = vsTimeMap->data();
-    const QCPRange keys(0, kMapColumns - 1);
     if (ui->setFreqAxis_rdbn->isChecked()) {
-        data->setRange(keys, QCPRange(0, topHz));
+        vsTimePage->setValueRange(QCPRange(0, topHz));
         plot->yAxis->setLabel(QStringLiteral("Frequency (Hz)"));
         vsTimeTitle->setText(QStringLiteral("Frequency Vs Time"));
     } else if (ui->setVelocityAxis_rdbn->isChecked()) {
         const double topMps =
             RadarMath::velocityForDoppler(topHz, RadarMath::carrierHz(frameAxes.sweep));
-        data->setRange(keys, QCPRange(0, topMps));
+        vsTimePage->setValueRange(QCPRange(0, topMps));
         plot->yAxis->setLabel(QStringLiteral("Velocity (m/s)"));
         vsTimeTitle->setText(QStringLiteral("Velocity Vs Time"));
     } else if (ui->setRangeAxis_rdbn->isChecked()) {
-        data->setRange(keys, QCPRange(0, RadarMath::rangeForBeat(topHz, frameAxes.sweep)));
+        vsTimePage->setValueRange(QCPRange(0, RadarMath::rangeForBeat(topHz, frameAxes.sweep)));
         plot->yAxis->setLabel(QStringLiteral("Range (m)"));
         vsTimeTitle->setText(QStringLiteral("Range Vs Time"));
     }
@@ -1274,20 +1210,9 @@ void TR7310_tab::on_resetDopplerAxes_btn_clicked()
     ui->dopplerPlot_wdgt->replot(QCustomPlot::rpRefreshHint);
 }
 
-void TR7310_tab::on_resetRawTimeAxes_btn_clicked()
-{
-    ui->rawTime_wdgt->rescaleAxes();
-    rawTimeColours->fit(rawTimeMap, rawTimeScale);
-    ui->rawTime_wdgt->replot(QCustomPlot::rpRefreshHint);
-}
+void TR7310_tab::on_resetRawTimeAxes_btn_clicked() { rawTimePage->resetAxes(); }
 
-void TR7310_tab::on_resetFreqVTimeAxes_btn_clicked()
-{
-    ui->FrequencyVsTimePlot_wdgt->rescaleAxes();
-    if (vsTimeColours)
-        vsTimeColours->fit(vsTimeMap, vsTimeScale);
-    ui->FrequencyVsTimePlot_wdgt->replot(QCustomPlot::rpRefreshHint);
-}
+void TR7310_tab::on_resetFreqVTimeAxes_btn_clicked() { vsTimePage->resetAxes(); }
 
 // The wheel zooms exactly the axes whose boxes are checked; dragging is never switched off.
 void TR7310_tab::setZoom(QCustomPlot *plot, QCheckBox *xBox, QCheckBox *yBox)

@@ -22,13 +22,12 @@
 #include <memory>
 
 class ColourSpanControl;
+class MapPage;
 struct DisplaySpectrum;
 class PeakReadout;
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
-class QCPColorMap;
-class QCPColorScale;
 class QCPTextElement;
 class QCustomPlot;
 class QLabel;
@@ -218,9 +217,6 @@ private:
     void frameDropped(const FrameCapture::FrameText &frame);
 
     void setUpPlots();
-    void setUpColourMap(QCustomPlot *plot, QCPColorMap *&map, QCPColorScale *&scale, double rows,
-                        QCPTextElement *title, const QString &xLabel, const QString &yLabel,
-                        const QString &scaleLabel);
     void plotRaw(const QVector<double> &w);
     void plotSpectrum(const QVector<double> &w);
     void plotRange(const QVector<double> &w);
@@ -237,24 +233,19 @@ private:
     QString productName;
     QString serialNumber;
     Ui::TR7310_tab *ui;
-    QCPColorMap *rawTimeMap = nullptr;
-    QCPColorMap *vsTimeMap = nullptr;
-    QCPColorScale *rawTimeScale = nullptr;
-    QCPColorScale *vsTimeScale = nullptr;
+    // The two colour maps over time.
+    std::unique_ptr<MapPage> rawTimePage;
+    std::unique_ptr<MapPage> vsTimePage;
     QCPTextElement *vsTimeTitle = nullptr;
     QRubberBand *rubberBand = nullptr;
     double maxRange = 0.0;
     bool resetRangeAxesPending = true;
-    bool rescaleRawTimePending = true;
-    bool rescaleVsTimePending = true;
     QButtonGroup *sweepGroup = nullptr;
     QVector<double> samples;
     QVector<double> previousSamples;
     QList<QVector<double>> captureHistory;
     bool capAverage = false;
     bool subtractAverage = false;
-    double rawTimeRows = 100.0;
-    double vsTimeRows = 0.0;
     int numCaptures = 0;
     int captureCount = 0;
     int numSampleCapture = 0;
@@ -277,8 +268,6 @@ private:
     RadarMath::FrameAxes frameAxes;
     bool continuousCapture = false;
     bool twoPulseCancellation = false;
-    quint8 rawTimeColumn = 0;
-    quint8 vsTimeColumn = 0;
     double lastRawTime = 0.0;
 
     // Beyond the kit's own state: the collection's step timer (stopped when a step fails) and
@@ -303,12 +292,10 @@ private:
     QElapsedTimer continuousClock;
     QProgressBar *frameProgress = nullptr;
     QProgressBar *collectionProgress = nullptr;
-    // Read-outs under the spectrum pages and the colour spans of the maps.
+    // Read-outs under the spectrum pages.
     PeakReadout *spectrumPeaks = nullptr;
     PeakReadout *rangePeaks = nullptr;
     PeakReadout *dopplerPeaks = nullptr;
-    ColourSpanControl *rawTimeColours = nullptr;
-    ColourSpanControl *vsTimeColours = nullptr;
     // The axes the spectrum map's value axis was laid out for.
     RadarMath::FrameAxes vsTimeAxes;
     // The kit's last read-back settings beyond kitAxes, for the sidecars; -1 while unknown.

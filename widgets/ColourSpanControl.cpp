@@ -2,6 +2,7 @@
 #include "widgets/ColourSpanControl.h"
 
 #include "widgets/ColourSpan.h"
+#include "widgets/MapImage.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -10,32 +11,10 @@
 
 #include <qcustomplot.h>
 
-#include <vector>
-
 namespace {
 
 constexpr double kLowPercent = 1.0;
 constexpr double kHighPercent = 99.9;
-constexpr int kSampledCells = 100000;
-
-bool dataSpan(QCPColorMap *map, ColourSpan::Span *span)
-{
-    QCPColorMapData *data = map->data();
-    const int keys = data->keySize();
-    const int values = data->valueSize();
-    // Every filled column is looked at (a new frame fills one), its rows thinned to bound the
-    // cost; a column not yet filled holds NaN throughout.
-    int filled = 0;
-    for (int k = 0; k < keys; ++k)
-        filled += values > 0 && !qIsNaN(data->cell(k, 0)) ? 1 : 0;
-    const int rowStride = qMax(1, int(qint64(filled) * values / kSampledCells));
-    std::vector<double> cells;
-    cells.reserve(size_t(keys) * size_t(values / rowStride + 1));
-    for (int k = 0; k < keys; ++k)
-        for (int v = 0; v < values; v += rowStride)
-            cells.push_back(data->cell(k, v));
-    return ColourSpan::percentiles(cells.data(), cells.size(), kLowPercent, kHighPercent, span, 0);
-}
 
 } // namespace
 
@@ -82,23 +61,32 @@ void ColourSpanControl::showSpan(double lower, double upper)
     maxBox->setValue(upper);
 }
 
-void ColourSpanControl::fit(QCPColorMap *map, QCPColorScale *scale)
+void ColourSpanControl::fit(MapImage *map, QCPColorScale *scale)
 {
     ColourSpan::Span span;
-    if (!dataSpan(map, &span))
+    if (!map->colourSpan(kLowPercent, kHighPercent, &span))
         return;
     scale->setDataRange(QCPRange(span.lower, span.upper));
     showSpan(span.lower, span.upper);
 }
 
-void ColourSpanControl::apply(QCPColorMap *map, QCPColorScale *scale)
+bool ColourSpanControl::apply(MapImage *map, QCPColorScale *scale)
 {
+    const QCPRange shown = scale->dataRange();
     if (following()) {
-        fit(map, scale);
-        return;
+        ColourSpan::Span span;
+        if (!map->colourSpan(kLowPercent, kHighPercent, &span))
+            return false;
+        const double level = (span.upper - span.lower) / map->gradient().levelCount();
+        if (qAbs(span.lower - shown.lower) < level && qAbs(span.upper - shown.upper) < level)
+            return false;
+        scale->setDataRange(QCPRange(span.lower, span.upper));
+        showSpan(span.lower, span.upper);
+        return true;
     }
     const double lo = minBox->value();
     const double hi = maxBox->value();
     if (lo < hi)
         scale->setDataRange(QCPRange(lo, hi));
+    return scale->dataRange() != shown;
 }

@@ -4,9 +4,9 @@
 #include <QWidget>
 
 class QCheckBox;
-class QCPColorMap;
 class QCPColorScale;
 class QDoubleSpinBox;
+class MapImage;
 
 // The colour span of a map over time: it follows the data shown (1st to 99.9th percentile of the
 // filled cells) until the user unticks "Auto colours" or types a minimum or maximum.
@@ -18,9 +18,11 @@ public:
 
     bool following() const;
     // Sets the scale's span: the data's while following, else the one typed. Does not replot.
-    void apply(QCPColorMap *map, QCPColorScale *scale);
+    // While following, a move of the span smaller than one colour level of the map's gradient is
+    // not made: the picture would not change. Returns whether the span changed.
+    bool apply(MapImage *map, QCPColorScale *scale);
     // Fits the span to the data once, whether following or not.
-    void fit(QCPColorMap *map, QCPColorScale *scale);
+    void fit(MapImage *map, QCPColorScale *scale);
 
 signals:
     void changed();

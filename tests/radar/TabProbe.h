@@ -4,6 +4,8 @@
 
 #include "link/LinkThread.h"
 #include "radar/TR7310_tab.h"
+#include "widgets/MapImage.h"
+#include "widgets/MapPage.h"
 #include "widgets/StartUpDelays.h"
 #include "widgets/parameterDialog.h"
 
@@ -33,11 +35,11 @@ struct TR7310_tabProbe
     bool collectionRunning() const { return t.collectionRunning; }
     bool rfOn() const { return t.rfOn; }
     double maxRange() const { return t.maxRange; }
-    int rawTimeColumn() const { return t.rawTimeColumn; }
-    int vsTimeColumn() const { return t.vsTimeColumn; }
-    QCPColorMap *rawTimeMap() const { return t.rawTimeMap; }
-    QCPColorMap *vsTimeMap() const { return t.vsTimeMap; }
-    QCPColorScale *vsTimeScale() const { return t.vsTimeScale; }
+    int rawTimeColumn() const { return t.rawTimePage->column(); }
+    int vsTimeColumn() const { return t.vsTimePage->column(); }
+    QCPColorMap *rawTimeMap() const { return t.rawTimePage->map(); }
+    QCPColorMap *vsTimeMap() const { return t.vsTimePage->map(); }
+    QCPColorScale *vsTimeScale() const { return t.vsTimePage->scale(); }
     QCPTextElement *vsTimeTitle() const { return t.vsTimeTitle; }
     QStringList loadFiles() const { return t.loadFiles; }
     RadarMath::FrameAxes &kitAxes() { return t.kitAxes; }

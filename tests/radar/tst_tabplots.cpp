@@ -304,6 +304,13 @@ void TabPlotsTest::colourMapsWrapAndReLayOut()
     QCOMPARE(raw->keySize(), 150);
     QCOMPARE(raw->valueSize(), 64);
     QCOMPARE(p.rawTimeColumn(), 0);
+    // Both maps and their colour bars in jet, the columns not yet captured transparent.
+    QCPColorGradient jet(QCPColorGradient::gpJet);
+    jet.setNanHandling(QCPColorGradient::nhTransparent);
+    for (QCPColorMap *map : {p.rawTimeMap(), p.vsTimeMap()}) {
+        QVERIFY(map->gradient() == jet);
+        QVERIFY(map->colorScale()->gradient() == jet);
+    }
     QCOMPARE(raw->cell(149, 10), 149 / 150.0);
     p.samples() = QVector<double>(64, -1.0);
     p.plot();

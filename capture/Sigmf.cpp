@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/Sigmf.h"
 
+#include "capture/SafeFile.h"
+
 #include "capture/BeatPeaks.h"
-#include "capture/DataFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -212,11 +213,12 @@ QByteArray dataBytes(const QVector<double> &samples)
 
 bool write(const Dataset &ds, const QString &base, QString *error)
 {
-    // Every file of a recording goes through the one atomic writer; the data first, so that a
-    // metadata file never describes samples that are not there.
-    return DataFile::writeBytes(dataBytes(ds.samples), dataPath(base), error) &&
-           DataFile::writeBytes(QJsonDocument(toJson(ds)).toJson(QJsonDocument::Indented),
-                                metaPath(base), error);
+    // One unit, the data renamed into place first, so that a metadata file never describes
+    // samples that are not there.
+    return SafeFile::writeUnit(
+        {{dataPath(base), dataBytes(ds.samples)},
+         {metaPath(base), QJsonDocument(toJson(ds)).toJson(QJsonDocument::Indented)}},
+        error);
 }
 
 bool writeFrame(const QVector<double> &frame, const FrameMeta::Meta &meta, const QString &base,

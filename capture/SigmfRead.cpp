@@ -2,6 +2,8 @@
 // Reading SigMF recordings: ours in full, others when they hold one channel of real samples.
 #include "capture/Sigmf.h"
 
+#include "capture/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -83,15 +85,31 @@ double sampleAt(const char *p, const SampleType &t)
     }
 }
 
+// A long collection's capture segments and annotations outgrow a frame's sidecar.
+constexpr qint64 kMaxMetaBytes = 16 * 1024 * 1024;
+
+// The reason alone: callers name the file themselves.
+QString reasonOnly(const QString &error, const QString &path)
+{
+    const QString prefix = path + QStringLiteral(": ");
+    return error.startsWith(prefix) ? error.mid(prefix.size()) : error;
+}
+
+// Regular files only and bounded in size and nesting, as every reader of recordings.
 bool readJson(const QString &path, QJsonObject *json, QString *why)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = file.errorString();
+    QByteArray bytes;
+    QString error;
+    if (!SafeFile::read(path, kMaxMetaBytes, &bytes, &error)) {
+        *why = reasonOnly(error, path);
+        return false;
+    }
+    if (SafeFile::nestedDeeperThan(bytes, SafeFile::kMaxJsonDepth)) {
+        *why = QStringLiteral("nested deeper than %1 levels").arg(SafeFile::kMaxJsonDepth);
         return false;
     }
     QJsonParseError err;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &err);
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
     if (!doc.isObject()) {
         *why = err.error != QJsonParseError::NoError ? err.errorString()
                                                      : QStringLiteral("not a JSON object");
@@ -189,10 +207,14 @@ bool read(const QString &path, Dataset *ds, QString *error)
     const QString data =
         named.isEmpty() ? dataPath(path)
                         : QFileInfo(metaPath(path)).dir().filePath(QFileInfo(named).fileName());
-    QFile file(data);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("%1: %2").arg(QFileInfo(data).fileName(), file.errorString()));
-    QByteArray bytes = file.readAll();
+    if (!SafeFile::insideFolder(data, QFileInfo(metaPath(path)).absolutePath()))
+        return fail(QStringLiteral("%1 leads out of the recording's folder")
+                        .arg(QFileInfo(data).fileName()));
+    QByteArray bytes;
+    QString readError;
+    if (!SafeFile::read(data, SafeFile::kMaxFrameBytes, &bytes, &readError))
+        return fail(QStringLiteral("%1: %2").arg(QFileInfo(data).fileName(),
+                                                 reasonOnly(readError, data)));
     const qint64 trailing = g.value(QStringLiteral("core:trailing_bytes")).toInteger();
     if (trailing > 0)
         bytes.chop(qMin<qint64>(trailing, bytes.size()));

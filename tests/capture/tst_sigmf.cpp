@@ -19,6 +19,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <cmath>
 
 namespace {
@@ -111,6 +113,7 @@ private slots:
     void foreignRealTypesAreRead();
     void unshowableRecordingsAreRefusedWithTheReason_data();
     void unshowableRecordingsAreRefusedWithTheReason();
+    void hostileFilesAreRefusedWithoutWaiting();
     void framesOpenOneByOneForReplay();
     void exportOfTextFramesKeepsTheirValues();
 };
@@ -273,6 +276,35 @@ void TestSigmf::unshowableRecordingsAreRefusedWithTheReason()
     const CliRun run = runCliInProcess({"info", base + ".sigmf-data"});
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+}
+
+// A FIFO would block a plain read for ever; a data file linked out of the folder is not followed.
+void TestSigmf::hostileFilesAreRefusedWithoutWaiting()
+{
+    QTemporaryDir dir;
+    const QJsonObject global{{"core:version", "1.2.0"}, {"core:datatype", "rf32_le"}};
+    Sigmf::Dataset ds;
+    QString why;
+
+    const QString fifoMeta = dir.filePath("fifo");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifoMeta + ".sigmf-meta").constData(), 0600), 0);
+    writeRaw(fifoMeta + ".sigmf-data", QByteArray(16, '\0'));
+    QVERIFY(!Sigmf::read(fifoMeta + ".sigmf-meta", &ds, &why));
+    QVERIFY2(why.contains("not a regular file"), qPrintable(why));
+
+    const QString fifoData = dir.filePath("fifodata");
+    writeForeignMeta(fifoData, global);
+    QCOMPARE(::mkfifo(QFile::encodeName(fifoData + ".sigmf-data").constData(), 0600), 0);
+    QVERIFY(!Sigmf::read(fifoData + ".sigmf-meta", &ds, &why));
+    QVERIFY2(why.contains("not a regular file"), qPrintable(why));
+
+    QTemporaryDir elsewhere;
+    writeRaw(elsewhere.filePath("outside.sigmf-data"), QByteArray(16, '\0'));
+    const QString linked = dir.filePath("linked");
+    writeForeignMeta(linked, global);
+    QVERIFY(QFile::link(elsewhere.filePath("outside.sigmf-data"), linked + ".sigmf-data"));
+    QVERIFY(!Sigmf::read(linked + ".sigmf-meta", &ds, &why));
+    QVERIFY2(why.contains("leads out of"), qPrintable(why));
 }
 
 void TestSigmf::framesOpenOneByOneForReplay()

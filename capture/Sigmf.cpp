@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Sigmf {
@@ -110,10 +111,37 @@ void addFrame(Dataset &ds, const QVector<double> &frame, const FrameMeta::Meta &
         a.levelDb = p.levelDb;
         ds.annotations.append(a);
     }
+    for (const QJsonValue &marker : meta.markers) {
+        Annotation a;
+        a.sampleStart = s.sampleStart;
+        a.sampleCount = frame.size();
+        a.marker = marker.toObject();
+        ds.annotations.append(a);
+    }
     ds.samples += frame;
 }
 
 void addGap(Dataset &ds, int frameNumber) { ds.gaps.append(frameNumber); }
+
+namespace {
+
+// A marker stays what the user set: its plot, its axes' labels and the trace's value there.
+QJsonObject markerJson(const Annotation &a)
+{
+    const QJsonObject &m = a.marker;
+    auto text = [&](const char *key) { return m.value(QLatin1String(key)).toVariant().toString(); };
+    return QJsonObject{
+        {QStringLiteral("core:sample_start"), a.sampleStart},
+        {QStringLiteral("core:sample_count"), a.sampleCount},
+        {QStringLiteral("core:label"), QStringLiteral("marker M") + text("marker")},
+        {QStringLiteral("core:generator"), QStringLiteral("kvvlx")},
+        {QStringLiteral("core:comment"), QStringLiteral("%1 %2, %3 %4 on %5")
+                                             .arg(text("xLabel"), text("x"), text("yLabel"),
+                                                  text("y"), text("plot"))},
+        {ext("marker"), m}};
+}
+
+} // namespace
 
 QJsonObject toJson(const Dataset &ds)
 {
@@ -178,6 +206,10 @@ QJsonObject toJson(const Dataset &ds)
     }
     QJsonArray annotations;
     for (const Annotation &a : ds.annotations) {
+        if (!a.marker.isEmpty()) {
+            annotations.append(markerJson(a));
+            continue;
+        }
         QJsonObject o{{QStringLiteral("core:sample_start"), a.sampleStart},
                       {QStringLiteral("core:sample_count"), a.sampleCount},
                       {QStringLiteral("core:freq_lower_edge"), number(a.beatHz - a.halfWidthHz)},
@@ -338,7 +370,11 @@ QString describe(const Dataset &ds)
     add("samples", QString::number(ds.samples.size()));
     if (ds.ours) {
         add("gaps", ds.gaps.isEmpty() ? QStringLiteral("none") : QString::number(ds.gaps.size()));
-        add("peaks annotated", QString::number(ds.annotations.size()));
+        const auto markers = std::count_if(ds.annotations.begin(), ds.annotations.end(),
+                                           [](const Annotation &a) { return !a.marker.isEmpty(); });
+        add("peaks annotated", QString::number(ds.annotations.size() - markers));
+        if (markers > 0)
+            add("markers", QString::number(markers));
         // The sidecar's fields for the rest.
         FrameMeta::Meta first = m;
         if (!ds.captures.isEmpty())

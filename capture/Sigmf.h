@@ -41,6 +41,9 @@ struct Annotation
     double halfWidthHz = 0.0; // half the frame's bin spacing: the edges SigMF viewers draw
     double rangeM = 0.0;      // NaN when the sweep is unknown
     double levelDb = 0.0;
+    // A plot marker the user had set instead of a peak ("plot", "marker", "xLabel", "x",
+    // "yLabel", "y", as in the sidecar); empty for a peak.
+    QJsonObject marker;
 };
 
 struct Dataset

@@ -254,6 +254,11 @@ bool read(const QString &path, Dataset *ds, QString *error)
             Annotation a;
             a.sampleStart = o.value(QStringLiteral("core:sample_start")).toInteger();
             a.sampleCount = o.value(QStringLiteral("core:sample_count")).toInteger();
+            if (o.value(ext("marker")).isObject()) {
+                a.marker = o.value(ext("marker")).toObject();
+                out.annotations.append(a);
+                continue;
+            }
             a.beatHz = o.value(ext("beat_frequency_hz")).toDouble();
             a.rangeM = o.value(ext("range_m")).toDouble(std::nan(""));
             a.levelDb = o.value(ext("level_db")).toDouble();

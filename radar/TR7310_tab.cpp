@@ -16,7 +16,6 @@
 #include "widgets/MapPage.h"
 #include "widgets/Logging.h"
 #include "widgets/PeakReadout.h"
-#include "widgets/PlotMarkers.h"
 #include "widgets/PlotTools.h"
 #include "widgets/SampleCountField.h"
 #include "widgets/SetupHints.h"
@@ -818,9 +817,7 @@ void TR7310_tab::tellSaved(const DataFile::Told &told)
 void TR7310_tab::on_save_btn_clicked()
 {
     saveLoc = ui->saveLoc_txt->text().trimmed(); // a folder typed by hand counts
-    FrameMeta::Meta meta = samplesMeta;
-    meta.markers = PlotMarkers::json(
-        {ui->spectrum_wdgt, ui->rangeSpectrum_wdgt, ui->dopplerPlot_wdgt, ui->rawPlot_wdgt});
+    const FrameMeta::Meta meta = shownMeta(); // with the markers set on the pages
     tellSaved(DataFile::saveTold(samples, saveLoc + QLatin1Char('/') + saveFileName, &meta));
 }
 

@@ -4,6 +4,7 @@
 #include "radar/TR7310_tab.h"
 
 #include "ui_TR7310_tab.h"
+#include "widgets/PlotMarkers.h"
 
 #include <QRadioButton>
 
@@ -109,5 +110,7 @@ FrameMeta::Meta TR7310_tab::shownMeta() const
 {
     FrameMeta::Meta meta = samplesMeta;
     meta.sampleCount = int(samples.size());
+    meta.markers = PlotMarkers::json(
+        {ui->spectrum_wdgt, ui->rangeSpectrum_wdgt, ui->dopplerPlot_wdgt, ui->rawPlot_wdgt});
     return meta;
 }

@@ -21,6 +21,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -155,11 +156,27 @@ void TestSigmf::metadataFollowsTheSchemaAndTheExtension()
 {
     QTemporaryDir dir;
     Sigmf::Dataset ds;
-    Sigmf::addFrame(ds, reflector(2.0, kitMeta().axes(), 512, 0.5), kitMeta(0));
+    // A marker the user set on the range page rides along as an annotation of its own.
+    FrameMeta::Meta marked = kitMeta(0);
+    marked.markers = QJsonArray{QJsonObject{{"plot", "rangeSpectrum_wdgt"}, {"marker", 1},
+                                            {"xLabel", "Range (m)"}, {"x", 2.0},
+                                            {"yLabel", "Power (dBV rms)"}, {"y", -9.03}}};
+    Sigmf::addFrame(ds, reflector(2.0, kitMeta().axes(), 512, 0.5), marked);
     Sigmf::addGap(ds, 1);
     const QString base = dir.filePath("frame");
     QVERIFY(Sigmf::write(ds, base));
     const QJsonObject meta = readJson(base + ".sigmf-meta");
+    QJsonObject markerNote;
+    for (const QJsonValue &a : meta.value("annotations").toArray())
+        if (a.toObject().value("core:label").toString() == QStringLiteral("marker M1"))
+            markerNote = a.toObject();
+    QCOMPARE(markerNote.value("kvvlx:marker").toObject().value("x").toDouble(), 2.0);
+    QCOMPARE(markerNote.value("core:sample_count").toInteger(), 512);
+    Sigmf::Dataset back;
+    QVERIFY(Sigmf::read(base + ".sigmf-meta", &back));
+    QCOMPARE(std::count_if(back.annotations.begin(), back.annotations.end(),
+                           [](const Sigmf::Annotation &a) { return !a.marker.isEmpty(); }),
+             1);
     const QJsonObject g = meta.value("global").toObject();
     QCOMPARE(g.value("core:datatype").toString(), QStringLiteral("rf32_le"));
     QCOMPARE(g.value("core:sample_rate").toDouble(), 20000.0);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "sim/ReplyForm.h"
+
 #include <QString>
 
 // Demo mode: virtual kits stand in for hardware, over the same code paths a real kit uses.
@@ -10,6 +12,7 @@ struct SimulationOptions
 {
     bool enabled = false;
     int usbKits = 1;
+    SimReplyForm replyForm; // how every virtual kit fills in what the protocol leaves open
 };
 
 // Starts a Bluetooth virtual kit on a pseudo-terminal and usbKits virtual kits on the USB bus.

@@ -33,6 +33,8 @@ void describeOptions(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("verbose"),
                       QStringLiteral("Write the debug log (all kvvlx.* categories) to standard "
                                      "error.")});
+    // How the virtual kits of --simulate fill in what the kit's protocol leaves open.
+    addReplyFormOptions(parser);
 }
 
 // "--simulate" alone attaches one kit; the parser only knows options that always take a value.
@@ -108,6 +110,11 @@ int main(int argc, char *argv[])
         if (!ok || simulation.usbKits < 0) {
             std::fprintf(stderr, "kvvlx: --simulate takes a count of kits, not '%s'\n",
                          qPrintable(count));
+            return 2;
+        }
+        QString error;
+        if (!applyReplyFormOptions(parser, simulation.replyForm, &error)) {
+            std::fprintf(stderr, "kvvlx: %s\n", qPrintable(error));
             return 2;
         }
     }

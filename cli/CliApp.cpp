@@ -35,6 +35,9 @@ QString usageText()
         "  --simulate[=K]  use K virtual kits (default 1), serials SIM0001, SIM0002, ...\n"
         "  --serial PORT   talk to the kit over its Bluetooth serial port (type the\n"
         "                  command's $); PORT virtual serves a virtual kit for the run\n"
+        "  --usb-terminator CHAR, --hex-case CASE, --reply-delay MS, --reply-forms SEED, ...\n"
+        "                  with --simulate or --serial virtual: how the virtual kits fill\n"
+        "                  in what the protocol leaves open (kvvlx-sim --help lists them)\n"
         "  -v, --verbose   write the debug log (kvvlx.* categories) to standard error\n"
         "  --version       show the program's version\n"
         "  -h, --help      show this text\n\n"
@@ -179,9 +182,9 @@ void splitGlobalOptions(const QStringList &arguments, QStringList &globals, QStr
     }
 }
 
-void attachVirtualKits(int count)
+void attachVirtualKits(int count, const SimReplyForm &form)
 {
-    attachVirtualUsbKits(count);
+    attachVirtualUsbKits(count, form);
     setDeviceLayerFactory([] { return std::make_unique<SimUsbDevice>(); });
 }
 
@@ -345,6 +348,13 @@ int runCli(const QStringList &commandLine, QTextStream &out, QTextStream &err)
     }
     // Debug lines are off by default; QT_LOGGING_RULES still has the last word.
     QLoggingCategory::setFilterRules(verbose ? QStringLiteral("kvvlx.*.debug=true") : QString());
+    // With --simulate the reply-form options shape the virtual kits' replies, wherever they stand.
+    SimReplyForm form;
+    bool formGiven = false;
+    QString formError;
+    if (simulated > 0 && serialPort.isEmpty() &&
+        !takeReplyFormOptions(rest, form, &formGiven, &formError))
+        return session.usageError(formError);
     if (rest.isEmpty())
         return session.usageError(QStringLiteral("no command given"));
     if (!serialPort.isEmpty())
@@ -353,7 +363,7 @@ int runCli(const QStringList &commandLine, QTextStream &out, QTextStream &err)
     for (const CliCommand &command : cliCommands()) {
         if (command.name == name) {
             if (simulated > 0)
-                attachVirtualKits(simulated);
+                attachVirtualKits(simulated, form);
             const int status = command.run(session, rest.mid(1));
             out.flush();
             err.flush();

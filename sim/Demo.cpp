@@ -26,14 +26,16 @@ DemoServers &demoServers()
 
 } // namespace
 
-void attachVirtualUsbKits(int count)
+void attachVirtualUsbKits(int count, const SimReplyForm &form)
 {
     SimUsbBus &bus = SimUsbBus::global();
     for (int number = 1; count > 0 && number <= 9999; ++number) {
         const QString serial = QStringLiteral("SIM%1").arg(number, 4, 10, QLatin1Char('0'));
         if (bus.find(QStringLiteral("sim:") + serial))
             continue;
-        bus.attach(std::make_shared<VirtualKit>(serial));
+        auto kit = std::make_shared<VirtualKit>(serial);
+        kit->setReplyForm(form);
+        bus.attach(kit);
         --count;
     }
 }

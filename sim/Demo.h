@@ -4,6 +4,7 @@
 // pseudo-terminal for the Bluetooth path.
 
 #include "sim/KitOptions.h"
+#include "sim/ReplyForm.h"
 
 #include <QString>
 
@@ -12,8 +13,8 @@
 class VirtualKit;
 
 // Attaches count kits to SimUsbBus::global(), serials SIM0001, SIM0002, ... (numbers already on
-// the bus are skipped).
-void attachVirtualUsbKits(int count);
+// the bus are skipped), each replying in the form given.
+void attachVirtualUsbKits(int count, const SimReplyForm &form = SimReplyForm());
 
 // Starts a kit on a pseudo-terminal and returns the slave path to open, empty on failure. It
 // serves until stopVirtualBtKits() or the end of the process. Pass a kit to serve a prepared one.

@@ -161,6 +161,19 @@ void SimReplyForm::shapeUsbReply(QByteArray &reply, bool frameReply, int number)
             reply[i] = char(reply[i] - 'A' + 'a');
 }
 
+namespace {
+// The options addReplyFormOptions defines and whether each takes a value.
+struct FormOption
+{
+    const char *name;
+    bool valued;
+};
+const FormOption kFormOptions[] = {
+    {"data-header", true}, {"odd-byte", false},   {"end-in-payload", false}, {"usb-terminator", true},
+    {"hex-case", true},    {"reply-delay", true}, {"reply-pieces", true},    {"reply-forms", true},
+};
+} // namespace
+
 void addReplyFormOptions(QCommandLineParser &parser)
 {
     QStringList headers;
@@ -274,4 +287,36 @@ bool applyReplyFormOptions(const QCommandLineParser &parser, SimReplyForm &form,
                                    .arg(value("reply-pieces")));
     }
     return true;
+}
+
+bool takeReplyFormOptions(QStringList &arguments, SimReplyForm &form, bool *given, QString *error)
+{
+    QStringList taken{QStringLiteral("kvvlx")}, rest;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        if (a == QLatin1String("--")) { // what follows is not an option
+            rest << arguments.mid(i);
+            break;
+        }
+        const QString name = a.startsWith(QLatin1String("--")) ? a.mid(2).section('=', 0, 0)
+                                                                : QString();
+        const auto option = std::find_if(std::begin(kFormOptions), std::end(kFormOptions),
+                                         [&](const FormOption &o) { return name == o.name; });
+        if (option == std::end(kFormOptions)) {
+            rest << a;
+            continue;
+        }
+        taken << a;
+        if (option->valued && !a.contains(QLatin1Char('=')) && i + 1 < arguments.size())
+            taken << arguments.at(++i);
+    }
+    arguments = rest;
+    *given = taken.size() > 1;
+    if (!*given)
+        return true;
+    QCommandLineParser parser;
+    addReplyFormOptions(parser);
+    if (!parser.parse(taken))
+        return fail(error, parser.errorText());
+    return applyReplyFormOptions(parser, form, error);
 }

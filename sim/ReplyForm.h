@@ -52,3 +52,8 @@ struct SimReplyForm
 void addReplyFormOptions(QCommandLineParser &parser);
 // The form the options ask for, starting from base; false with *error on a bad value.
 bool applyReplyFormOptions(const QCommandLineParser &parser, SimReplyForm &form, QString *error);
+// Takes those options (with their values) out of arguments wherever they stand, for a command
+// line that carries others too, and applies them to form; *given says whether there were any.
+// False with *error on a bad one.
+bool takeReplyFormOptions(QStringList &arguments, SimReplyForm &form, bool *given,
+                          QString *error);

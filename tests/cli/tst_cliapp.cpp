@@ -80,6 +80,28 @@ void CliTest::repliesPrintedWithoutTheirTerminator()
         QCOMPARE(cli({"list"}).out,
                  QStringLiteral("sim:SIM0001\tTamarin Works\tKV7310\tSIM0001\t1.0.0\n"));
     }
+    // The same forms chosen on the command line for --simulate, wherever they stand; a frame in
+    // lower-case digits ended by ETX reads as the kit sent it.
+    SimUsbBus::global().detachAll();
+    setDeviceLayerFactory({});
+    Run run = cli({"--usb-terminator", "etx", "--simulate", "query", "SWEEP:FREQSTAR?",
+                   "--hex-case=lower"});
+    QCOMPARE(run.out, QStringLiteral("24\n"));
+    const std::shared_ptr<VirtualKit> kit = SimUsbBus::global().kits().front();
+    QCOMPARE(kit->replyForm().usbTerminator, '\x03');
+    QCOMPARE(kit->replyForm().hexCase, SimReplyForm::HexCase::Lower);
+    run = cli({"capture", "-n", "40", "--usb-terminator", "cr", "--hex-case", "mixed"});
+    QCOMPARE(run.status, 2); // without --simulate they are no options of capture
+    SimUsbBus::global().detachAll();
+    run = cli({"--simulate", "capture", "-n", "40", "--usb-terminator", "cr", "--hex-case",
+               "mixed"});
+    QCOMPARE(run.status, 0);
+    const QVector<quint16> sent = SimUsbBus::global().kits().front()->lastFrameSent();
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 40);
+    for (int i = 0; i < 40; ++i) // six significant digits in the file
+        QVERIFY(qAbs(lines[i].toDouble() - (sent[i] / 65535.0 * 5 - 2.5)) < 5e-5);
+    QCOMPARE(cli({"--simulate", "list", "--usb-terminator", "tab"}).status, 2);
 }
 
 void CliTest::optionsAnywhereAndVersion()

@@ -43,9 +43,12 @@ struct CaptureOptions
 // The argument being read and the value of its option, given as "--name value" or "--name=value".
 struct ArgReader
 {
+    explicit ArgReader(const QStringList &arguments) : arguments(arguments) {}
+
     const QStringList &arguments;
     int i = 0;
     QString value;
+    bool missingValue = false;
 
     const QString &arg() const { return arguments.at(i); }
     bool is(const char *shortName, const char *longName) const
@@ -64,6 +67,14 @@ struct ArgReader
         value = arguments.at(++i);
         return true;
     }
+    // The argument is that option: takes its value, or notes that it has none.
+    bool option(const char *shortName, const char *longName)
+    {
+        if (!is(shortName, longName))
+            return false;
+        missingValue = !take(QLatin1String(longName));
+        return true;
+    }
     QString missing() const
     {
         return QStringLiteral("%1 needs a value").arg(arg().section(QLatin1Char('='), 0, 0));
@@ -74,30 +85,22 @@ struct ArgReader
 // (empty when the option is good).
 std::optional<QString> commonOption(ArgReader &r, CaptureOptions &o)
 {
-    if (r.is("-n", "--samples")) {
-        if (!r.take(QStringLiteral("--samples")))
-            return r.missing();
+    if (r.option("-n", "--samples")) {
         bool ok = false;
         o.samples = r.value.toInt(&ok);
         o.samplesGiven = true;
         if (!ok || o.samples < 1 || o.samples > FrameCapture::maxSamples)
             return QStringLiteral("the number of samples must be from 1 to %1")
                 .arg(FrameCapture::maxSamples);
-    } else if (r.is("--kit", "--kit")) {
-        if (!r.take(QStringLiteral("--kit")))
-            return r.missing();
+    } else if (r.option("--kit", "--kit")) {
         o.kit = r.value;
-    } else if (r.is("--target", "--target")) {
-        if (!r.take(QStringLiteral("--target")))
-            return r.missing();
+    } else if (r.option("--target", "--target")) {
         SimTarget target;
         QString error;
         if (!parseTargetOption(r.value, &target, &error))
             return error;
         o.targets.append(target);
-    } else if (r.is("--format", "--format")) {
-        if (!r.take(QStringLiteral("--format")))
-            return r.missing();
+    } else if (r.option("--format", "--format")) {
         if (r.value != QLatin1String("csv") && r.value != QLatin1String("values") &&
             r.value != QLatin1String("sigmf"))
             return QStringLiteral("--format is csv, sigmf or values, not %1").arg(r.value);
@@ -113,25 +116,17 @@ std::optional<QString> commonOption(ArgReader &r, CaptureOptions &o)
 std::optional<QString> collectOption(ArgReader &r, CaptureOptions &o)
 {
     bool ok = false;
-    if (r.is("-c", "--count")) {
-        if (!r.take(QStringLiteral("--count")))
-            return r.missing();
+    if (r.option("-c", "--count")) {
         o.count = r.value.toInt(&ok);
         if (!ok || o.count < 1)
             return QStringLiteral("the number of captures must be 1 or more");
-    } else if (r.is("-i", "--interval")) {
-        if (!r.take(QStringLiteral("--interval")))
-            return r.missing();
+    } else if (r.option("-i", "--interval")) {
         o.interval = r.value.toDouble(&ok);
         if (!ok || !std::isfinite(o.interval) || o.interval < 0)
             return QStringLiteral("the interval must be 0 seconds or more");
-    } else if (r.is("-d", "--dir")) {
-        if (!r.take(QStringLiteral("--dir")))
-            return r.missing();
+    } else if (r.option("-d", "--dir")) {
         o.folder = r.value;
-    } else if (r.is("--name", "--name")) {
-        if (!r.take(QStringLiteral("--name")))
-            return r.missing();
+    } else if (r.option("--name", "--name")) {
         o.name = r.value;
         o.nameGiven = true;
     } else {
@@ -166,15 +161,18 @@ QString finishOptions(bool collect, CaptureOptions &o)
 bool parseOptions(CliSession &session, const QStringList &arguments, bool collect,
                   CaptureOptions &o, int &status)
 {
-    ArgReader r{arguments};
+    ArgReader r(arguments);
     for (; r.i < arguments.size(); ++r.i) {
+        r.missingValue = false;
         std::optional<QString> error = commonOption(r, o);
         if (!error && collect)
             error = collectOption(r, o);
-        if (!error && !collect && r.is("-o", "--output")) {
-            error = r.take(QStringLiteral("--output")) ? QString() : r.missing();
-            o.output = r.value; // a failed take leaves the error to report
+        if (!error && !collect && r.option("-o", "--output")) {
+            o.output = r.value;
+            error = QString();
         }
+        if (error && r.missingValue)
+            error = r.missing();
         if (!error)
             error = QStringLiteral("unknown argument %1").arg(r.arg());
         if (!error->isEmpty()) {

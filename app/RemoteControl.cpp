@@ -33,6 +33,38 @@ constexpr SettingCommand kSettings[] = {
 
 QByteArray noDetail() { return QByteArray(); }
 
+// FETC:FRAM?, FETC:PEAK? and MMEM:STOR:FRAM on the frame the tab shows.
+void answerFromShownFrame(TR7310_tab *tab, const Scpi::Command &c,
+                          const RemoteServer::Finish &finish)
+{
+    const QVector<double> frame = tab->shownFrame();
+    if (frame.isEmpty())
+        return finish(Scpi::DataStale, "no frame yet: INIT first");
+    if (c.header == QLatin1String("FETC:FRAM"))
+        return finish(Scpi::NoError, Scpi::definiteBlock(Sigmf::dataBytes(frame)));
+    const FrameMeta::Meta meta = tab->shownMeta();
+    if (c.header == QLatin1String("FETC:PEAK")) {
+        QByteArrayList values;
+        for (const BeatPeaks::Peak &p : BeatPeaks::find(frame, meta.axes()))
+            values << Scpi::number(p.beatHz) << Scpi::number(p.rangeM) << Scpi::number(p.levelDb);
+        return finish(Scpi::NoError, values.join(','));
+    }
+    // MMEM:STOR:FRAM "path": a data file with its sidecar, or a SigMF recording.
+    const QString path = Scpi::unquoted(c.arguments.first());
+    if (path.isEmpty())
+        return finish(Scpi::FileNameError, noDetail());
+    QString error;
+    bool saved = false;
+    if (Sigmf::isSigmf(path) || path.endsWith(QLatin1String(".sigmf"))) {
+        saved = Sigmf::writeFrame(frame, meta, path, &error);
+    } else {
+        saved = DataFile::write(frame, path, &error) && FrameMeta::write(meta, path, &error);
+    }
+    if (!saved)
+        return finish(Scpi::MassStorageError, error.toUtf8());
+    finish(Scpi::NoError, noDetail());
+}
+
 } // namespace
 
 RemoteControl::RemoteControl(MainWindow *w, QObject *parent)
@@ -108,72 +140,13 @@ void RemoteControl::handle(const Scpi::Command &c, const Finish &finish)
     if ((c.query || h == QLatin1String("INIT")) ? !c.arguments.isEmpty() : c.arguments.size() > 1)
         return finish(Scpi::ParameterNotAllowed, noDetail());
 
-    if (h == QLatin1String("KIT:LIST")) {
-        return withTabs([this, finish] {
-            QStringList serials;
-            for (TR7310_tab *tab : tabs())
-                serials << tab->serial();
-            finish(Scpi::NoError, serials.join(QLatin1Char(',')).toUtf8());
-        });
-    }
-    if (h == QLatin1String("KIT:SEL")) {
-        if (c.query)
-            return withKit(finish, [finish](TR7310_tab *tab) {
-                finish(Scpi::NoError, tab->serial().toUtf8());
-            });
-        const QString wanted = Scpi::unquoted(c.arguments.first());
-        return withTabs([this, wanted, finish] {
-            for (TR7310_tab *tab : tabs())
-                if (tab->serial() == wanted) {
-                    select(tab);
-                    return finish(Scpi::NoError, noDetail());
-                }
-            finish(Scpi::IllegalParameterValue, "no kit " + wanted.toUtf8());
-        });
-    }
-    for (const SettingCommand &s : kSettings) {
-        if (h != QLatin1String(s.header))
-            continue;
-        const Setting setting = s.setting;
-        if (c.query)
-            return withKit(finish, [setting, finish](TR7310_tab *tab) {
-                tab->readSetting(setting, [finish](const QString &value) {
-                    if (value.isEmpty())
-                        return finish(Scpi::HardwareError, "the kit did not answer");
-                    finish(Scpi::NoError, value.toUtf8());
-                });
-            });
-        double value = 0;
-        bool on = false;
-        if (setting == Setting::RfPower && Scpi::toBool(c.arguments.first(), &on))
-            value = on ? 1 : 0;
-        else if (!Scpi::toNumber(c.arguments.first(), &value))
-            return finish(Scpi::DataTypeError, noDetail());
-        if ((setting == Setting::SweepType || setting == Setting::RfPower) &&
-            value != double(int(value)))
-            return finish(Scpi::IllegalParameterValue, noDetail());
-        if (value < s.low || value > s.high)
-            return finish(Scpi::DataOutOfRange, noDetail());
-        return withKit(finish, [setting, value, finish](TR7310_tab *tab) {
-            tab->applySetting(setting, value, [finish] { finish(Scpi::NoError, noDetail()); });
-        });
-    }
-    if (h == QLatin1String("CAPT:POIN")) {
-        if (c.query)
-            return withKit(finish, [finish](TR7310_tab *tab) {
-                finish(Scpi::NoError, QByteArray::number(tab->sampleCount()));
-            });
-        bool ok = false;
-        const int n = c.arguments.first().trimmed().toInt(&ok);
-        if (!ok)
-            return finish(Scpi::DataTypeError, noDetail());
-        if (n < 1 || n > FrameCapture::maxSamples)
-            return finish(Scpi::DataOutOfRange, noDetail());
-        return withKit(finish, [n, finish](TR7310_tab *tab) {
-            tab->setSampleCount(n);
-            finish(Scpi::NoError, noDetail());
-        });
-    }
+    if (h == QLatin1String("KIT:LIST") || h == QLatin1String("KIT:SEL"))
+        return handleKitChoice(c, finish);
+    for (const SettingCommand &s : kSettings)
+        if (h == QLatin1String(s.header))
+            return handleSetting(int(&s - kSettings), c, finish);
+    if (h == QLatin1String("CAPT:POIN"))
+        return handleSampleCount(c, finish);
     if (h == QLatin1String("INIT")) {
         return withKit(finish, [finish](TR7310_tab *tab) {
             tab->collectOne([finish](bool ok) {
@@ -185,33 +158,76 @@ void RemoteControl::handle(const Scpi::Command &c, const Finish &finish)
         });
     }
     // What is fetched and stored is the frame the tab shows.
-    withKit(finish, [h, c, finish](TR7310_tab *tab) {
-        const QVector<double> frame = tab->shownFrame();
-        if (frame.isEmpty())
-            return finish(Scpi::DataStale, "no frame yet: INIT first");
-        if (h == QLatin1String("FETC:FRAM"))
-            return finish(Scpi::NoError, Scpi::definiteBlock(Sigmf::dataBytes(frame)));
-        const FrameMeta::Meta meta = tab->shownMeta();
-        if (h == QLatin1String("FETC:PEAK")) {
-            QByteArrayList values;
-            for (const BeatPeaks::Peak &p : BeatPeaks::find(frame, meta.axes()))
-                values << Scpi::number(p.beatHz) << Scpi::number(p.rangeM)
-                       << Scpi::number(p.levelDb);
-            return finish(Scpi::NoError, values.join(','));
-        }
-        // MMEM:STOR:FRAM "path": a data file with its sidecar, or a SigMF recording.
-        const QString path = Scpi::unquoted(c.arguments.first());
-        if (path.isEmpty())
-            return finish(Scpi::FileNameError, noDetail());
-        QString error;
-        bool saved = false;
-        if (Sigmf::isSigmf(path) || path.endsWith(QLatin1String(".sigmf"))) {
-            saved = Sigmf::writeFrame(frame, meta, path, &error);
-        } else {
-            saved = DataFile::write(frame, path, &error) && FrameMeta::write(meta, path, &error);
-        }
-        if (!saved)
-            return finish(Scpi::MassStorageError, error.toUtf8());
+    withKit(finish, [c, finish](TR7310_tab *tab) { answerFromShownFrame(tab, c, finish); });
+}
+
+void RemoteControl::handleKitChoice(const Scpi::Command &c, const Finish &finish)
+{
+    if (c.header == QLatin1String("KIT:LIST")) {
+        return withTabs([this, finish] {
+            QStringList serials;
+            for (TR7310_tab *tab : tabs())
+                serials << tab->serial();
+            finish(Scpi::NoError, serials.join(QLatin1Char(',')).toUtf8());
+        });
+    }
+    // KIT:SEL
+    if (c.query)
+        return withKit(
+            finish, [finish](TR7310_tab *tab) { finish(Scpi::NoError, tab->serial().toUtf8()); });
+    const QString wanted = Scpi::unquoted(c.arguments.first());
+    return withTabs([this, wanted, finish] {
+        for (TR7310_tab *tab : tabs())
+            if (tab->serial() == wanted) {
+                select(tab);
+                return finish(Scpi::NoError, noDetail());
+            }
+        finish(Scpi::IllegalParameterValue, "no kit " + wanted.toUtf8());
+    });
+}
+
+void RemoteControl::handleSetting(int index, const Scpi::Command &c, const Finish &finish)
+{
+    const Setting setting = kSettings[index].setting;
+    const double low = kSettings[index].low, high = kSettings[index].high;
+    if (c.query)
+        return withKit(finish, [setting, finish](TR7310_tab *tab) {
+            tab->readSetting(setting, [finish](const QString &value) {
+                if (value.isEmpty())
+                    return finish(Scpi::HardwareError, "the kit did not answer");
+                finish(Scpi::NoError, value.toUtf8());
+            });
+        });
+    double value = 0;
+    bool on = false;
+    if (setting == Setting::RfPower && Scpi::toBool(c.arguments.first(), &on))
+        value = on ? 1 : 0;
+    else if (!Scpi::toNumber(c.arguments.first(), &value))
+        return finish(Scpi::DataTypeError, noDetail());
+    if ((setting == Setting::SweepType || setting == Setting::RfPower) &&
+        value != double(int(value)))
+        return finish(Scpi::IllegalParameterValue, noDetail());
+    if (value < low || value > high)
+        return finish(Scpi::DataOutOfRange, noDetail());
+    return withKit(finish, [setting, value, finish](TR7310_tab *tab) {
+        tab->applySetting(setting, value, [finish] { finish(Scpi::NoError, noDetail()); });
+    });
+}
+
+void RemoteControl::handleSampleCount(const Scpi::Command &c, const Finish &finish)
+{
+    if (c.query)
+        return withKit(finish, [finish](TR7310_tab *tab) {
+            finish(Scpi::NoError, QByteArray::number(tab->sampleCount()));
+        });
+    bool ok = false;
+    const int n = c.arguments.first().trimmed().toInt(&ok);
+    if (!ok)
+        return finish(Scpi::DataTypeError, noDetail());
+    if (n < 1 || n > FrameCapture::maxSamples)
+        return finish(Scpi::DataOutOfRange, noDetail());
+    return withKit(finish, [n, finish](TR7310_tab *tab) {
+        tab->setSampleCount(n);
         finish(Scpi::NoError, noDetail());
     });
 }

@@ -27,6 +27,10 @@ public:
 private:
     using Finish = RemoteServer::Finish;
     void handle(const Scpi::Command &command, const Finish &finish);
+    void handleKitChoice(const Scpi::Command &command, const Finish &finish); // KIT:LIST, KIT:SEL
+    // The sweep setting of that index in the table of settings a script may read and set.
+    void handleSetting(int index, const Scpi::Command &command, const Finish &finish);
+    void handleSampleCount(const Scpi::Command &command, const Finish &finish); // CAPT:POIN
     QList<TR7310_tab *> tabs() const;
     // The USB tabs, after a search when none is there and none was made.
     void withTabs(std::function<void()> then);

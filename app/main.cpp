@@ -52,6 +52,44 @@ void setIdentity()
     QCoreApplication::setApplicationVersion(QStringLiteral(KVVLX_VERSION));
 }
 
+// --remote PORT; false, told on standard error, when PORT is no TCP port.
+bool readRemotePort(const QCommandLineParser &parser, quint16 &remotePort)
+{
+    if (!parser.isSet(QStringLiteral("remote")))
+        return true;
+    bool ok = false;
+    const uint port = parser.value(QStringLiteral("remote")).toUInt(&ok);
+    if (!ok || port < 1 || port > 65535) {
+        std::fprintf(stderr, "kvvlx: --remote takes a TCP port from 1 to 65535, not '%s'\n",
+                     qPrintable(parser.value(QStringLiteral("remote"))));
+        return false;
+    }
+    remotePort = quint16(port);
+    return true;
+}
+
+// --simulate K; false, told on standard error, when K is no count.
+bool readSimulation(const QCommandLineParser &parser, SimulationOptions &simulation)
+{
+    if (!parser.isSet(QStringLiteral("simulate")))
+        return true;
+    const QString count = parser.value(QStringLiteral("simulate"));
+    bool ok = false;
+    simulation.enabled = true;
+    simulation.usbKits = count.toInt(&ok);
+    if (!ok || simulation.usbKits < 0) {
+        std::fprintf(stderr, "kvvlx: --simulate takes a count of kits, not '%s'\n",
+                     qPrintable(count));
+        return false;
+    }
+    QString error;
+    if (!applyReplyFormOptions(parser, simulation.replyForm, &error)) {
+        std::fprintf(stderr, "kvvlx: %s\n", qPrintable(error));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -90,34 +128,9 @@ int main(int argc, char *argv[])
         QLoggingCategory::setFilterRules(QStringLiteral("kvvlx.*.debug=true"));
 
     quint16 remotePort = 0;
-    if (parser.isSet(QStringLiteral("remote"))) {
-        bool ok = false;
-        const uint port = parser.value(QStringLiteral("remote")).toUInt(&ok);
-        if (!ok || port < 1 || port > 65535) {
-            std::fprintf(stderr, "kvvlx: --remote takes a TCP port from 1 to 65535, not '%s'\n",
-                         qPrintable(parser.value(QStringLiteral("remote"))));
-            return 2;
-        }
-        remotePort = quint16(port);
-    }
-
     SimulationOptions simulation;
-    if (parser.isSet(QStringLiteral("simulate"))) {
-        const QString count = parser.value(QStringLiteral("simulate"));
-        bool ok = false;
-        simulation.enabled = true;
-        simulation.usbKits = count.toInt(&ok);
-        if (!ok || simulation.usbKits < 0) {
-            std::fprintf(stderr, "kvvlx: --simulate takes a count of kits, not '%s'\n",
-                         qPrintable(count));
-            return 2;
-        }
-        QString error;
-        if (!applyReplyFormOptions(parser, simulation.replyForm, &error)) {
-            std::fprintf(stderr, "kvvlx: %s\n", qPrintable(error));
-            return 2;
-        }
-    }
+    if (!readRemotePort(parser, remotePort) || !readSimulation(parser, simulation))
+        return 2;
 
     if (simulation.enabled) {
         QString error;

@@ -125,6 +125,23 @@ void addGap(Dataset &ds, int frameNumber) { ds.gaps.append(frameNumber); }
 
 namespace {
 
+QJsonArray capturesJson(const Dataset &ds)
+{
+    QJsonArray captures;
+    for (const Segment &s : ds.captures) {
+        QJsonObject c{{QStringLiteral("core:sample_start"), s.sampleStart},
+                      {QStringLiteral("core:global_index"), s.globalIndex}};
+        if (s.datetime.isValid())
+            c.insert(QStringLiteral("core:datetime"), FrameMeta::timeStamp(s.datetime));
+        if (s.frame >= 0) {
+            c.insert(ext("frame"), s.frame);
+            c.insert(ext("since_first_frame_s"), number(s.sinceFirstFrameS));
+        }
+        captures.append(c);
+    }
+    return captures;
+}
+
 // A marker stays what the user set: its plot, its axes' labels and the trace's value there.
 QJsonObject markerJson(const Annotation &a)
 {
@@ -139,6 +156,36 @@ QJsonObject markerJson(const Annotation &a)
                                              .arg(text("xLabel"), text("x"), text("yLabel"),
                                                   text("y"), text("plot"))},
         {ext("marker"), m}};
+}
+
+// Each peak as an annotation of its frame's segment, with a line a person can read; each marker
+// as one of its own.
+QJsonArray annotationsJson(const Dataset &ds)
+{
+    QJsonArray annotations;
+    for (const Annotation &a : ds.annotations) {
+        if (!a.marker.isEmpty()) {
+            annotations.append(markerJson(a));
+            continue;
+        }
+        QJsonObject o{{QStringLiteral("core:sample_start"), a.sampleStart},
+                      {QStringLiteral("core:sample_count"), a.sampleCount},
+                      {QStringLiteral("core:freq_lower_edge"), number(a.beatHz - a.halfWidthHz)},
+                      {QStringLiteral("core:freq_upper_edge"), number(a.beatHz + a.halfWidthHz)},
+                      {QStringLiteral("core:label"), QStringLiteral("peak")},
+                      {QStringLiteral("core:generator"), QStringLiteral("kvvlx")},
+                      {ext("beat_frequency_hz"), number(a.beatHz)},
+                      {ext("level_db"), number(a.levelDb)}};
+        QString comment =
+            QStringLiteral("beat %1 Hz, %2 dB").arg(a.beatHz, 0, 'f', 1).arg(a.levelDb, 0, 'f', 1);
+        if (std::isfinite(a.rangeM)) {
+            o.insert(ext("range_m"), a.rangeM);
+            comment += QStringLiteral(", range %1 m").arg(a.rangeM, 0, 'f', 3);
+        }
+        o.insert(QStringLiteral("core:comment"), comment);
+        annotations.append(o);
+    }
+    return annotations;
 }
 
 } // namespace
@@ -192,44 +239,9 @@ QJsonObject toJson(const Dataset &ds)
         global.insert(ext("gaps"), gaps);
     }
 
-    QJsonArray captures;
-    for (const Segment &s : ds.captures) {
-        QJsonObject c{{QStringLiteral("core:sample_start"), s.sampleStart},
-                      {QStringLiteral("core:global_index"), s.globalIndex}};
-        if (s.datetime.isValid())
-            c.insert(QStringLiteral("core:datetime"), FrameMeta::timeStamp(s.datetime));
-        if (s.frame >= 0) {
-            c.insert(ext("frame"), s.frame);
-            c.insert(ext("since_first_frame_s"), number(s.sinceFirstFrameS));
-        }
-        captures.append(c);
-    }
-    QJsonArray annotations;
-    for (const Annotation &a : ds.annotations) {
-        if (!a.marker.isEmpty()) {
-            annotations.append(markerJson(a));
-            continue;
-        }
-        QJsonObject o{{QStringLiteral("core:sample_start"), a.sampleStart},
-                      {QStringLiteral("core:sample_count"), a.sampleCount},
-                      {QStringLiteral("core:freq_lower_edge"), number(a.beatHz - a.halfWidthHz)},
-                      {QStringLiteral("core:freq_upper_edge"), number(a.beatHz + a.halfWidthHz)},
-                      {QStringLiteral("core:label"), QStringLiteral("peak")},
-                      {QStringLiteral("core:generator"), QStringLiteral("kvvlx")},
-                      {ext("beat_frequency_hz"), number(a.beatHz)},
-                      {ext("level_db"), number(a.levelDb)}};
-        QString comment =
-            QStringLiteral("beat %1 Hz, %2 dB").arg(a.beatHz, 0, 'f', 1).arg(a.levelDb, 0, 'f', 1);
-        if (std::isfinite(a.rangeM)) {
-            o.insert(ext("range_m"), a.rangeM);
-            comment += QStringLiteral(", range %1 m").arg(a.rangeM, 0, 'f', 3);
-        }
-        o.insert(QStringLiteral("core:comment"), comment);
-        annotations.append(o);
-    }
     return QJsonObject{{QStringLiteral("global"), global},
-                       {QStringLiteral("captures"), captures},
-                       {QStringLiteral("annotations"), annotations}};
+                       {QStringLiteral("captures"), capturesJson(ds)},
+                       {QStringLiteral("annotations"), annotationsJson(ds)}};
 }
 
 QByteArray dataBytes(const QVector<double> &samples)

@@ -155,36 +155,28 @@ void readExtension(const QJsonObject &g, FrameMeta::Meta &m)
     }
 }
 
-} // namespace
-
-bool read(const QString &path, Dataset *ds, QString *error)
+// What of the global object this program cannot show; empty when it can. Fills datatype and type.
+QString checkShape(const QJsonObject &json, Dataset &out, SampleType *type)
 {
-    QString why;
-    auto fail = [&](const QString &reason) {
-        if (error)
-            *error = reason;
-        return false;
-    };
-    QJsonObject json;
-    if (!readJson(metaPath(path), &json, &why))
-        return fail(QStringLiteral("%1: %2").arg(QFileInfo(metaPath(path)).fileName(), why));
     const QJsonObject g = json.value(QStringLiteral("global")).toObject();
-    Dataset out;
     out.datatype = g.value(QStringLiteral("core:datatype")).toString();
-    SampleType type;
-    if (!parseType(out.datatype, &type, &why))
-        return fail(why);
+    QString why;
+    if (!parseType(out.datatype, type, &why))
+        return why;
     const int channels = g.value(QStringLiteral("core:num_channels")).toInt(1);
     if (channels != 1)
-        return fail(
-            QStringLiteral("%1 channels interleaved: this program shows one").arg(channels));
+        return QStringLiteral("%1 channels interleaved: this program shows one").arg(channels);
     if (g.value(QStringLiteral("core:metadata_only")).toBool())
-        return fail(QStringLiteral("metadata only: the recording holds no samples"));
-    const QJsonArray captures = json.value(QStringLiteral("captures")).toArray();
-    for (const QJsonValue &c : captures)
+        return QStringLiteral("metadata only: the recording holds no samples");
+    for (const QJsonValue &c : json.value(QStringLiteral("captures")).toArray())
         if (c.toObject().value(QStringLiteral("core:header_bytes")).toInteger() != 0)
-            return fail(QStringLiteral("non-conforming dataset (headers between the samples)"));
+            return QStringLiteral("non-conforming dataset (headers between the samples)");
+    return QString();
+}
 
+// Who recorded it, with what, at what rate, and (in our recordings) the kit and sweep.
+void readDescription(const QJsonObject &g, Dataset &out)
+{
     out.recorder = g.value(QStringLiteral("core:recorder")).toString();
     out.hw = g.value(QStringLiteral("core:hw")).toString();
     out.description = g.value(QStringLiteral("core:description")).toString();
@@ -201,40 +193,48 @@ bool read(const QString &path, Dataset *ds, QString *error)
         m.samplePeriodS = 1.0 / rate.toDouble();
     if (out.ours)
         readExtension(g, m);
+}
 
-    // The samples: a dataset named in the metadata (beside it), else BASE.sigmf-data.
+// The samples: a dataset named in the metadata (beside it), else BASE.sigmf-data. The reason
+// they cannot be read, empty when they were.
+QString readSamples(const QString &path, const QJsonObject &g, const SampleType &type, Dataset &out)
+{
     const QString named = g.value(QStringLiteral("core:dataset")).toString();
     const QString data =
         named.isEmpty() ? dataPath(path)
                         : QFileInfo(metaPath(path)).dir().filePath(QFileInfo(named).fileName());
     if (!SafeFile::insideFolder(data, QFileInfo(metaPath(path)).absolutePath()))
-        return fail(QStringLiteral("%1 leads out of the recording's folder")
-                        .arg(QFileInfo(data).fileName()));
+        return QStringLiteral("%1 leads out of the recording's folder").arg(QFileInfo(data).fileName());
     QByteArray bytes;
     QString readError;
     if (!SafeFile::read(data, SafeFile::kMaxFrameBytes, &bytes, &readError))
-        return fail(QStringLiteral("%1: %2").arg(QFileInfo(data).fileName(),
-                                                 reasonOnly(readError, data)));
+        return QStringLiteral("%1: %2").arg(QFileInfo(data).fileName(), reasonOnly(readError, data));
     const qint64 trailing = g.value(QStringLiteral("core:trailing_bytes")).toInteger();
     if (trailing > 0)
         bytes.chop(qMin<qint64>(trailing, bytes.size()));
     if (bytes.isEmpty())
-        return fail(QStringLiteral("the data file holds no samples"));
+        return QStringLiteral("the data file holds no samples");
     if (bytes.size() % type.bytes != 0)
-        return fail(
-            QStringLiteral("the data file is not a whole number of %1 samples").arg(out.datatype));
+        return QStringLiteral("the data file is not a whole number of %1 samples")
+            .arg(out.datatype);
     const qsizetype n = bytes.size() / type.bytes;
     out.samples.resize(n);
     for (qsizetype i = 0; i < n; ++i)
         out.samples[i] = sampleAt(bytes.constData() + i * type.bytes, type);
+    return QString();
+}
 
+// The capture segments, in order and inside the samples; the reason when they are not.
+QString readCaptures(const QJsonArray &captures, Dataset &out)
+{
+    const qsizetype n = out.samples.size();
     for (const QJsonValue &v : captures) {
         const QJsonObject c = v.toObject();
         Segment s;
         s.sampleStart = c.value(QStringLiteral("core:sample_start")).toInteger(-1);
         if (s.sampleStart < 0 || s.sampleStart >= n ||
             (!out.captures.isEmpty() && s.sampleStart <= out.captures.last().sampleStart))
-            return fail(QStringLiteral("capture segments out of order or beyond the samples"));
+            return QStringLiteral("capture segments out of order or beyond the samples");
         s.globalIndex = c.value(QStringLiteral("core:global_index")).toInteger(s.sampleStart);
         s.datetime = QDateTime::fromString(c.value(QStringLiteral("core:datetime")).toString(),
                                            Qt::ISODateWithMs);
@@ -244,27 +244,59 @@ bool read(const QString &path, Dataset *ds, QString *error)
     }
     if (out.captures.isEmpty())
         out.captures.append(Segment()); // no segments: one from the first sample
-    m.sampleCount = int(out.frame(0).size());
-    m.capturedUtc = out.captures.first().datetime;
-    if (out.ours) {
-        for (const QJsonValue &gap : g.value(ext("gaps")).toArray())
-            out.gaps.append(gap.toInt());
-        for (const QJsonValue &v : json.value(QStringLiteral("annotations")).toArray()) {
-            const QJsonObject o = v.toObject();
-            Annotation a;
-            a.sampleStart = o.value(QStringLiteral("core:sample_start")).toInteger();
-            a.sampleCount = o.value(QStringLiteral("core:sample_count")).toInteger();
-            if (o.value(ext("marker")).isObject()) {
-                a.marker = o.value(ext("marker")).toObject();
-                out.annotations.append(a);
-                continue;
-            }
-            a.beatHz = o.value(ext("beat_frequency_hz")).toDouble();
-            a.rangeM = o.value(ext("range_m")).toDouble(std::nan(""));
-            a.levelDb = o.value(ext("level_db")).toDouble();
+    return QString();
+}
+
+// Our gaps and peak annotations.
+void readOurAnnotations(const QJsonObject &json, const QJsonObject &g, Dataset &out)
+{
+    for (const QJsonValue &gap : g.value(ext("gaps")).toArray())
+        out.gaps.append(gap.toInt());
+    for (const QJsonValue &v : json.value(QStringLiteral("annotations")).toArray()) {
+        const QJsonObject o = v.toObject();
+        Annotation a;
+        a.sampleStart = o.value(QStringLiteral("core:sample_start")).toInteger();
+        a.sampleCount = o.value(QStringLiteral("core:sample_count")).toInteger();
+        if (o.value(ext("marker")).isObject()) {
+            a.marker = o.value(ext("marker")).toObject();
             out.annotations.append(a);
+            continue;
         }
+        a.beatHz = o.value(ext("beat_frequency_hz")).toDouble();
+        a.rangeM = o.value(ext("range_m")).toDouble(std::nan(""));
+        a.levelDb = o.value(ext("level_db")).toDouble();
+        out.annotations.append(a);
     }
+}
+
+} // namespace
+
+bool read(const QString &path, Dataset *ds, QString *error)
+{
+    QString why;
+    QJsonObject json;
+    Dataset out;
+    SampleType type;
+    if (!readJson(metaPath(path), &json, &why))
+        why = QStringLiteral("%1: %2").arg(QFileInfo(metaPath(path)).fileName(), why);
+    else
+        why = checkShape(json, out, &type);
+    const QJsonObject g = json.value(QStringLiteral("global")).toObject();
+    if (why.isEmpty()) {
+        readDescription(g, out);
+        why = readSamples(path, g, type, out);
+    }
+    if (why.isEmpty())
+        why = readCaptures(json.value(QStringLiteral("captures")).toArray(), out);
+    if (!why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    out.meta.sampleCount = int(out.frame(0).size());
+    out.meta.capturedUtc = out.captures.first().datetime;
+    if (out.ours)
+        readOurAnnotations(json, g, out);
     *ds = out;
     return true;
 }

@@ -20,6 +20,7 @@
 #include <QThread>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -39,130 +40,150 @@ struct CaptureOptions
     QVector<SimTarget> targets;
 };
 
-// Parses the options of both subcommands; collect accepts -c, -i, -d and --name, capture -o.
-bool parseOptions(CliSession &session, const QStringList &arguments, bool collect,
-                  CaptureOptions &o, int &status)
+// The argument being read and the value of its option, given as "--name value" or "--name=value".
+struct ArgReader
 {
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &a = arguments.at(i);
-        QString value;
-        auto takeValue = [&](const QString &longName) {
-            if (a.startsWith(longName + QLatin1Char('='))) {
-                value = a.mid(longName.size() + 1);
-                return true;
-            }
-            if (i + 1 >= arguments.size())
-                return false;
-            value = arguments.at(++i);
-            return true;
-        };
-        auto option = [&](const char *shortName, const char *longName) {
-            return a == QLatin1String(shortName) || a == QLatin1String(longName) ||
-                   a.startsWith(QLatin1String(longName) + QLatin1Char('='));
-        };
-        auto missing = [&] {
-            status = session.usageError(
-                QStringLiteral("%1 needs a value").arg(a.section(QLatin1Char('='), 0, 0)));
-            return false;
-        };
+    explicit ArgReader(const QStringList &arguments) : arguments(arguments) {}
 
-        if (option("-n", "--samples")) {
-            if (!takeValue(QStringLiteral("--samples")))
-                return missing();
-            bool ok = false;
-            o.samples = value.toInt(&ok);
-            if (!ok || o.samples < 1 || o.samples > FrameCapture::maxSamples) {
-                status =
-                    session.usageError(QStringLiteral("the number of samples must be from 1 to %1")
-                                           .arg(FrameCapture::maxSamples));
-                return false;
-            }
-            o.samplesGiven = true;
-        } else if (option("--kit", "--kit")) {
-            if (!takeValue(QStringLiteral("--kit")))
-                return missing();
-            o.kit = value;
-        } else if (option("--target", "--target")) {
-            if (!takeValue(QStringLiteral("--target")))
-                return missing();
-            SimTarget target;
-            QString error;
-            if (!parseTargetOption(value, &target, &error)) {
-                status = session.usageError(error);
-                return false;
-            }
-            o.targets.append(target);
-        } else if (!collect && option("-o", "--output")) {
-            if (!takeValue(QStringLiteral("--output")))
-                return missing();
-            o.output = value;
-        } else if (collect && option("-c", "--count")) {
-            if (!takeValue(QStringLiteral("--count")))
-                return missing();
-            bool ok = false;
-            o.count = value.toInt(&ok);
-            if (!ok || o.count < 1) {
-                status =
-                    session.usageError(QStringLiteral("the number of captures must be 1 or more"));
-                return false;
-            }
-        } else if (collect && option("-i", "--interval")) {
-            if (!takeValue(QStringLiteral("--interval")))
-                return missing();
-            bool ok = false;
-            o.interval = value.toDouble(&ok);
-            if (!ok || !std::isfinite(o.interval) || o.interval < 0) {
-                status =
-                    session.usageError(QStringLiteral("the interval must be 0 seconds or more"));
-                return false;
-            }
-        } else if (collect && option("-d", "--dir")) {
-            if (!takeValue(QStringLiteral("--dir")))
-                return missing();
-            o.folder = value;
-        } else if (collect && option("--name", "--name")) {
-            if (!takeValue(QStringLiteral("--name")))
-                return missing();
-            o.name = value;
-            o.nameGiven = true;
-        } else if (option("--format", "--format")) {
-            if (!takeValue(QStringLiteral("--format")))
-                return missing();
-            if (value != QLatin1String("csv") && value != QLatin1String("values") &&
-                value != QLatin1String("sigmf")) {
-                status = session.usageError(
-                    QStringLiteral("--format is csv, sigmf or values, not %1").arg(value));
-                return false;
-            }
-            o.csv = value == QLatin1String("csv");
-            o.sigmf = value == QLatin1String("sigmf");
-        } else {
-            status = session.usageError(QStringLiteral("unknown argument %1").arg(a));
-            return false;
+    const QStringList &arguments;
+    int i = 0;
+    QString value;
+    bool missingValue = false;
+
+    const QString &arg() const { return arguments.at(i); }
+    bool is(const char *shortName, const char *longName) const
+    {
+        return arg() == QLatin1String(shortName) || arg() == QLatin1String(longName) ||
+               arg().startsWith(QLatin1String(longName) + QLatin1Char('='));
+    }
+    bool take(const QString &longName)
+    {
+        if (arg().startsWith(longName + QLatin1Char('='))) {
+            value = arg().mid(longName.size() + 1);
+            return true;
         }
+        if (i + 1 >= arguments.size())
+            return false;
+        value = arguments.at(++i);
+        return true;
     }
-    if (collect && (!o.samplesGiven || o.count < 0 || o.interval < 0)) {
-        status = session.usageError(QStringLiteral("collect needs -n, -c and -i"));
-        return false;
+    // The argument is that option: takes its value, or notes that it has none.
+    bool option(const char *shortName, const char *longName)
+    {
+        if (!is(shortName, longName))
+            return false;
+        missingValue = !take(QLatin1String(longName));
+        return true;
     }
+    QString missing() const
+    {
+        return QStringLiteral("%1 needs a value").arg(arg().section(QLatin1Char('='), 0, 0));
+    }
+};
+
+// An option both subcommands take: nothing when it is none of them, else the usage error
+// (empty when the option is good).
+std::optional<QString> commonOption(ArgReader &r, CaptureOptions &o)
+{
+    if (r.option("-n", "--samples")) {
+        bool ok = false;
+        o.samples = r.value.toInt(&ok);
+        o.samplesGiven = true;
+        if (!ok || o.samples < 1 || o.samples > FrameCapture::maxSamples)
+            return QStringLiteral("the number of samples must be from 1 to %1")
+                .arg(FrameCapture::maxSamples);
+    } else if (r.option("--kit", "--kit")) {
+        o.kit = r.value;
+    } else if (r.option("--target", "--target")) {
+        SimTarget target;
+        QString error;
+        if (!parseTargetOption(r.value, &target, &error))
+            return error;
+        o.targets.append(target);
+    } else if (r.option("--format", "--format")) {
+        if (r.value != QLatin1String("csv") && r.value != QLatin1String("values") &&
+            r.value != QLatin1String("sigmf"))
+            return QStringLiteral("--format is csv, sigmf or values, not %1").arg(r.value);
+        o.csv = r.value == QLatin1String("csv");
+        o.sigmf = r.value == QLatin1String("sigmf");
+    } else {
+        return std::nullopt;
+    }
+    return QString();
+}
+
+// An option only collect takes, in the manner of commonOption.
+std::optional<QString> collectOption(ArgReader &r, CaptureOptions &o)
+{
+    bool ok = false;
+    if (r.option("-c", "--count")) {
+        o.count = r.value.toInt(&ok);
+        if (!ok || o.count < 1)
+            return QStringLiteral("the number of captures must be 1 or more");
+    } else if (r.option("-i", "--interval")) {
+        o.interval = r.value.toDouble(&ok);
+        if (!ok || !std::isfinite(o.interval) || o.interval < 0)
+            return QStringLiteral("the interval must be 0 seconds or more");
+    } else if (r.option("-d", "--dir")) {
+        o.folder = r.value;
+    } else if (r.option("--name", "--name")) {
+        o.name = r.value;
+        o.nameGiven = true;
+    } else {
+        return std::nullopt;
+    }
+    return QString();
+}
+
+// What the options ask of each other once all are read, and the reflectors they place; the
+// usage error, empty when there is none.
+QString finishOptions(bool collect, CaptureOptions &o)
+{
+    if (collect && (!o.samplesGiven || o.count < 0 || o.interval < 0))
+        return QStringLiteral("collect needs -n, -c and -i");
     if (collect && o.csv && !o.nameGiven)
         o.name = QStringLiteral("data.csv");
     if (collect && o.sigmf)
         o.name = o.nameGiven ? Sigmf::basePath(o.name) : QStringLiteral("data");
-    if (!collect && o.sigmf && (o.output.isEmpty() || o.output == QLatin1String("-"))) {
-        status =
-            session.usageError(QStringLiteral("--format sigmf writes two files: give -o BASE"));
-        return false;
-    }
+    if (!collect && o.sigmf && (o.output.isEmpty() || o.output == QLatin1String("-")))
+        return QStringLiteral("--format sigmf writes two files: give -o BASE");
     if (!o.targets.isEmpty()) {
         const auto kits = SimUsbBus::global().kits();
-        if (kits.empty()) {
-            status = session.usageError(
-                QStringLiteral("--target places reflectors before virtual kits: use --simulate"));
-            return false;
-        }
+        if (kits.empty())
+            return QStringLiteral("--target places reflectors before virtual kits: use --simulate");
         for (const auto &kit : kits)
             kit->setTargets(o.targets);
+    }
+    return QString();
+}
+
+// Parses the options of both subcommands; collect accepts -c, -i, -d and --name, capture -o.
+bool parseOptions(CliSession &session, const QStringList &arguments, bool collect,
+                  CaptureOptions &o, int &status)
+{
+    ArgReader r(arguments);
+    for (; r.i < arguments.size(); ++r.i) {
+        r.missingValue = false;
+        std::optional<QString> error = commonOption(r, o);
+        if (!error && collect)
+            error = collectOption(r, o);
+        if (!error && !collect && r.option("-o", "--output")) {
+            o.output = r.value;
+            error = QString();
+        }
+        if (error && r.missingValue)
+            error = r.missing();
+        if (!error)
+            error = QStringLiteral("unknown argument %1").arg(r.arg());
+        if (!error->isEmpty()) {
+            status = session.usageError(*error);
+            return false;
+        }
+    }
+    const QString error = finishOptions(collect, o);
+    if (!error.isEmpty()) {
+        status = session.usageError(error);
+        return false;
     }
     return true;
 }
@@ -284,6 +305,68 @@ int runCapture(CliSession &session, const QStringList &arguments)
     return writeWithMeta(session, frame, o.output, meta, o.csv);
 }
 
+namespace {
+
+CollectionWriter::Plan collectionPlan(const CaptureOptions &o, const FrameMeta::Meta &kit)
+{
+    CollectionWriter::Plan plan;
+    plan.folder = o.folder;
+    plan.name = o.name;
+    plan.planned = o.count;
+    plan.intervalS = o.interval;
+    plan.application = kit.application;
+    plan.link = kit.link;
+    plan.kitSerial = kit.kitSerial;
+    return plan;
+}
+
+// --format sigmf: one recording, rewritten after every step like the index.
+int storeInRecording(CliSession &session, Sigmf::Dataset &recording, const QString &base, Take took,
+                     const QVector<double> &frame, const FrameMeta::Meta &meta, bool last)
+{
+    if (took == Take::BadFrame)
+        Sigmf::addGap(recording, meta.frameNumber);
+    else
+        Sigmf::addFrame(recording, frame, meta);
+    if (recording.captures.isEmpty())
+        return CliOk; // nothing to write yet
+    if (const int status = writeSigmf(session, recording, base); status != CliOk)
+        return status;
+    if (last) {
+        session.out << Sigmf::metaPath(base) << '\n';
+        session.out.flush();
+    }
+    return CliOk;
+}
+
+// One numbered file, or a gap in the numbers for a frame that came out wrong.
+int storeAsFile(CliSession &session, CollectionWriter &writer, Take took,
+                const QVector<double> &frame, const FrameMeta::Meta &meta, int planned)
+{
+    const int i = meta.frameNumber;
+    const QString path = writer.pathOf(i);
+    QString error;
+    if (took == Take::BadFrame) {
+        // A gap: no file under this number, so no wrong frame passes for a good one.
+        session.err << "kvvlx-cli: no file " << path << '\n';
+        session.err.flush();
+        if (!writer.addGap(i, meta.sinceFirstFrameS, &error))
+            return session.deviceError(QStringLiteral("cannot write %1").arg(error));
+        return CliOk;
+    }
+    if (!writer.addFrame(i, frame, meta, meta.sinceFirstFrameS, &error))
+        return session.deviceError(
+            QStringLiteral("cannot write %1; the collection stopped after %2 of %3 captures")
+                .arg(error)
+                .arg(i)
+                .arg(planned));
+    session.out << path << '\n';
+    session.out.flush();
+    return CliOk;
+}
+
+} // namespace
+
 int runCollect(CliSession &session, const QStringList &arguments)
 {
     CaptureOptions o;
@@ -299,21 +382,12 @@ int runCollect(CliSession &session, const QStringList &arguments)
         return CliDeviceError;
     kit.dataFormat = o.csv ? QStringLiteral("csv") : QStringLiteral("values");
     CollectionWriter writer;
-    CollectionWriter::Plan plan;
-    plan.folder = o.folder;
-    plan.name = o.name;
-    plan.planned = o.count;
-    plan.intervalS = o.interval;
-    plan.application = kit.application;
-    plan.link = kit.link;
-    plan.kitSerial = kit.kitSerial;
-    writer.begin(plan);
+    writer.begin(collectionPlan(o, kit));
     QElapsedTimer sinceFirst;
 
     const qint64 intervalMs = qint64(std::trunc(o.interval * 1000.0)); // as the tab's timer
     QElapsedTimer sinceRequest;
     int dropped = 0;
-    // --format sigmf: one recording, rewritten after every step like the index.
     Sigmf::Dataset recording;
     const QString sigmfBase = o.folder + QLatin1Char('/') + o.name;
     for (int i = 0; i < o.count; ++i) {
@@ -343,42 +417,13 @@ int runCollect(CliSession &session, const QStringList &arguments)
         meta.inCollection = true;
         meta.frameNumber = i;
         meta.plannedIntervalS = o.interval;
-        if (o.sigmf) {
-            if (took == Take::BadFrame) {
-                ++dropped;
-                Sigmf::addGap(recording, i);
-            } else {
-                Sigmf::addFrame(recording, frame, meta);
-            }
-            if (recording.captures.isEmpty())
-                continue; // nothing to write yet
-            if (const int status = writeSigmf(session, recording, sigmfBase); status != CliOk)
-                return status;
-            if (i + 1 == o.count) {
-                session.out << Sigmf::metaPath(sigmfBase) << '\n';
-                session.out.flush();
-            }
-            continue;
-        }
-        const QString path = writer.pathOf(i);
-        QString error;
-        if (took == Take::BadFrame) {
-            // A gap: no file under this number, so no wrong frame passes for a good one.
+        if (took == Take::BadFrame)
             ++dropped;
-            session.err << "kvvlx-cli: no file " << path << '\n';
-            session.err.flush();
-            if (!writer.addGap(i, meta.sinceFirstFrameS, &error))
-                return session.deviceError(QStringLiteral("cannot write %1").arg(error));
-            continue;
-        }
-        if (!writer.addFrame(i, frame, meta, meta.sinceFirstFrameS, &error))
-            return session.deviceError(
-                QStringLiteral("cannot write %1; the collection stopped after %2 of %3 captures")
-                    .arg(error)
-                    .arg(i)
-                    .arg(o.count));
-        session.out << path << '\n';
-        session.out.flush();
+        const int stored = o.sigmf ? storeInRecording(session, recording, sigmfBase, took, frame,
+                                                      meta, i + 1 == o.count)
+                                   : storeAsFile(session, writer, took, frame, meta, o.count);
+        if (stored != CliOk)
+            return stored;
     }
     if (dropped > 0)
         return session.deviceError(

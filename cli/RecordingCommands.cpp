@@ -3,9 +3,9 @@
 
 #include "capture/FrameMeta.h"
 #include "capture/Recording.h"
+#include "capture/SafeFile.h"
 #include "capture/Sigmf.h"
 #include "cli/CaptureCommands.h"
-#include "capture/SafeFile.h"
 #include "cli/CliApp.h"
 
 #include <QDir>
@@ -124,6 +124,115 @@ int runExport(CliSession &session, const QStringList &arguments)
     return CliOk;
 }
 
+namespace {
+
+// The frame files of a collection folder, by its index when it has one (told on out), else by
+// their numbered names; what is wrong with the index goes to problems.
+QStringList framesOfCollection(QTextStream &out, const QString &folder, QStringList &problems,
+                               int &gaps)
+{
+    const QDir dir(folder);
+    Recording::Index index;
+    QString error;
+    const FrameMeta::ReadResult indexRead = Recording::readIndex(folder, &index, &error);
+    QStringList files;
+    if (indexRead != FrameMeta::ReadResult::Ok) {
+        if (indexRead == FrameMeta::ReadResult::Invalid)
+            problems << QStringLiteral("invalid index: %1").arg(error);
+        out << "index: none, frames taken by their numbered names\n";
+        QString outside;
+        files = Recording::framesOf(folder, &outside);
+        if (!outside.isEmpty() && indexRead != FrameMeta::ReadResult::Invalid)
+            problems << outside; // the invalid index is told above
+        return files;
+    }
+    out << "index: " << QFileInfo(Recording::indexPath(folder)).fileName() << ", "
+        << (index.complete ? "complete" : "incomplete") << ", " << index.planned
+        << " planned every " << index.plannedIntervalS << " s, started "
+        << FrameMeta::timeStamp(index.startedUtc) << '\n';
+    std::set<int> numbers;
+    for (const Recording::IndexEntry &e : std::as_const(index.frames)) {
+        if (!numbers.insert(e.number).second)
+            problems << QStringLiteral("frame %1 is listed twice").arg(e.number);
+        if (e.file.isEmpty())
+            ++gaps;
+        else if (!dir.exists(e.file))
+            problems << QStringLiteral("%1 is listed but missing").arg(e.file);
+        else if (!SafeFile::insideFolder(dir.filePath(e.file), folder))
+            problems << QStringLiteral("%1 leads out of the folder: refused").arg(e.file);
+        else
+            files << dir.filePath(e.file);
+    }
+    if (!index.complete)
+        problems << QStringLiteral("the collection did not finish (%1 of %2 steps)")
+                        .arg(index.frames.size())
+                        .arg(index.planned);
+    return files;
+}
+
+// What the frames of a collection hold, read one by one.
+struct FramesSeen
+{
+    int size = -1; // samples per frame, from the first frame read
+    int withMeta = 0;
+    Recording::Frame first, last; // the first and last with metadata
+};
+
+FramesSeen readFrames(const QStringList &files, QStringList &problems)
+{
+    FramesSeen seen;
+    for (const QString &path : files) {
+        const Recording::Frame f = Recording::load(path);
+        const QString name = QFileInfo(path).fileName();
+        if (!f.readOk) {
+            problems << QStringLiteral("cannot read %1").arg(f.error);
+            continue;
+        }
+        if (!f.metaError.isEmpty())
+            problems << QStringLiteral("invalid metadata: %1").arg(f.metaError);
+        if (f.hasMeta) {
+            ++seen.withMeta;
+            if (f.meta.sampleCount != f.samples.size())
+                problems << QStringLiteral("%1 holds %2 samples, its metadata says %3")
+                                .arg(name)
+                                .arg(f.samples.size())
+                                .arg(f.meta.sampleCount);
+            if (!seen.first.hasMeta)
+                seen.first = f;
+            seen.last = f;
+        }
+        if (seen.size < 0)
+            seen.size = int(f.samples.size());
+        else if (f.samples.size() != seen.size)
+            problems << QStringLiteral("%1 holds %2 samples, the first frame %3")
+                            .arg(name)
+                            .arg(f.samples.size())
+                            .arg(seen.size);
+    }
+    return seen;
+}
+
+// The kit, sweep and timing the metadata of the first and last frames tell.
+void printMeta(QTextStream &out, const FramesSeen &seen)
+{
+    const FrameMeta::Meta &m = seen.first.meta;
+    const FrameMeta::Meta &last = seen.last.meta;
+    out << "kit: " << m.kitModel << " serial " << m.kitSerial << " firmware " << m.kitFirmware
+        << " over " << m.link << '\n';
+    if (m.sweepKnown)
+        out << "sweep: " << m.sweep.startGHz << " to " << m.sweep.stopGHz << " GHz in "
+            << m.sweep.rampMs << " ms, sample period " << m.samplePeriodS << " s\n";
+    out << "first frame: " << FrameMeta::timeStamp(m.capturedUtc) << '\n';
+    out << "last frame: " << FrameMeta::timeStamp(last.capturedUtc) << '\n';
+    if (seen.withMeta > 1 && m.inCollection && last.inCollection) {
+        const double span = last.sinceFirstFrameS - m.sinceFirstFrameS;
+        out << "span: " << span << " s, mean interval " << span / (seen.withMeta - 1)
+            << " s (planned " << m.plannedIntervalS << " s)\n";
+    }
+}
+
+} // namespace
+
 int runReplay(CliSession &session, const QStringList &arguments)
 {
     if (arguments.size() != 1)
@@ -135,101 +244,19 @@ int runReplay(CliSession &session, const QStringList &arguments)
         return session.deviceError(QStringLiteral("no folder %1").arg(folder));
     QTextStream &out = session.out;
     QStringList problems;
-    const QDir dir(folder);
-
-    Recording::Index index;
-    QString error;
-    const FrameMeta::ReadResult indexRead = Recording::readIndex(folder, &index, &error);
-    QStringList files;
     int gaps = 0;
     out << "collection: " << QDir::toNativeSeparators(folder) << '\n';
-    if (indexRead == FrameMeta::ReadResult::Ok) {
-        out << "index: " << QFileInfo(Recording::indexPath(folder)).fileName() << ", "
-            << (index.complete ? "complete" : "incomplete") << ", " << index.planned
-            << " planned every " << index.plannedIntervalS << " s, started "
-            << FrameMeta::timeStamp(index.startedUtc) << '\n';
-        std::set<int> numbers;
-        for (const Recording::IndexEntry &e : std::as_const(index.frames)) {
-            if (!numbers.insert(e.number).second)
-                problems << QStringLiteral("frame %1 is listed twice").arg(e.number);
-            if (e.file.isEmpty()) {
-                ++gaps;
-                continue;
-            }
-            if (!dir.exists(e.file))
-                problems << QStringLiteral("%1 is listed but missing").arg(e.file);
-            else if (!SafeFile::insideFolder(dir.filePath(e.file), folder))
-                problems << QStringLiteral("%1 leads out of the folder: refused").arg(e.file);
-            else
-                files << dir.filePath(e.file);
-        }
-        if (!index.complete)
-            problems << QStringLiteral("the collection did not finish (%1 of %2 steps)")
-                            .arg(index.frames.size())
-                            .arg(index.planned);
-    } else {
-        if (indexRead == FrameMeta::ReadResult::Invalid)
-            problems << QStringLiteral("invalid index: %1").arg(error);
-        out << "index: none, frames taken by their numbered names\n";
-        QString outside;
-        files = Recording::framesOf(folder, &outside);
-        if (!outside.isEmpty() && indexRead != FrameMeta::ReadResult::Invalid)
-            problems << outside; // the invalid index is told above
-    }
-
-    int size = -1;
-    int withMeta = 0;
-    Recording::Frame first, last;
-    for (const QString &path : std::as_const(files)) {
-        const Recording::Frame f = Recording::load(path);
-        const QString name = QFileInfo(path).fileName();
-        if (!f.readOk) {
-            problems << QStringLiteral("cannot read %1").arg(f.error);
-            continue;
-        }
-        if (!f.metaError.isEmpty())
-            problems << QStringLiteral("invalid metadata: %1").arg(f.metaError);
-        if (f.hasMeta) {
-            ++withMeta;
-            if (f.meta.sampleCount != f.samples.size())
-                problems << QStringLiteral("%1 holds %2 samples, its metadata says %3")
-                                .arg(name)
-                                .arg(f.samples.size())
-                                .arg(f.meta.sampleCount);
-            if (!first.hasMeta)
-                first = f;
-            last = f;
-        }
-        if (size < 0)
-            size = int(f.samples.size());
-        else if (f.samples.size() != size)
-            problems << QStringLiteral("%1 holds %2 samples, the first frame %3")
-                            .arg(name)
-                            .arg(f.samples.size())
-                            .arg(size);
-    }
+    const QStringList files = framesOfCollection(out, folder, problems, gaps);
+    const FramesSeen seen = readFrames(files, problems);
     if (files.isEmpty())
         problems << QStringLiteral("no frames");
 
-    out << "frames: " << files.size() << " present, " << gaps << " gaps, " << withMeta
+    out << "frames: " << files.size() << " present, " << gaps << " gaps, " << seen.withMeta
         << " with metadata\n";
-    if (size >= 0)
-        out << "samples per frame: " << size << '\n';
-    if (first.hasMeta) {
-        const FrameMeta::Meta &m = first.meta;
-        out << "kit: " << m.kitModel << " serial " << m.kitSerial << " firmware " << m.kitFirmware
-            << " over " << m.link << '\n';
-        if (m.sweepKnown)
-            out << "sweep: " << m.sweep.startGHz << " to " << m.sweep.stopGHz << " GHz in "
-                << m.sweep.rampMs << " ms, sample period " << m.samplePeriodS << " s\n";
-        out << "first frame: " << FrameMeta::timeStamp(m.capturedUtc) << '\n';
-        out << "last frame: " << FrameMeta::timeStamp(last.meta.capturedUtc) << '\n';
-        if (withMeta > 1 && first.meta.inCollection && last.meta.inCollection) {
-            const double span = last.meta.sinceFirstFrameS - first.meta.sinceFirstFrameS;
-            out << "span: " << span << " s, mean interval " << span / (withMeta - 1)
-                << " s (planned " << m.plannedIntervalS << " s)\n";
-        }
-    }
+    if (seen.size >= 0)
+        out << "samples per frame: " << seen.size << '\n';
+    if (seen.first.hasMeta)
+        printMeta(out, seen);
     for (const QString &p : std::as_const(problems))
         out << "problem: " << p << '\n';
     out << "result: " << (problems.isEmpty() ? "OK" : "PROBLEMS") << '\n';

@@ -84,6 +84,47 @@ bool dataReply(const QByteArray &message)
     return BtProtocol::parseReply(message).tag == BtProtocol::Tag::Data;
 }
 
+// query TEXT: one command and its reply, as one line.
+int serialQuery(CliSession &session, QSerialPort &port, const QString &portName,
+                const QString &text)
+{
+    if (text.isEmpty())
+        return session.usageError(QStringLiteral("query needs the command text, with its $"));
+    QByteArray reply;
+    const Wait got = exchange(port, text, kQueryTimeoutMs, &anyReply, reply);
+    if (got == Wait::PortClosed)
+        return session.deviceError(QStringLiteral("%1: port closed").arg(portName));
+    if (got != Wait::Reply)
+        return session.deviceError(QStringLiteral("no reply from %1").arg(portName));
+    session.out << QString::fromLatin1(reply.chopped(2)) << "\n"; // "\r\n" becomes one line end
+    return CliOk;
+}
+
+// capture: one frame of samples (given as text) over the data reply, written to output.
+int serialCapture(CliSession &session, QSerialPort &port, const QString &portName,
+                  const QString &samples, const QString &output)
+{
+    bool ok = false;
+    const int n = samples.toInt(&ok);
+    if (!ok || n < 1 || n > FrameCapture::maxSamples)
+        return session.usageError(QStringLiteral("the number of samples must be from 1 to %1")
+                                      .arg(FrameCapture::maxSamples));
+    // The link carries 960 bytes a second; give the frame that time and two seconds more.
+    const qint64 timeoutMs = qint64(BtProtocol::replySeconds(n) * 1000) + 2000;
+    QByteArray reply;
+    const Wait got = exchange(port, QString::fromStdString(KitCommands::Bt::requestStream(n)),
+                              timeoutMs, &dataReply, reply);
+    if (got == Wait::PortClosed)
+        return session.deviceError(QStringLiteral("%1: port closed").arg(portName));
+    if (got != Wait::Reply)
+        return session.deviceError(QStringLiteral("no frame from %1").arg(portName));
+    const BtProtocol::DataCheck check = BtProtocol::checkDataReply(reply, n);
+    if (!check.ok)
+        return session.deviceError(QStringLiteral("%1: frame %2").arg(portName, check.reason));
+    const QVector<double> frame = BtProtocol::decodeSamples(reply);
+    return session.writeFrame(frame, output);
+}
+
 } // namespace
 
 int runSerial(CliSession &session, const QString &portName, const QStringList &arguments)
@@ -127,39 +168,9 @@ int runSerial(CliSession &session, const QString &portName, const QStringList &a
     if (!openPort(session, port, path))
         return CliDeviceError;
 
-    if (command == QLatin1String("query")) {
-        const QString text = words.mid(1).join(QLatin1Char(' '));
-        if (text.isEmpty())
-            return session.usageError(QStringLiteral("query needs the command text, with its $"));
-        QByteArray reply;
-        const Wait got = exchange(port, text, kQueryTimeoutMs, &anyReply, reply);
-        if (got == Wait::PortClosed)
-            return session.deviceError(QStringLiteral("%1: port closed").arg(portName));
-        if (got != Wait::Reply)
-            return session.deviceError(QStringLiteral("no reply from %1").arg(portName));
-        session.out << QString::fromLatin1(reply.chopped(2)) << "\n"; // "\r\n" becomes one line end
-        return CliOk;
-    }
-
+    if (command == QLatin1String("query"))
+        return serialQuery(session, port, portName, words.mid(1).join(QLatin1Char(' ')));
     if (words.size() > 1)
         return session.usageError(QStringLiteral("unknown argument %1").arg(words.at(1)));
-    bool ok = false;
-    const int n = parser.value(samples).toInt(&ok);
-    if (!ok || n < 1 || n > FrameCapture::maxSamples)
-        return session.usageError(QStringLiteral("the number of samples must be from 1 to %1")
-                                      .arg(FrameCapture::maxSamples));
-    // The link carries 960 bytes a second; give the frame that time and two seconds more.
-    const qint64 timeoutMs = qint64(BtProtocol::replySeconds(n) * 1000) + 2000;
-    QByteArray reply;
-    const Wait got = exchange(port, QString::fromStdString(KitCommands::Bt::requestStream(n)),
-                              timeoutMs, &dataReply, reply);
-    if (got == Wait::PortClosed)
-        return session.deviceError(QStringLiteral("%1: port closed").arg(portName));
-    if (got != Wait::Reply)
-        return session.deviceError(QStringLiteral("no frame from %1").arg(portName));
-    const BtProtocol::DataCheck check = BtProtocol::checkDataReply(reply, n);
-    if (!check.ok)
-        return session.deviceError(QStringLiteral("%1: frame %2").arg(portName, check.reason));
-    const QVector<double> frame = BtProtocol::decodeSamples(reply);
-    return session.writeFrame(frame, parser.value(output));
+    return serialCapture(session, port, portName, parser.value(samples), parser.value(output));
 }

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 
 namespace {
@@ -223,6 +224,21 @@ bool wholeNumber(const QString &text, int max, int *value)
     *value = text.trimmed().toInt(&ok);
     return ok && *value >= 0 && *value <= max;
 }
+
+// lf, cr, etx, nul or 0xNN for a character that is no letter or digit.
+std::optional<char> terminatorNamed(const QString &text)
+{
+    const QString t = text.toLower();
+    const QStringList names{"lf", "cr", "etx", "nul"};
+    const char chars[] = {'\n', '\r', '\x03', '\0'};
+    bool ok = false;
+    const uint code = t.startsWith(QLatin1String("0x")) ? t.mid(2).toUInt(&ok, 16) : 0;
+    if (names.contains(t))
+        return chars[names.indexOf(t)];
+    if (ok && code <= 0xff && !QChar(char16_t(code)).isLetterOrNumber())
+        return char(code);
+    return std::nullopt;
+}
 } // namespace
 
 bool applyReplyFormOptions(const QCommandLineParser &parser, SimReplyForm &form, QString *error)
@@ -250,19 +266,12 @@ bool applyReplyFormOptions(const QCommandLineParser &parser, SimReplyForm &form,
     form.oddByte = form.oddByte || set("odd-byte");
     form.endInPayload = form.endInPayload || set("end-in-payload");
     if (set("usb-terminator")) {
-        const QString t = value("usb-terminator").toLower();
-        const QStringList names{"lf", "cr", "etx", "nul"};
-        const char chars[] = {'\n', '\r', '\x03', '\0'};
-        bool ok = false;
-        const uint code = t.startsWith(QLatin1String("0x")) ? t.mid(2).toUInt(&ok, 16) : 0;
-        if (names.contains(t))
-            form.usbTerminator = chars[names.indexOf(t)];
-        else if (ok && code <= 0xff && !QChar(char16_t(code)).isLetterOrNumber())
-            form.usbTerminator = char(code);
-        else
+        const std::optional<char> t = terminatorNamed(value("usb-terminator"));
+        if (!t)
             return fail(error, QStringLiteral("usb-terminator \"%1\": expected lf, cr, etx, nul "
                                               "or 0xNN (not a letter or digit)")
                                    .arg(value("usb-terminator")));
+        form.usbTerminator = *t;
     }
     if (set("hex-case")) {
         const auto c = std::find_if(std::begin(kCases), std::end(kCases), [&](auto &x) {

@@ -60,18 +60,11 @@ int detach()
     std::exit(0);
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// Blocks the stop signals before any thread starts, so that only sigwait in main receives them.
+// SIGINT and SIGHUP stay ignored when the caller ignores them (background jobs, nohup); SIGTERM
+// always stops the kit.
+sigset_t blockStopSignals()
 {
-    int pathPipe = -1;
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--background") == 0)
-            pathPipe = detach(); // before any thread starts
-
-    // Block the stop signals before any thread starts, so that only sigwait below receives them.
-    // SIGINT and SIGHUP stay ignored when the caller ignores them (background jobs, nohup);
-    // SIGTERM always stops the kit.
     std::signal(SIGTERM, SIG_DFL);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -79,12 +72,11 @@ int main(int argc, char *argv[])
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    return stopSignals;
+}
 
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kvvlx-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KVVLX_VERSION));
-
-    QCommandLineParser parser;
+void addOptions(QCommandLineParser &parser)
+{
     parser.setApplicationDescription(
         QStringLiteral(
             "Serves a virtual KV7310 radar kit on a pseudo-terminal and prints the terminal's path "
@@ -104,6 +96,49 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("background"),
                       QStringLiteral("Print the path and, on the second line, the process id of "
                                      "the kit, then return while the kit runs on.")});
+}
+
+// Tells the caller the slave path: on standard output, or through the pipe of --background.
+bool announce(const QString &slavePath, int pathPipe, bool verbose)
+{
+    const QByteArray line = slavePath.toLocal8Bit() + '\n';
+    if (pathPipe < 0) {
+        std::fputs(line.constData(), stdout);
+        std::fflush(stdout);
+        return true;
+    }
+    if (write(pathPipe, line.constData(), size_t(line.size())) < 0)
+        return false;
+    close(pathPipe);
+    // Nobody reads our output any more (a --verbose log still goes to standard error); the
+    // caller's $(...) returns once no copy of its pipe stays open here.
+    const int null = open("/dev/null", O_RDWR);
+    if (null >= 0) {
+        dup2(null, STDIN_FILENO);
+        dup2(null, STDOUT_FILENO);
+        if (!verbose)
+            dup2(null, STDERR_FILENO);
+        close(null);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    int pathPipe = -1;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--background") == 0)
+            pathPipe = detach(); // before any thread starts
+    sigset_t stopSignals = blockStopSignals();
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kvvlx-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KVVLX_VERSION));
+
+    QCommandLineParser parser;
+    addOptions(parser);
     QString note;
     const QStringList arguments = withFirmwareSpelling(app.arguments(), {}, &note);
     if (!note.isEmpty())
@@ -117,7 +152,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     // Quiet unless asked; QT_LOGGING_RULES still has the last word.
-    if (parser.isSet(QStringLiteral("verbose")))
+    const bool verbose = parser.isSet(QStringLiteral("verbose"));
+    if (verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("kvvlx.sim.debug=true"));
 
     auto kit = std::make_shared<VirtualKit>();
@@ -134,25 +170,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "kvvlx-sim: cannot open a pseudo-terminal: %s\n", qPrintable(error));
         return 1;
     }
-    const QByteArray line = server.slavePath().toLocal8Bit() + '\n';
-    if (pathPipe >= 0) {
-        if (write(pathPipe, line.constData(), size_t(line.size())) < 0)
-            return 1;
-        close(pathPipe);
-        // Nobody reads our output any more (a --verbose log still goes to standard error); the
-        // caller's $(...) returns once no copy of its pipe stays open here.
-        const int null = open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            dup2(null, STDIN_FILENO);
-            dup2(null, STDOUT_FILENO);
-            if (!parser.isSet(QStringLiteral("verbose")))
-                dup2(null, STDERR_FILENO);
-            close(null);
-        }
-    } else {
-        std::fputs(line.constData(), stdout);
-        std::fflush(stdout);
-    }
+    if (!announce(server.slavePath(), pathPipe, verbose))
+        return 1;
 
     int received = 0;
     sigwait(&stopSignals, &received);

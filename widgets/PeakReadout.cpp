@@ -37,6 +37,33 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
     : QWidget(parent), plot(plot), page(page)
 {
     setObjectName(QStringLiteral("peakReadout"));
+    makeTable();
+    QLayout *settings = makeSettings();
+    makeNote();
+    connect(table, &QTableWidget::cellClicked, this, [this](int r, int) {
+        if (PlotMarkers *markers = PlotMarkers::of(this->plot); markers && r < int(listed.size()))
+            markers->place(listed[size_t(r)].position);
+    });
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(table, 3);
+    layout->addWidget(noteLabel, 3);
+    layout->addLayout(settings, 2);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    addGraphs();
+
+    auto changed = [this] { emit settingsChanged(); };
+    connect(windowBox, &QComboBox::currentIndexChanged, this, changed);
+    connect(countBox, &QSpinBox::valueChanged, this, changed);
+    connect(cfarBox, &QCheckBox::toggled, this, changed);
+    connect(guardBox, &QSpinBox::valueChanged, this, changed);
+    connect(trainingBox, &QSpinBox::valueChanged, this, changed);
+    connect(pfaBox, &QComboBox::currentIndexChanged, this, changed);
+}
+
+void PeakReadout::makeTable()
+{
     QStringList headers;
     switch (page) {
     case Page::Spectrum:
@@ -65,7 +92,10 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
     const int rowsHeight = 3 * table->verticalHeader()->defaultSectionSize();
     table->setFixedHeight(rowsHeight + table->horizontalHeader()->sizeHint().height() +
                           2 * table->frameWidth());
+}
 
+QLayout *PeakReadout::makeSettings()
+{
     windowBox = new QComboBox(this);
     windowBox->setObjectName(QStringLiteral("window_cmb"));
     windowBox->addItems({tr("None"), tr("Hann"), tr("Blackman-Harris")});
@@ -110,7 +140,11 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
     cfarRow->addWidget(pfaBox);
     settings->addLayout(cfarRow, 1, 1, 1, 3);
     settings->setRowStretch(2, 1);
+    return settings;
+}
 
+void PeakReadout::makeNote()
+{
     noteLabel = new QLabel(this);
     noteLabel->setObjectName(QStringLiteral("peakNote_lbl"));
     noteLabel->setWordWrap(true);
@@ -118,18 +152,10 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
                              "not a Doppler shift"));
     noteLabel->setFixedHeight(table->height());
     noteLabel->hide();
-    connect(table, &QTableWidget::cellClicked, this, [this](int r, int) {
-        if (PlotMarkers *markers = PlotMarkers::of(this->plot); markers && r < int(listed.size()))
-            markers->place(listed[size_t(r)].position);
-    });
+}
 
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(table, 3);
-    layout->addWidget(noteLabel, 3);
-    layout->addLayout(settings, 2);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-
+void PeakReadout::addGraphs()
+{
     markers = plot->addGraph();
     markers->setLineStyle(QCPGraph::lsNone);
     markers->setScatterStyle(
@@ -141,14 +167,6 @@ PeakReadout::PeakReadout(QCustomPlot *plot, Page page, QWidget *parent)
     threshold->setAntialiased(false);
     threshold->setName(QStringLiteral("CFAR threshold"));
     threshold->setVisible(false);
-
-    auto changed = [this] { emit settingsChanged(); };
-    connect(windowBox, &QComboBox::currentIndexChanged, this, changed);
-    connect(countBox, &QSpinBox::valueChanged, this, changed);
-    connect(cfarBox, &QCheckBox::toggled, this, changed);
-    connect(guardBox, &QSpinBox::valueChanged, this, changed);
-    connect(trainingBox, &QSpinBox::valueChanged, this, changed);
-    connect(pfaBox, &QComboBox::currentIndexChanged, this, changed);
 }
 
 SpectrumWindow PeakReadout::window() const
@@ -216,49 +234,10 @@ void PeakReadout::show(const DisplaySpectrum &spectrum, const RadarMath::FrameAx
 {
     if (!noteLabel->isHidden())
         return;
-    const QVector<double> &db = spectrum.shown;
-    const int width = RadarMath::kPaddingFactor;
     const double hzPerBin = RadarMath::binSpacingHz(axes.sampleRateHz(), frameLength);
-    // The zero-frequency bin of the frame is never a target.
-    const int first = qMin<int>(width, db.size());
-    const double *values = db.constData() + first;
-    const int n = int(db.size()) - first;
-    const int k = countBox->value();
-
-    std::vector<Peaks::Peak> found; // in bins of db
-    if (cfarBox->isChecked()) {
-        Peaks::CfarSettings s;
-        s.guardCells = guardBox->value();
-        s.trainingCells = trainingBox->value();
-        s.falseAlarmRate = pfaBox->currentData().toDouble();
-        const Peaks::CfarResult r = Peaks::cfar(values, n, s, width, n, width);
-        for (Peaks::Peak p : r.detections) {
-            p.bin += first;
-            found.push_back(p);
-        }
-        found = Peaks::clearOfLeakage(found, window(), width,
-                                      Peaks::zeroHzSource(db.constData(), int(db.size())));
-        if (int(found.size()) > k)
-            found.resize(size_t(k));
-        QVector<QCPGraphData> line(n);
-        for (int i = 0; i < n; ++i)
-            line[i] = QCPGraphData(position(first + i, hzPerBin, axes), r.thresholdDb[size_t(i)]);
-        threshold->data()->set(line, true);
-        threshold->setVisible(true);
-    } else {
-        const bool tapered = spectrum.detection.size() == db.size();
-        const QVector<double> &detection = tapered ? spectrum.detection : db;
-        const SpectrumWindow detectionWindow =
-            window() == SpectrumWindow::None && tapered ? SpectrumWindow::Hann : window();
-        found = Peaks::reflectors(db.constData(), detection.constData(), int(db.size()),
-                                  detectionWindow, width, k);
-        threshold->data()->clear();
-        threshold->setVisible(false);
-    }
-
     listed.clear();
     QVector<QCPGraphData> points;
-    for (const Peaks::Peak &p : found) {
+    for (const Peaks::Peak &p : findPeaks(spectrum, axes, hzPerBin)) {
         const double bin = p.bin;
         Row row{position(bin, hzPerBin, axes), other(bin * hzPerBin, axes), p.levelDb};
         listed.push_back(row);
@@ -267,8 +246,55 @@ void PeakReadout::show(const DisplaySpectrum &spectrum, const RadarMath::FrameAx
     std::sort(points.begin(), points.end(),
               [](const QCPGraphData &a, const QCPGraphData &b) { return a.key < b.key; });
     markers->data()->set(points, true);
+    fillTable(axes, hzPerBin);
+    numberMarkers();
+}
 
-    table->setRowCount(qMax(k, 1));
+std::vector<Peaks::Peak> PeakReadout::findPeaks(const DisplaySpectrum &spectrum,
+                                                const RadarMath::FrameAxes &axes, double hzPerBin)
+{
+    const QVector<double> &db = spectrum.shown;
+    const int width = RadarMath::kPaddingFactor;
+    const int k = countBox->value();
+    if (!cfarBox->isChecked()) {
+        threshold->data()->clear();
+        threshold->setVisible(false);
+        const bool tapered = spectrum.detection.size() == db.size();
+        const QVector<double> &detection = tapered ? spectrum.detection : db;
+        const SpectrumWindow detectionWindow =
+            window() == SpectrumWindow::None && tapered ? SpectrumWindow::Hann : window();
+        return Peaks::reflectors(db.constData(), detection.constData(), int(db.size()),
+                                 detectionWindow, width, k);
+    }
+    // The zero-frequency bin of the frame is never a target.
+    const int first = qMin<int>(width, db.size());
+    const double *values = db.constData() + first;
+    const int n = int(db.size()) - first;
+    Peaks::CfarSettings s;
+    s.guardCells = guardBox->value();
+    s.trainingCells = trainingBox->value();
+    s.falseAlarmRate = pfaBox->currentData().toDouble();
+    const Peaks::CfarResult r = Peaks::cfar(values, n, s, width, n, width);
+    std::vector<Peaks::Peak> found; // in bins of db
+    for (Peaks::Peak p : r.detections) {
+        p.bin += first;
+        found.push_back(p);
+    }
+    found = Peaks::clearOfLeakage(found, window(), width,
+                                  Peaks::zeroHzSource(db.constData(), int(db.size())));
+    if (int(found.size()) > k)
+        found.resize(size_t(k));
+    QVector<QCPGraphData> line(n);
+    for (int i = 0; i < n; ++i)
+        line[i] = QCPGraphData(position(first + i, hzPerBin, axes), r.thresholdDb[size_t(i)]);
+    threshold->data()->set(line, true);
+    threshold->setVisible(true);
+    return found;
+}
+
+void PeakReadout::fillTable(const RadarMath::FrameAxes &axes, double hzPerBin)
+{
+    table->setRowCount(qMax(countBox->value(), 1));
     const int columns = table->columnCount();
     for (int r = 0; r < table->rowCount(); ++r) {
         const bool has = r < int(listed.size());
@@ -295,7 +321,11 @@ void PeakReadout::show(const DisplaySpectrum &spectrum, const RadarMath::FrameAx
             item->setText(has ? texts.value(c) : QString());
         }
     }
+}
 
+// Numbers on the plot beside the listed peaks, as the table's rows number them.
+void PeakReadout::numberMarkers()
+{
     while (labels.size() < int(listed.size())) {
         auto *label = new QCPItemText(plot);
         label->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);

@@ -17,6 +17,7 @@ class QCPGraph;
 class QCPItemText;
 class QCustomPlot;
 class QLabel;
+class QLayout;
 class QSpinBox;
 class QTableWidget;
 
@@ -64,6 +65,15 @@ signals:
     void settingsChanged();
 
 private:
+    void makeTable();
+    QLayout *makeSettings();
+    void makeNote();
+    void addGraphs();
+    // The peaks to list, in bins of the spectrum shown; draws or hides the CFAR threshold.
+    std::vector<Peaks::Peak> findPeaks(const DisplaySpectrum &spectrum,
+                                       const RadarMath::FrameAxes &axes, double hzPerBin);
+    void fillTable(const RadarMath::FrameAxes &axes, double hzPerBin);
+    void numberMarkers();
     double position(double bin, double hzPerBin, const RadarMath::FrameAxes &axes) const;
     double other(double hz, const RadarMath::FrameAxes &axes) const;
 

@@ -26,6 +26,9 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <memory>
+#include <vector>
+
 namespace {
 
 // Client and window share this thread: wait with the event loop running.
@@ -75,41 +78,61 @@ class RemoteControlTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void scriptDrivesTheSelectedTab();
+    // One script, in order: each step starts where the one before left the window and kits.
+    void initTestCase();
+    void kitsAreFoundAndSelected();
+    void settingsReachTheSelectedKitAndForm();
+    void remoteFrameIsTheFrameShown();
+    void sigmfExportWritesTheFrameShown();
+    void cleanupTestCase();
+
+private:
+    std::vector<std::shared_ptr<VirtualKit>> kits;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<RemoteControl> remote;
+    QTcpSocket s;
+    TR7310_tab *tab = nullptr;
+    QTemporaryDir dir;
+    QVector<double> shown;
 };
 
-void RemoteControlTest::scriptDrivesTheSelectedTab()
+void RemoteControlTest::initTestCase()
 {
     quietLink();
     StartUpDelays::setScale(0.01);
     SimUsbBus::global().detachAll();
     QString error;
     QVERIFY2(startSimulation(SimulationOptions{true, 2}, &error), qPrintable(error));
-    const auto kits = SimUsbBus::global().kits();
-    for (const auto &kit : kits)
+    for (const auto &kit : SimUsbBus::global().kits()) {
         kit->setTargets({SimTarget{2.0, 0.0, 0.5}});
-
-    MainWindow window;
-    window.show();
-    RemoteControl remote(&window);
-    QVERIFY2(remote.listen(0, &error), qPrintable(error));
-    QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, remote.port());
+        kits.push_back(kit);
+    }
+    window = std::make_unique<MainWindow>();
+    window->show();
+    remote = std::make_unique<RemoteControl>(window.get());
+    QVERIFY2(remote->listen(0, &error), qPrintable(error));
+    s.connectToHost(QHostAddress::LocalHost, remote->port());
     QVERIFY(s.waitForConnected(5000));
+}
 
+void RemoteControlTest::kitsAreFoundAndSelected()
+{
     QVERIFY(ask(s, "*IDN?").contains("KVVLX"));
     QCOMPARE(ask(s, "KIT:LIST?"), QByteArray("SIM0001,SIM0002")); // the search ran for it
     QCOMPARE(ask(s, "KIT:SEL?"), QByteArray("SIM0001"));
     s.write("KIT:SEL SIM0002\n");
     QCOMPARE(ask(s, "KIT:SEL?"), QByteArray("SIM0002"));
-    TR7310_tab *tab = nullptr;
-    for (TR7310_tab *t : window.findChildren<TR7310_tab *>())
+    for (TR7310_tab *t : window->findChildren<TR7310_tab *>())
         if (t->serial() == QLatin1String("SIM0002"))
             tab = t;
     QVERIFY(tab);
-    QCOMPARE(window.findChild<QTabWidget *>("activityTabs_tab")->currentWidget(), tab);
+    QCOMPARE(window->findChild<QTabWidget *>("activityTabs_tab")->currentWidget(), tab);
     QTRY_VERIFY_WITH_TIMEOUT(startUpDone(*kits[0]) && startUpDone(*kits[1]), 10000);
+}
 
+void RemoteControlTest::settingsReachTheSelectedKitAndForm()
+{
+    QVERIFY(tab);
     // A setting goes the form's way to the second kit only, and the form shows the read-back.
     kits[0]->clearReceived();
     kits[1]->clearReceived();
@@ -126,18 +149,21 @@ void RemoteControlTest::scriptDrivesTheSelectedTab()
     QVERIFY(!kits[1]->receivedCommands().contains("SWEEP:FREQSTAR 30")); // never sent
     // A ramp longer than the frame holds one clean beat tone per reflector (2 GHz in 30 ms).
     s.write("SWEEP:FREQSTAR 24;SWEEP:FREQSTOP 26;SWEEP:RAMPTIME 30\n");
+}
 
+void RemoteControlTest::remoteFrameIsTheFrameShown()
+{
+    QVERIFY(tab);
     // A frame taken remotely is the frame shown, fetched and saved alike.
     QCOMPARE(ask(s, "FETC:FRAM?;*OPC?"), QByteArray("1")); // nothing shown yet: no block
     QVERIFY(ask(s, "SYST:ERR?").startsWith("-230,"));
     s.write("CAPT:POIN 512;INIT\n");
     const QVector<double> fetched = fetchFrame(s);
     QCOMPARE(fetched.size(), 512);
-    const QVector<double> shown = tab->shownFrame();
+    shown = tab->shownFrame();
     QCOMPARE(shown.size(), 512);
     for (int i = 0; i < 512; ++i)
         QVERIFY(std::abs(fetched[i] - shown[i]) < 1e-6);
-    QTemporaryDir dir;
     s.write("MMEM:STOR:FRAM \"" + dir.filePath("f.txt").toUtf8() + "\"\n");
     QCOMPARE(ask(s, "*OPC?"), QByteArray("1"));
     QVector<double> saved;
@@ -153,14 +179,18 @@ void RemoteControlTest::scriptDrivesTheSelectedTab()
     QVERIFY2(std::abs(peaks[1].toDouble() - 2.0) < 0.05, peaks[1].constData());
     QVERIFY(std::abs(peaks[0].toDouble() - 889.5) < 25);
     QCOMPARE(ask(s, "SYST:ERR?"), QByteArray("0,\"No error\""));
+}
 
+void RemoteControlTest::sigmfExportWritesTheFrameShown()
+{
+    QCOMPARE(shown.size(), 512);
     // File > Export Frame as SigMF… writes the frame shown, with its kit and sweep.
     QMenu menu;
     QString reported;
     SigmfExport::Dialogs dialogs;
     dialogs.saveBase = [&](QWidget *) { return dir.filePath("shown"); };
     SigmfExport::addActions(
-        menu.addMenu("File"), window.findChild<QTabWidget *>("activityTabs_tab"), &window,
+        menu.addMenu("File"), window->findChild<QTabWidget *>("activityTabs_tab"), window.get(),
         [&](const QString &text, bool) { reported = text; }, dialogs);
     menu.findChild<QAction *>("exportFrameSigmf_act")->trigger(); // ours, not the window's dialogs
     QVERIFY2(reported.startsWith("Exported 1 frame(s)"), qPrintable(reported));
@@ -172,8 +202,15 @@ void RemoteControlTest::scriptDrivesTheSelectedTab()
     QCOMPARE(ds.meta.kitSerial, QStringLiteral("SIM0002"));
     QCOMPARE(ds.meta.sweep.rampMs, 30.0);
     QCOMPARE(ds.meta.sweep.stopGHz, 26.0);
+}
 
-    window.close();
+void RemoteControlTest::cleanupTestCase()
+{
+    s.abort();
+    remote.reset();
+    if (window)
+        window->close();
+    window.reset();
     stopVirtualBtKits();
 }
 

@@ -2,27 +2,20 @@
 #include "bt/kv7310bt_tab.h"
 #include "ui_kv7310bt_tab.h"
 
+#include "bt/BtPlotPages.h"
 #include "bt/BtProtocol.h"
+#include "bt/CommandSteps.h"
 #include "bt/FirmwareChoice.h"
-#include "dsp/SpectrumUnits.h"
 #include "kit/KitCommands.h"
-#include "widgets/DopplerView.h"
 #include "widgets/FolderChooser.h"
-#include "widgets/LinePlot.h"
 #include "widgets/Logging.h"
-#include "widgets/PeakReadout.h"
-#include "widgets/PlotTools.h"
 #include "widgets/SampleCountField.h"
-#include "widgets/PlotMarkers.h"
 #include "widgets/SetupHints.h"
 #include "widgets/StartUpDelays.h"
 #include "widgets/parameterDialog.h"
 
-#include <QDir>
-
 #include <QButtonGroup>
 #include <QtMath>
-#include <qcustomplot.h>
 
 #include <cmath>
 #include <limits>
@@ -45,11 +38,11 @@ int timerMs(double ms)
 }
 } // namespace
 
-kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310bt_tab)
+kv7310bt_tab::kv7310bt_tab(QWidget *parent)
+    : QWidget(parent), ui(new Ui::kv7310bt_tab), steps(new CommandSteps(this))
 {
     ui->setupUi(this);
-    kitAxes.samplePeriodS = samplePeriod;
-    frameAxes = kitAxes;
+    frameAxes.samplePeriodS = samplePeriod;
     SetupHints::apply(this);
     saveLoc = QStringLiteral("Data");
     saveFileName = QStringLiteral("data.txt");
@@ -74,10 +67,13 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
     connect(sweepGroup, SIGNAL(buttonClicked(QAbstractButton *)), this,
             SLOT(sweepBtnClicked(QAbstractButton *)));
 
-    setUpPlots();
+    setUpPages();
 
-    stepTimer.setSingleShot(true);
-    connect(&stepTimer, &QTimer::timeout, this, &kv7310bt_tab::runSteps);
+    connect(steps, &CommandSteps::command, this, &kv7310bt_tab::sendBTmsg);
+    connect(steps, &CommandSteps::drained, this, [this] {
+        if (std::exchange(continueAfterSteps, false))
+            QTimer::singleShot(1, this, SLOT(continueCapture()));
+    });
     seriesTimer.setSingleShot(true);
     connect(&seriesTimer, SIGNAL(timeout()), this, SLOT(seriesStep()));
     frameWatchdog.setSingleShot(true);
@@ -95,80 +91,21 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
 
 kv7310bt_tab::~kv7310bt_tab() { delete ui; }
 
-// The waits after commands are steps of a queue run by a timer: the window stays live and an idle
-// wait costs nothing. Commands and pauses keep the order the slots gave them; a slot called
-// during a wait runs its commands after it, not in the middle of another slot's sequence.
-void kv7310bt_tab::send(const QString &command)
-{
-    pendingSteps.append(command);
-    runSteps();
-}
+void kv7310bt_tab::send(const QString &command) { steps->send(command); }
 
-void kv7310bt_tab::delay()
-{
-    pendingSteps.append(QString()); // a pause
-    runSteps();
-}
+void kv7310bt_tab::delay() { steps->wait(); }
 
-void kv7310bt_tab::setCommandPause(int ms) { commandPause = qMax(0, ms); }
+void kv7310bt_tab::setCommandPause(int ms) { steps->setPause(ms); }
 
-// The window used to block for its write pause inside the emit, so every wait the tab started
-// after a command began when that pause was over. The window's pause now runs on a timer; the
-// tab holds its waits back until the line is free, which keeps the spacing on the line
-// (write pause + tab pause) and the window live throughout.
-void kv7310bt_tab::setLineBusy(bool busy)
-{
-    lineBusy = busy;
-    if (busy)
-        return;
-    const QHash<QTimer *, int> due = std::exchange(afterLine, {});
-    for (auto it = due.begin(); it != due.end(); ++it)
-        it.key()->start(it.value());
-}
-
-void kv7310bt_tab::startAfterLine(QTimer &timer, int ms)
-{
-    if (lineBusy)
-        afterLine.insert(&timer, ms);
-    else
-        timer.start(ms);
-}
-
-void kv7310bt_tab::stopTimer(QTimer &timer)
-{
-    afterLine.remove(&timer);
-    timer.stop();
-}
-
-bool kv7310bt_tab::timerRunning(const QTimer &timer) const
-{
-    return timer.isActive() || afterLine.contains(const_cast<QTimer *>(&timer));
-}
-
-void kv7310bt_tab::runSteps()
-{
-    while (!timerRunning(stepTimer) && !pendingSteps.isEmpty()) {
-        const QString step = pendingSteps.takeFirst();
-        if (step.isNull())
-            startAfterLine(stepTimer, commandPause);
-        else
-            emit sendBTmsg(step);
-    }
-    if (!stepsBusy() && captureAfterDelay) {
-        captureAfterDelay = false;
-        QTimer::singleShot(1, this, SLOT(continueCapture()));
-    }
-}
-
-bool kv7310bt_tab::stepsBusy() const { return timerRunning(stepTimer) || !pendingSteps.isEmpty(); }
+void kv7310bt_tab::setLineBusy(bool busy) { steps->setLineBusy(busy); }
 
 void kv7310bt_tab::continueCapture()
 {
-    if (continuous.state() != ContinuousCapture::State::Ready)
+    if (!capture.continueDue())
         return;
     // A frame that arrives during a wait requests the next one after it, as it always did.
-    if (stepsBusy()) {
-        captureAfterDelay = true;
+    if (steps->busy()) {
+        continueAfterSteps = true;
         return;
     }
     on_collect_btn_clicked();
@@ -201,8 +138,7 @@ void kv7310bt_tab::readFreqs()
 void kv7310bt_tab::setSweepType(int type)
 {
     send(command(Kc::setSweepType(type)));
-    if (type >= 0 && type <= 3)
-        kitSweepType = type; // settings have no reply; the kit takes each of the four types
+    kit.sweepTypeSent(type);
     delay();
 }
 
@@ -293,7 +229,7 @@ void kv7310bt_tab::on_numSamples_txt_editingFinished() {}
 
 void kv7310bt_tab::on_collect_btn_clicked()
 {
-    if (!continuous.mayRequest()) // a frame is on its way; its arrival asks for the next
+    if (!capture.mayRequest()) // a frame is on its way; its arrival asks for the next
         return;
     if (!SampleCountField::take(ui->numSamples_txt, &lastSampleCount).ok) {
         // Nothing is sent and the frame held stays; continuous capture, if on, stops.
@@ -301,12 +237,11 @@ void kv7310bt_tab::on_collect_btn_clicked()
         return;
     }
     const int n = lastSampleCount;
-    requestedSamples = n;
-    continuous.requested();
+    capture.requested(n);
     send(QString::fromStdString(Kc::Bt::requestStream(n)));
-    if (continuous.isOn())
-        startAfterLine(frameWatchdog,
-                       timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
+    if (capture.loopAwaiting())
+        steps->startAfterLine(frameWatchdog,
+                              timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
     delay();
 }
 
@@ -314,14 +249,14 @@ void kv7310bt_tab::on_continuousCapture_btn_clicked(bool checked)
 {
     ui->continuousCapture_btn->setText(checked ? QStringLiteral("Stop Capture")
                                                : QStringLiteral("Start Continuous Capture"));
-    checked ? continuous.start() : continuous.stop();
-    if (!checked)
-        stopTimer(frameWatchdog);
+    // A frame still on the wire keeps its watchdog: one that never comes must not hold up the
+    // next loop.
+    capture.setContinuous(checked);
 }
 
 void kv7310bt_tab::frameOverdue()
 {
-    if (!continuous.isOn())
+    if (!capture.frameOverdue())
         return;
     stopContinuousCapture(QStringLiteral("No frame came from the kit in time: continuous "
                                          "capture stopped."));
@@ -339,12 +274,9 @@ void kv7310bt_tab::stopContinuousCapture(const QString &why)
 
 void kv7310bt_tab::on_startCapture_btn_clicked()
 {
-    // One series at a time: a second chain would share the counter with the first.
-    if (seriesRunning)
+    // One series at a time: a second chain would share the numbering with the first.
+    if (!capture.beginSeries(numCaptures))
         return;
-    seriesRunning = true;
-    seriesAwaiting = -1;
-    captureCount = 0;
     collectionFolder = ui->saveFolderCapture_txt->text().trimmed(); // a typed folder counts
     CollectionWriter::Plan plan;
     plan.folder = collectionFolder;
@@ -353,39 +285,31 @@ void kv7310bt_tab::on_startCapture_btn_clicked()
     plan.intervalS = captureInterval;
     plan.link = QStringLiteral("Bluetooth");
     series.begin(plan);
-    seriesRequestS.clear();
-    seriesClock.start();
     seriesStep();
 }
 
 void kv7310bt_tab::seriesStep()
 {
-    if (seriesAwaiting >= 0) {
-        qCDebug(lcBt) << "no frame came for capture" << seriesAwaiting << "of the series";
-        recordSeriesStep(seriesAwaiting, false);
+    const int unanswered = capture.takeUnanswered();
+    if (unanswered >= 0) {
+        qCDebug(lcBt) << "no frame came for capture" << unanswered << "of the series";
+        recordSeriesStep(unanswered, false);
     }
-    seriesAwaiting = -1;
-    if (!seriesRunning)
+    if (!capture.seriesRunning())
         return; // the gap could not be written
-    if (captureCount >= numCaptures) {
+    // The step awaits its reply before the command leaves, so a reply parsed at once finds it.
+    if (capture.nextRequest(numSampleCapture) < 0) {
         endSeries();
         return;
     }
-    // Awaiting is set before the command leaves, so a reply parsed at once finds it.
-    seriesAwaiting = captureCount;
-    seriesRequestS.append(seriesClock.nsecsElapsed() / 1e9);
-    ++captureCount;
-    requestedSamples = numSampleCapture;
     send(QString::fromStdString(Kc::Bt::requestStream(numSampleCapture)));
-    startAfterLine(seriesTimer, timerMs(captureInterval * 1000));
+    steps->startAfterLine(seriesTimer, timerMs(captureInterval * 1000));
 }
 
 void kv7310bt_tab::endSeries()
 {
-    stopTimer(seriesTimer);
-    seriesRunning = false;
-    seriesAwaiting = -1;
-    captureCount = 0;
+    steps->stopTimer(seriesTimer);
+    capture.endSeries();
 }
 
 // ---- Fields ----
@@ -463,12 +387,11 @@ FrameMeta::Meta kv7310bt_tab::frameMeta() const
 {
     // The Bluetooth link does not tell the kit's model or serial: left empty. The firmware is
     // the one the user stated, which gave the sample period.
-    const bool sweep = kitStartKnown && kitStopKnown && kitRampKnown;
-    const FrameMeta::Kit kit{"Bluetooth", {}, {}, firmwareChoice->firmware(), sweep,
-                             frameAxes,   kitSweepType, kitRfPower};
-    FrameMeta::Meta m = FrameMeta::live(kit, FrameMeta::Averaging::None, samplesUtc);
-    m.markers = PlotMarkers::json(
-        {plots[RawPage], plots[SpectrumPage], plots[RangePage], plots[DopplerPage]});
+    const FrameMeta::Kit about{"Bluetooth",     {},        {},
+                               firmwareChoice->firmware(), kit.sweepKnown(),
+                               frameAxes,       kit.sweepType(), kit.rfPower()};
+    FrameMeta::Meta m = FrameMeta::live(about, FrameMeta::Averaging::None, samplesUtc);
+    m.markers = pages->markers();
     return m;
 }
 
@@ -478,17 +401,17 @@ void kv7310bt_tab::recordSeriesStep(int number, bool withFrame)
 {
     if (!saveCaptureData || !series.isOpen())
         return;
-    const double sinceFirstS = seriesRequestS.value(number);
+    const double sinceFirstS = capture.sinceFirstS(number);
     QString error;
     if (withFrame ? series.addFrame(number, samples, frameMeta(), sinceFirstS, &error)
                   : series.addGap(number, sinceFirstS, &error))
         return;
     emit errorMessage(QStringLiteral("Could not save %1").arg(error));
-    if (seriesRunning) {
+    if (capture.seriesRunning()) {
         endSeries();
         tellUser(QStringLiteral("The series stopped after %1 of %2 captures. Could not save %3")
                      .arg(number + 1)
-                     .arg(numCaptures)
+                     .arg(capture.seriesPlanned())
                      .arg(error));
     }
 }
@@ -498,101 +421,80 @@ void kv7310bt_tab::recordSeriesStep(int number, bool withFrame)
 void kv7310bt_tab::parseBTmsg(QByteArray msg)
 {
     qCDebug(lcBt) << "received: " << msg.size();
-    const BtProtocol::Reply reply = BtProtocol::parseReply(msg);
-    switch (reply.tag) {
-    case BtProtocol::Tag::StartFreq:
-        ui->startFreq_txt->setText(reply.value);
-        kitAxes.sweep.startGHz = reply.value.toDouble(&kitStartKnown);
-        break;
-    case BtProtocol::Tag::StopFreq:
-        ui->stopFreq_txt->setText(reply.value);
-        kitAxes.sweep.stopGHz = reply.value.toDouble(&kitStopKnown);
-        break;
-    case BtProtocol::Tag::Ramp:
-        ui->ramptime_txt->setText(reply.value);
-        kitAxes.sweep.rampMs = reply.value.toDouble(&kitRampKnown);
-        break;
-    case BtProtocol::Tag::Type:
-        kitSweepType = BtProtocol::intValue(reply.value);
-        if (kitSweepType < 0 || kitSweepType > 3)
-            kitSweepType = -1;
-        switch (BtProtocol::intValue(reply.value)) {
-        case 0:
-            ui->oneWaySingle_rdbtn->setChecked(true);
-            break;
-        case 1:
-            ui->twoWaySingle_rdbtn->setChecked(true);
-            break;
-        case 2:
-            ui->twoWayCont_rdbtn->setChecked(true);
-            break;
-        case 3:
-            ui->continuousWave_rdbtn->setChecked(true);
-            break;
-        default:
-            break;
-        }
-        break;
-    case BtProtocol::Tag::RfPower:
-        kitRfPower = BtProtocol::intValue(reply.value);
-        if (kitRfPower != 0 && kitRfPower != 1)
-            kitRfPower = -1;
-        switch (BtProtocol::intValue(reply.value)) {
-        case 1:
-            emit rf_on(true);
-            break;
-        case 0:
-            emit rf_on(false);
-            break;
-        default:
-            qCDebug(lcBt) << "rfPowerCheck: bad return value";
-            break;
-        }
-        break;
-    case BtProtocol::Tag::Data:
+    const KitReadback::Effect effect = kit.take(BtProtocol::parseReply(msg));
+    if (effect.frame)
         takeFrame(msg);
-        break;
-    default:
-        break;
-    }
+    else
+        applyReply(effect);
+}
+
+void kv7310bt_tab::applyReply(const KitReadback::Effect &effect)
+{
+    using Field = KitReadback::Effect::Field;
+    using Rf = KitReadback::Effect::Rf;
+    QLineEdit *fields[] = {nullptr, ui->startFreq_txt, ui->stopFreq_txt, ui->ramptime_txt};
+    if (effect.field != Field::None)
+        fields[int(effect.field)]->setText(effect.text);
+    QAbstractButton *sweepButtons[] = {ui->oneWaySingle_rdbtn, ui->twoWaySingle_rdbtn,
+                                       ui->twoWayCont_rdbtn, ui->continuousWave_rdbtn};
+    if (effect.sweepType >= 0)
+        sweepButtons[effect.sweepType]->setChecked(true);
+    if (effect.rf == Rf::On || effect.rf == Rf::Off)
+        emit rf_on(effect.rf == Rf::On);
+    else if (effect.rf == Rf::BadValue)
+        qCDebug(lcBt) << "rfPowerCheck: bad return value";
 }
 
 void kv7310bt_tab::takeFrame(const QByteArray &msg)
 {
     qCDebug(lcBt) << msg.size() - BtProtocol::kHeaderBytes - BtProtocol::kTerminatorBytes;
     const int number = ++framesReceived;
-    stopTimer(frameWatchdog);
+    steps->stopTimer(frameWatchdog);
+    const BtCapture::Arrival arrival = capture.frameArrived();
     // The one place that asks for the next frame; it leaves once this one is handled.
-    if (continuous.frameArrived())
+    if (arrival.continueLoop)
         QTimer::singleShot(1, this, SLOT(continueCapture()));
-    const BtProtocol::DataCheck check = BtProtocol::checkDataReply(msg, requestedSamples);
-    if (!check.ok) {
+    const BtProtocol::DataCheck check =
+        BtProtocol::checkDataReply(msg, capture.requestedSamples());
+    if (check.ok) {
+        samples = BtProtocol::decodeSamples(msg);
+        samplesUtc = QDateTime::currentDateTimeUtc();
+        frameAxes.sweep = kit.sweep();
+    } else {
         // Neither drawn nor saved: a series leaves a gap under this number.
         const QString text = QStringLiteral("frame %1 %2").arg(number).arg(check.reason);
         qCDebug(lcBt).noquote() << text;
         emit errorMessage(text);
-        if (seriesRunning && seriesAwaiting >= 0) {
-            recordSeriesStep(seriesAwaiting, false);
-            seriesAwaiting = -1;
-            if (captureCount >= numCaptures)
-                endSeries();
-        }
-        return;
     }
-    samples = BtProtocol::decodeSamples(msg);
-    samplesUtc = QDateTime::currentDateTimeUtc();
-    frameAxes = kitAxes;
-    if (seriesRunning && seriesAwaiting >= 0) {
-        const int capture = seriesAwaiting;
-        seriesAwaiting = -1;
-        recordSeriesStep(capture, true);
-        if (captureCount >= numCaptures)
+    if (arrival.seriesNumber >= 0) {
+        recordSeriesStep(arrival.seriesNumber, check.ok);
+        if (capture.seriesComplete())
             endSeries();
     }
-    plotData();
+    if (check.ok)
+        plotData();
 }
 
 // ---- Plots ----
+
+void kv7310bt_tab::setUpPages()
+{
+    pages = new BtPlotPages(
+        this, {ui->plot_layout, ui->spectrum_layout, ui->range_layout, ui->doppler_layout});
+    connect(pages, &BtPlotPages::redrawWanted, this, [this] { plotData(); });
+    firmwareChoice = new FirmwareChoice(this);
+    ui->control_layout->addWidget(firmwareChoice, 21, 0, 1, 4);
+    connect(firmwareChoice, &FirmwareChoice::changed, this, &kv7310bt_tab::takeSamplePeriod);
+}
+
+void kv7310bt_tab::takeSamplePeriod()
+{
+    samplePeriod = firmwareChoice->samplePeriodS();
+    sampleRate = 1.0 / samplePeriod;
+    frameAxes.samplePeriodS = samplePeriod; // the frame held came from the same kit
+    pages->refitAll();
+    plotData();
+}
 
 void kv7310bt_tab::tabChanged(int t)
 {
@@ -604,37 +506,6 @@ void kv7310bt_tab::plotData()
 {
     if (samples.isEmpty())
         return;
-    const int page = ui->plot_tab->currentIndex();
-    const int n = int(samples.size());
-    if (page >= RawPage && page <= DopplerPage) {
-        QCustomPlot *plot = plots[page];
-        QVector<double> keys;
-        QVector<double> values;
-        DisplaySpectrum spectrum;
-        if (page == RawPage) {
-            keys.resize(n);
-            for (int i = 0; i < n; ++i)
-                keys[i] = i * frameAxes.samplePeriodS;
-            values = samples;
-        } else {
-            spectrum = displaySpectrum(samples, readouts[page]->window());
-            values = spectrum.shown;
-            keys = readouts[page]->keys(int(values.size()), frameAxes, n);
-        }
-        LinePlot::setData(plot, keys, values);
-        if (page == DopplerPage)
-            readouts[page]->setNote(DopplerView::note(kitSweepType));
-        if (readouts[page])
-            readouts[page]->show(spectrum, frameAxes, n);
-        plot->replot(QCustomPlot::rpRefreshHint);
-        // Fit the key axis when the frame length (or the first frame) changes; otherwise keep
-        // the user's zoom.
-        if (plottedLength[page] != n && !keys.isEmpty() && std::isfinite(keys.last()) &&
-            keys.last() > 0) {
-            plot->xAxis->setRange(0, keys.last());
-            plot->replot(QCustomPlot::rpQueuedReplot);
-            plottedLength[page] = n;
-        }
-    }
+    pages->draw(ui->plot_tab->currentIndex(), samples, frameAxes, kit.sweepType());
     qCDebug(lcBt) << "plotting finished";
 }

@@ -6,7 +6,7 @@
 CommandSteps::CommandSteps(QObject *parent) : QObject(parent)
 {
     waitTimer.setSingleShot(true);
-    connect(&waitTimer, &QTimer::timeout, this, &CommandSteps::run);
+    connect(&waitTimer, &QTimer::timeout, this, &CommandSteps::next);
 }
 
 void CommandSteps::setPause(int ms) { pauseMs = qMax(0, ms); }
@@ -14,18 +14,24 @@ void CommandSteps::setPause(int ms) { pauseMs = qMax(0, ms); }
 void CommandSteps::send(const QString &command)
 {
     pending.append(command);
-    run();
+    next();
 }
 
 void CommandSteps::wait()
 {
     pending.append(QString());
-    run();
+    next();
+}
+
+void CommandSteps::run(const QStringList &sequence)
+{
+    pending.append(sequence);
+    next();
 }
 
 bool CommandSteps::busy() const { return timerRunning(waitTimer) || !pending.isEmpty(); }
 
-void CommandSteps::run()
+void CommandSteps::next()
 {
     while (!timerRunning(waitTimer) && !pending.isEmpty()) {
         const QString step = pending.takeFirst();

@@ -23,6 +23,8 @@ public:
     void setPause(int ms);
     void send(const QString &command);
     void wait();
+    // Commands in order, a null string where a wait goes.
+    void run(const QStringList &sequence);
     // A wait runs or steps are queued.
     bool busy() const;
 
@@ -38,7 +40,7 @@ signals:
     void drained();
 
 private:
-    void run();
+    void next();
 
     QStringList pending; // commands, and waits as null strings
     QTimer waitTimer;

@@ -4,6 +4,7 @@
 
 #include "bt/BtPlotPages.h"
 #include "bt/BtProtocol.h"
+#include "bt/BtSetupSteps.h"
 #include "bt/CommandSteps.h"
 #include "bt/FirmwareChoice.h"
 #include "kit/KitCommands.h"
@@ -22,14 +23,6 @@
 #include <utility>
 
 namespace {
-namespace Kc = KitCommands;
-// The Bluetooth text of a command: the kit's text ended by "$".
-QString command(const std::string &text)
-{
-    return QString::fromStdString(Kc::Bt::terminated(text));
-}
-std::string typed(const QLineEdit *field) { return field->text().toStdString(); }
-
 // A timer interval from typed or computed milliseconds: QTimer refuses negative ones (a series
 // would never take its next step) and an int cannot hold every double.
 int timerMs(double ms)
@@ -60,10 +53,10 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent)
     connect(this, SIGNAL(rf_on(bool)), this, SLOT(set_RFPowerBtn_state(bool)));
 
     sweepGroup = new QButtonGroup(this);
-    sweepGroup->addButton(ui->twoWayCont_rdbtn);
-    sweepGroup->addButton(ui->twoWaySingle_rdbtn);
-    sweepGroup->addButton(ui->oneWaySingle_rdbtn);
-    sweepGroup->addButton(ui->continuousWave_rdbtn);
+    sweepGroup->addButton(ui->twoWayCont_rdbtn, 2);
+    sweepGroup->addButton(ui->twoWaySingle_rdbtn, 1);
+    sweepGroup->addButton(ui->oneWaySingle_rdbtn, 0);
+    sweepGroup->addButton(ui->continuousWave_rdbtn, 3);
     connect(sweepGroup, SIGNAL(buttonClicked(QAbstractButton *)), this,
             SLOT(sweepBtnClicked(QAbstractButton *)));
 
@@ -91,10 +84,6 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent)
 
 kv7310bt_tab::~kv7310bt_tab() { delete ui; }
 
-void kv7310bt_tab::send(const QString &command) { steps->send(command); }
-
-void kv7310bt_tab::delay() { steps->wait(); }
-
 void kv7310bt_tab::setCommandPause(int ms) { steps->setPause(ms); }
 
 void kv7310bt_tab::setLineBusy(bool busy) { steps->setLineBusy(busy); }
@@ -119,46 +108,26 @@ void kv7310bt_tab::tellUser(const QString &message)
 
 // ---- Sweep set-up ----
 
+namespace Setup = BtSetupSteps;
+
 void kv7310bt_tab::on_setFreqs_btn_clicked()
 {
-    send(command(Kc::setStartFreq(typed(ui->startFreq_txt))));
-    delay();
-    send(command(Kc::setStopFreq(typed(ui->stopFreq_txt))));
-    delay();
-    readFreqs();
+    steps->run(Setup::setFreqs(ui->startFreq_txt->text(), ui->stopFreq_txt->text()));
 }
 
-void kv7310bt_tab::readFreqs()
-{
-    send(command(Kc::queryStopFreq()));
-    delay();
-    send(command(Kc::queryStartFreq()));
-}
+void kv7310bt_tab::readFreqs() { steps->run(Setup::readFreqs()); }
 
 void kv7310bt_tab::setSweepType(int type)
 {
-    send(command(Kc::setSweepType(type)));
+    steps->run(Setup::setSweepType(type));
     kit.sweepTypeSent(type);
-    delay();
 }
 
-void kv7310bt_tab::setRamptime(int type)
-{
-    send(command(Kc::setRampTime(std::to_string(type))));
-    delay();
-}
+void kv7310bt_tab::setRamptime(int type) { steps->run(Setup::setRamp(type)); }
 
-void kv7310bt_tab::startSweep()
-{
-    send(command(Kc::startSweep()));
-    delay();
-}
+void kv7310bt_tab::startSweep() { steps->run(Setup::startSweep()); }
 
-void kv7310bt_tab::stopSweep()
-{
-    send(command(Kc::stopSweep()));
-    delay();
-}
+void kv7310bt_tab::stopSweep() { steps->run(Setup::stopSweep()); }
 
 void kv7310bt_tab::on_stop_btn_clicked() { stopSweep(); }
 
@@ -166,46 +135,27 @@ void kv7310bt_tab::on_start_btn_clicked() { startSweep(); }
 
 void kv7310bt_tab::on_setRamp_btn_clicked()
 {
-    send(command(Kc::setRampTime(typed(ui->ramptime_txt))));
-    delay();
-    readRamptime();
+    steps->run(Setup::setRamp(ui->ramptime_txt->text()));
 }
 
-void kv7310bt_tab::readRamptime()
-{
-    send(command(Kc::queryRampTime()));
-    delay();
-}
+void kv7310bt_tab::readRamptime() { steps->run(Setup::readRamp()); }
 
-void kv7310bt_tab::readSweepType() { send(command(Kc::querySweepType())); }
+void kv7310bt_tab::readSweepType() { steps->run(Setup::readSweepType()); }
 
+// Every click restarts the sweep, whatever the type.
 void kv7310bt_tab::sweepBtnClicked(QAbstractButton *btn)
 {
-    const QString text = btn->text();
-    if (text.contains(QStringLiteral("2 way sweep Continuous")))
-        setSweepType(2);
-    else if (text.contains(QStringLiteral("2 way sweep, Single")))
-        setSweepType(1);
-    else if (text.contains(QStringLiteral("1 way sweep, Single")))
-        setSweepType(0);
-    else if (text.contains(QStringLiteral("Continuous Wave")))
-        setSweepType(3);
+    const int type = sweepGroup->id(btn); // the ids are the kit's sweep types
+    if (type >= 0)
+        setSweepType(type);
     else
         qCDebug(lcBt) << "btn not recognized";
     startVLX();
 }
 
-void kv7310bt_tab::startVLX()
-{
-    send(command(Kc::startSweep()));
-    delay();
-}
+void kv7310bt_tab::startVLX() { steps->run(Setup::startSweep()); }
 
-void kv7310bt_tab::update_RFPower()
-{
-    send(command(Kc::queryRfPower()));
-    delay();
-}
+void kv7310bt_tab::update_RFPower() { steps->run(Setup::readRfPower()); }
 
 void kv7310bt_tab::tune() {}
 
@@ -216,12 +166,7 @@ void kv7310bt_tab::set_RFPowerBtn_state(bool s)
     rfOn = s;
 }
 
-void kv7310bt_tab::on_rf_power_btn_clicked()
-{
-    send(command(Kc::setRfPower(!rfOn)));
-    delay();
-    update_RFPower();
-}
+void kv7310bt_tab::on_rf_power_btn_clicked() { steps->run(Setup::switchRf(!rfOn)); }
 
 // ---- Capture ----
 
@@ -238,11 +183,11 @@ void kv7310bt_tab::on_collect_btn_clicked()
     }
     const int n = lastSampleCount;
     capture.requested(n);
-    send(QString::fromStdString(Kc::Bt::requestStream(n)));
+    steps->send(QString::fromStdString(KitCommands::Bt::requestStream(n)));
     if (capture.loopAwaiting())
         steps->startAfterLine(frameWatchdog,
                               timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
-    delay();
+    steps->wait();
 }
 
 void kv7310bt_tab::on_continuousCapture_btn_clicked(bool checked)
@@ -302,7 +247,7 @@ void kv7310bt_tab::seriesStep()
         endSeries();
         return;
     }
-    send(QString::fromStdString(Kc::Bt::requestStream(numSampleCapture)));
+    steps->send(QString::fromStdString(KitCommands::Bt::requestStream(numSampleCapture)));
     steps->startAfterLine(seriesTimer, timerMs(captureInterval * 1000));
 }
 

@@ -91,8 +91,6 @@ private slots:
     void continueCapture();
 
 private:
-    void send(const QString &command);
-    void delay();
     void setUpPages();
     void plotData();
     // The sample period of the firmware the user stated, for the kit's frames and axes.

@@ -4,6 +4,7 @@
 
 #include "bt/BtPlotPages.h"
 #include "bt/BtProtocol.h"
+#include "bt/BtSeriesRun.h"
 #include "bt/BtSetupSteps.h"
 #include "bt/CommandSteps.h"
 #include "bt/FirmwareChoice.h"
@@ -67,8 +68,17 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent)
         if (std::exchange(continueAfterSteps, false))
             QTimer::singleShot(1, this, SLOT(continueCapture()));
     });
-    seriesTimer.setSingleShot(true);
-    connect(&seriesTimer, SIGNAL(timeout()), this, SLOT(seriesStep()));
+    seriesRun = new BtSeriesRun(
+        capture, *steps,
+        [this](QVector<double> *data, FrameMeta::Meta *meta) {
+            *data = samples;
+            *meta = frameMeta();
+        },
+        this);
+    connect(seriesRun, &BtSeriesRun::failed, this, [this](const QString &status, const QString &why) {
+        emit errorMessage(status);
+        tellUser(why);
+    });
     frameWatchdog.setSingleShot(true);
     connect(&frameWatchdog, SIGNAL(timeout()), this, SLOT(frameOverdue()));
 
@@ -219,42 +229,18 @@ void kv7310bt_tab::stopContinuousCapture(const QString &why)
 
 void kv7310bt_tab::on_startCapture_btn_clicked()
 {
-    // One series at a time: a second chain would share the numbering with the first.
-    if (!capture.beginSeries(numCaptures))
+    if (capture.seriesRunning()) // one series at a time
         return;
     collectionFolder = ui->saveFolderCapture_txt->text().trimmed(); // a typed folder counts
-    CollectionWriter::Plan plan;
-    plan.folder = collectionFolder;
-    plan.name = collectionName;
-    plan.planned = numCaptures;
-    plan.intervalS = captureInterval;
-    plan.link = QStringLiteral("Bluetooth");
-    series.begin(plan);
-    seriesStep();
-}
-
-void kv7310bt_tab::seriesStep()
-{
-    const int unanswered = capture.takeUnanswered();
-    if (unanswered >= 0) {
-        qCDebug(lcBt) << "no frame came for capture" << unanswered << "of the series";
-        recordSeriesStep(unanswered, false);
-    }
-    if (!capture.seriesRunning())
-        return; // the gap could not be written
-    // The step awaits its reply before the command leaves, so a reply parsed at once finds it.
-    if (capture.nextRequest(numSampleCapture) < 0) {
-        endSeries();
-        return;
-    }
-    steps->send(QString::fromStdString(KitCommands::Bt::requestStream(numSampleCapture)));
-    steps->startAfterLine(seriesTimer, timerMs(captureInterval * 1000));
-}
-
-void kv7310bt_tab::endSeries()
-{
-    steps->stopTimer(seriesTimer);
-    capture.endSeries();
+    BtSeriesRun::Settings s;
+    s.plan.folder = collectionFolder;
+    s.plan.name = collectionName;
+    s.plan.planned = numCaptures;
+    s.plan.intervalS = captureInterval;
+    s.plan.link = QStringLiteral("Bluetooth");
+    s.samples = numSampleCapture;
+    s.save = saveCaptureData;
+    seriesRun->start(s);
 }
 
 // ---- Fields ----
@@ -340,27 +326,6 @@ FrameMeta::Meta kv7310bt_tab::frameMeta() const
     return m;
 }
 
-// One step into the series' files: the frame held, or a gap when no good frame came. A file
-// that cannot be written ends the series: the disk will not take the next one either.
-void kv7310bt_tab::recordSeriesStep(int number, bool withFrame)
-{
-    if (!saveCaptureData || !series.isOpen())
-        return;
-    const double sinceFirstS = capture.sinceFirstS(number);
-    QString error;
-    if (withFrame ? series.addFrame(number, samples, frameMeta(), sinceFirstS, &error)
-                  : series.addGap(number, sinceFirstS, &error))
-        return;
-    emit errorMessage(QStringLiteral("Could not save %1").arg(error));
-    if (capture.seriesRunning()) {
-        endSeries();
-        tellUser(QStringLiteral("The series stopped after %1 of %2 captures. Could not save %3")
-                     .arg(number + 1)
-                     .arg(capture.seriesPlanned())
-                     .arg(error));
-    }
-}
-
 // ---- Replies ----
 
 void kv7310bt_tab::parseBTmsg(QByteArray msg)
@@ -380,10 +345,8 @@ void kv7310bt_tab::applyReply(const KitReadback::Effect &effect)
     QLineEdit *fields[] = {nullptr, ui->startFreq_txt, ui->stopFreq_txt, ui->ramptime_txt};
     if (effect.field != Field::None)
         fields[int(effect.field)]->setText(effect.text);
-    QAbstractButton *sweepButtons[] = {ui->oneWaySingle_rdbtn, ui->twoWaySingle_rdbtn,
-                                       ui->twoWayCont_rdbtn, ui->continuousWave_rdbtn};
     if (effect.sweepType >= 0)
-        sweepButtons[effect.sweepType]->setChecked(true);
+        sweepGroup->button(effect.sweepType)->setChecked(true); // the ids are the sweep types
     if (effect.rf == Rf::On || effect.rf == Rf::Off)
         emit rf_on(effect.rf == Rf::On);
     else if (effect.rf == Rf::BadValue)
@@ -411,11 +374,7 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
         qCDebug(lcBt).noquote() << text;
         emit errorMessage(text);
     }
-    if (arrival.seriesNumber >= 0) {
-        recordSeriesStep(arrival.seriesNumber, check.ok);
-        if (capture.seriesComplete())
-            endSeries();
-    }
+    seriesRun->replied(arrival.seriesNumber, check.ok);
     if (check.ok)
         plotData();
 }

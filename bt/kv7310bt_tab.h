@@ -3,7 +3,6 @@
 
 #include "bt/BtCapture.h"
 #include "bt/KitReadback.h"
-#include "capture/CollectionWriter.h"
 #include "capture/DataFile.h"
 #include "capture/FrameMeta.h"
 #include "kit/RadarMath.h"
@@ -18,6 +17,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class BtPlotPages;
+class BtSeriesRun;
 class CommandSteps;
 class FirmwareChoice;
 class parameterDialog;
@@ -86,7 +86,6 @@ private slots:
     void readRamptime();
     void on_continuousCapture_btn_clicked(bool checked);
 
-    void seriesStep();
     void frameOverdue();
     void continueCapture();
 
@@ -96,13 +95,11 @@ private:
     // The sample period of the firmware the user stated, for the kit's frames and axes.
     void takeSamplePeriod();
     void applyReply(const KitReadback::Effect &effect);
-    void endSeries();
     void stopContinuousCapture(const QString &why);
     void tellUser(const QString &message);
     void takeFrame(const QByteArray &msg);
     // The sidecar of the frame held, from the kit's last replies.
     FrameMeta::Meta frameMeta() const;
-    void recordSeriesStep(int number, bool withFrame);
     void tellSaved(const DataFile::Told &told);
 
     Ui::kv7310bt_tab *ui;
@@ -127,11 +124,10 @@ private:
     // The frame held: its axes (the kit's sweep when it came) and arrival time.
     RadarMath::FrameAxes frameAxes;
     QDateTime samplesUtc;
-    CollectionWriter series;
-    QTimer seriesTimer;
     // Continuous capture gives up when the kit stops sending frames.
     QTimer frameWatchdog;
     CommandSteps *steps;
+    BtSeriesRun *seriesRun = nullptr;
     // A loop frame arrived during a wait: the next request follows once the waits are over.
     bool continueAfterSteps = false;
     int lastSampleCount = 1024; // the last count sent, restored over a refused entry

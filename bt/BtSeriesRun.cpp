@@ -6,20 +6,6 @@
 #include "kit/KitCommands.h"
 #include "widgets/Logging.h"
 
-#include <QtGlobal>
-
-#include <cmath>
-#include <limits>
-
-namespace {
-// QTimer refuses negative intervals (the run would never take its next step) and an int cannot
-// hold every double.
-int intervalMs(double seconds)
-{
-    return int(qBound(0.0, std::trunc(seconds * 1000), double(std::numeric_limits<int>::max())));
-}
-} // namespace
-
 BtSeriesRun::BtSeriesRun(BtCapture &capture, CommandSteps &steps, FrameSource frame,
                          QObject *parent)
     : QObject(parent), capture(capture), steps(steps), frame(std::move(frame))
@@ -53,7 +39,7 @@ void BtSeriesRun::step()
         return;
     }
     steps.send(QString::fromStdString(KitCommands::Bt::requestStream(settings.samples)));
-    steps.startAfterLine(timer, intervalMs(settings.plan.intervalS));
+    steps.startAfterLine(timer, CommandSteps::timerMs(settings.plan.intervalS * 1000));
 }
 
 void BtSeriesRun::replied(int number, bool good)

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bt/CommandSteps.h"
 
+#include <QtGlobal>
+
+#include <cmath>
+#include <limits>
 #include <utility>
 
 CommandSteps::CommandSteps(QObject *parent) : QObject(parent)
@@ -71,4 +75,9 @@ void CommandSteps::stopTimer(QTimer &timer)
 bool CommandSteps::timerRunning(const QTimer &timer) const
 {
     return timer.isActive() || afterLine.contains(const_cast<QTimer *>(&timer));
+}
+
+int CommandSteps::timerMs(double ms)
+{
+    return int(qBound(0.0, std::trunc(ms), double(std::numeric_limits<int>::max())));
 }

@@ -33,6 +33,9 @@ public:
     void startAfterLine(QTimer &timer, int ms);
     void stopTimer(QTimer &timer);
     bool timerRunning(const QTimer &timer) const;
+    // A timer interval from computed milliseconds: QTimer refuses negative ones and an int
+    // cannot hold every double.
+    static int timerMs(double ms);
 
 signals:
     void command(const QString &text);

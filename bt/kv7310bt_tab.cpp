@@ -2,6 +2,7 @@
 #include "bt/kv7310bt_tab.h"
 #include "ui_kv7310bt_tab.h"
 
+#include "bt/BtFrameRequests.h"
 #include "bt/BtPlotPages.h"
 #include "bt/BtProtocol.h"
 #include "bt/BtSeriesRun.h"
@@ -22,15 +23,6 @@
 #include <cmath>
 #include <limits>
 #include <utility>
-
-namespace {
-// A timer interval from typed or computed milliseconds: QTimer refuses negative ones (a series
-// would never take its next step) and an int cannot hold every double.
-int timerMs(double ms)
-{
-    return int(qBound(0.0, std::trunc(ms), double(std::numeric_limits<int>::max())));
-}
-} // namespace
 
 kv7310bt_tab::kv7310bt_tab(QWidget *parent)
     : QWidget(parent), ui(new Ui::kv7310bt_tab), steps(new CommandSteps(this))
@@ -64,24 +56,7 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent)
     setUpPages();
 
     connect(steps, &CommandSteps::command, this, &kv7310bt_tab::sendBTmsg);
-    connect(steps, &CommandSteps::drained, this, [this] {
-        if (std::exchange(continueAfterSteps, false))
-            QTimer::singleShot(1, this, SLOT(continueCapture()));
-    });
-    seriesRun = new BtSeriesRun(
-        capture, *steps,
-        [this](QVector<double> *data, FrameMeta::Meta *meta) {
-            *data = samples;
-            *meta = frameMeta();
-        },
-        this);
-    connect(seriesRun, &BtSeriesRun::failed, this, [this](const QString &status, const QString &why) {
-        emit errorMessage(status);
-        tellUser(why);
-    });
-    frameWatchdog.setSingleShot(true);
-    connect(&frameWatchdog, SIGNAL(timeout()), this, SLOT(frameOverdue()));
-
+    setUpCapture();
     plotData();
 
     const auto at = StartUpDelays::scaled;
@@ -97,18 +72,6 @@ kv7310bt_tab::~kv7310bt_tab() { delete ui; }
 void kv7310bt_tab::setCommandPause(int ms) { steps->setPause(ms); }
 
 void kv7310bt_tab::setLineBusy(bool busy) { steps->setLineBusy(busy); }
-
-void kv7310bt_tab::continueCapture()
-{
-    if (!capture.continueDue())
-        return;
-    // A frame that arrives during a wait requests the next one after it, as it always did.
-    if (steps->busy()) {
-        continueAfterSteps = true;
-        return;
-    }
-    on_collect_btn_clicked();
-}
 
 void kv7310bt_tab::tellUser(const QString &message)
 {
@@ -180,24 +143,39 @@ void kv7310bt_tab::on_rf_power_btn_clicked() { steps->run(Setup::switchRf(!rfOn)
 
 // ---- Capture ----
 
+void kv7310bt_tab::setUpCapture()
+{
+    requests = new BtFrameRequests(capture, *steps, this);
+    connect(requests, &BtFrameRequests::nextDue, this, &kv7310bt_tab::on_collect_btn_clicked);
+    connect(requests, &BtFrameRequests::overdue, this, [this] {
+        stopContinuousCapture(QStringLiteral("No frame came from the kit in time: continuous "
+                                             "capture stopped."));
+    });
+    seriesRun = new BtSeriesRun(
+        capture, *steps,
+        [this](QVector<double> *data, FrameMeta::Meta *meta) {
+            *data = samples;
+            *meta = frameMeta();
+        },
+        this);
+    connect(seriesRun, &BtSeriesRun::failed, this, [this](const QString &status, const QString &why) {
+        emit errorMessage(status);
+        tellUser(why);
+    });
+}
+
 void kv7310bt_tab::on_numSamples_txt_editingFinished() {}
 
 void kv7310bt_tab::on_collect_btn_clicked()
 {
-    if (!capture.mayRequest()) // a frame is on its way; its arrival asks for the next
+    if (!requests->mayRequest()) // a frame is on its way; its arrival asks for the next
         return;
     if (!SampleCountField::take(ui->numSamples_txt, &lastSampleCount).ok) {
         // Nothing is sent and the frame held stays; continuous capture, if on, stops.
         stopContinuousCapture(SampleCount::rangeMessage());
         return;
     }
-    const int n = lastSampleCount;
-    capture.requested(n);
-    steps->send(QString::fromStdString(KitCommands::Bt::requestStream(n)));
-    if (capture.loopAwaiting())
-        steps->startAfterLine(frameWatchdog,
-                              timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
-    steps->wait();
+    requests->request(lastSampleCount);
 }
 
 void kv7310bt_tab::on_continuousCapture_btn_clicked(bool checked)
@@ -207,14 +185,6 @@ void kv7310bt_tab::on_continuousCapture_btn_clicked(bool checked)
     // A frame still on the wire keeps its watchdog: one that never comes must not hold up the
     // next loop.
     capture.setContinuous(checked);
-}
-
-void kv7310bt_tab::frameOverdue()
-{
-    if (!capture.frameOverdue())
-        return;
-    stopContinuousCapture(QStringLiteral("No frame came from the kit in time: continuous "
-                                         "capture stopped."));
 }
 
 void kv7310bt_tab::stopContinuousCapture(const QString &why)
@@ -357,11 +327,7 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
 {
     qCDebug(lcBt) << msg.size() - BtProtocol::kHeaderBytes - BtProtocol::kTerminatorBytes;
     const int number = ++framesReceived;
-    steps->stopTimer(frameWatchdog);
-    const BtCapture::Arrival arrival = capture.frameArrived();
-    // The one place that asks for the next frame; it leaves once this one is handled.
-    if (arrival.continueLoop)
-        QTimer::singleShot(1, this, SLOT(continueCapture()));
+    const int seriesStep = requests->frameArrived();
     const BtProtocol::DataCheck check =
         BtProtocol::checkDataReply(msg, capture.requestedSamples());
     if (check.ok) {
@@ -374,7 +340,7 @@ void kv7310bt_tab::takeFrame(const QByteArray &msg)
         qCDebug(lcBt).noquote() << text;
         emit errorMessage(text);
     }
-    seriesRun->replied(arrival.seriesNumber, check.ok);
+    seriesRun->replied(seriesStep, check.ok);
     if (check.ok)
         plotData();
 }

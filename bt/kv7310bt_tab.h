@@ -16,6 +16,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class BtFrameRequests;
 class BtPlotPages;
 class BtSeriesRun;
 class CommandSteps;
@@ -86,11 +87,10 @@ private slots:
     void readRamptime();
     void on_continuousCapture_btn_clicked(bool checked);
 
-    void frameOverdue();
-    void continueCapture();
 
 private:
     void setUpPages();
+    void setUpCapture();
     void plotData();
     // The sample period of the firmware the user stated, for the kit's frames and axes.
     void takeSamplePeriod();
@@ -124,12 +124,9 @@ private:
     // The frame held: its axes (the kit's sweep when it came) and arrival time.
     RadarMath::FrameAxes frameAxes;
     QDateTime samplesUtc;
-    // Continuous capture gives up when the kit stops sending frames.
-    QTimer frameWatchdog;
     CommandSteps *steps;
+    BtFrameRequests *requests = nullptr;
     BtSeriesRun *seriesRun = nullptr;
-    // A loop frame arrived during a wait: the next request follows once the waits are over.
-    bool continueAfterSteps = false;
     int lastSampleCount = 1024; // the last count sent, restored over a refused entry
     int framesReceived = 0;
 

@@ -9,7 +9,6 @@
 #include "bt/BtSetupSteps.h"
 #include "bt/CommandSteps.h"
 #include "bt/FirmwareChoice.h"
-#include "kit/KitCommands.h"
 #include "widgets/FolderChooser.h"
 #include "widgets/Logging.h"
 #include "widgets/SampleCountField.h"
@@ -18,11 +17,6 @@
 #include "widgets/parameterDialog.h"
 
 #include <QButtonGroup>
-#include <QtMath>
-
-#include <cmath>
-#include <limits>
-#include <utility>
 
 kv7310bt_tab::kv7310bt_tab(QWidget *parent)
     : QWidget(parent), ui(new Ui::kv7310bt_tab), steps(new CommandSteps(this))

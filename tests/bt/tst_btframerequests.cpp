@@ -10,18 +10,25 @@
 class BtFrameRequestsTest : public QObject
 {
     Q_OBJECT
+
+    struct Rig
+    {
+        explicit Rig(int pauseMs) { steps.setPause(pauseMs); }
+        BtCapture capture;
+        CommandSteps steps;
+        BtFrameRequests requests{capture, steps};
+        QSignalSpy sent{&steps, &CommandSteps::command};
+        QSignalSpy due{&requests, &BtFrameRequests::nextDue};
+        QSignalSpy overdue{&requests, &BtFrameRequests::overdue};
+    };
+
 private slots:
     // In the loop the next frame is due once per reply, and never during the wait after the
     // last command: the kit would see the request inside the pause it needs.
     void nextFrameDueOncePerReplyAfterTheWaits()
     {
-        BtCapture capture;
-        CommandSteps steps;
-        steps.setPause(200);
-        BtFrameRequests requests(capture, steps);
-        QSignalSpy sent(&steps, &CommandSteps::command);
-        QSignalSpy due(&requests, &BtFrameRequests::nextDue);
-
+        Rig r(200);
+        auto &[capture, steps, requests, sent, due, overdue] = r;
         capture.setContinuous(true);
         QVERIFY(requests.mayRequest());
         requests.request(16);
@@ -39,12 +46,8 @@ private slots:
 
     void outsideTheLoopNothingFollows()
     {
-        BtCapture capture;
-        CommandSteps steps;
-        steps.setPause(0);
-        BtFrameRequests requests(capture, steps);
-        QSignalSpy due(&requests, &BtFrameRequests::nextDue);
-        QSignalSpy overdue(&requests, &BtFrameRequests::overdue);
+        Rig r(0);
+        auto &[capture, steps, requests, sent, due, overdue] = r;
         requests.request(16);
         requests.request(16); // each click asks
         QVERIFY(requests.mayRequest());
@@ -57,11 +60,8 @@ private slots:
     // A quiet kit ends the loop after the reply's time on the line and a margin, not before.
     void aQuietKitIsOverdue()
     {
-        BtCapture capture;
-        CommandSteps steps;
-        steps.setPause(0);
-        BtFrameRequests requests(capture, steps);
-        QSignalSpy overdue(&requests, &BtFrameRequests::overdue);
+        Rig r(0);
+        auto &[capture, steps, requests, sent, due, overdue] = r;
         capture.setContinuous(true);
         QElapsedTimer clock;
         clock.start();

@@ -10,7 +10,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-#include <QTimer>
 #include <QVector>
 #include <QWidget>
 

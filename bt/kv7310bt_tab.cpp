@@ -2,54 +2,27 @@
 #include "bt/kv7310bt_tab.h"
 #include "ui_kv7310bt_tab.h"
 
+#include "bt/BtFrameRequests.h"
+#include "bt/BtPlotPages.h"
 #include "bt/BtProtocol.h"
+#include "bt/BtSeriesRun.h"
+#include "bt/BtSetupSteps.h"
+#include "bt/CommandSteps.h"
 #include "bt/FirmwareChoice.h"
-#include "dsp/SpectrumUnits.h"
-#include "kit/KitCommands.h"
-#include "widgets/DopplerView.h"
 #include "widgets/FolderChooser.h"
-#include "widgets/LinePlot.h"
 #include "widgets/Logging.h"
-#include "widgets/PeakReadout.h"
-#include "widgets/PlotTools.h"
 #include "widgets/SampleCountField.h"
-#include "widgets/PlotMarkers.h"
 #include "widgets/SetupHints.h"
 #include "widgets/StartUpDelays.h"
 #include "widgets/parameterDialog.h"
 
-#include <QDir>
-
 #include <QButtonGroup>
-#include <QtMath>
-#include <qcustomplot.h>
 
-#include <cmath>
-#include <limits>
-#include <utility>
-
-namespace {
-namespace Kc = KitCommands;
-// The Bluetooth text of a command: the kit's text ended by "$".
-QString command(const std::string &text)
-{
-    return QString::fromStdString(Kc::Bt::terminated(text));
-}
-std::string typed(const QLineEdit *field) { return field->text().toStdString(); }
-
-// A timer interval from typed or computed milliseconds: QTimer refuses negative ones (a series
-// would never take its next step) and an int cannot hold every double.
-int timerMs(double ms)
-{
-    return int(qBound(0.0, std::trunc(ms), double(std::numeric_limits<int>::max())));
-}
-} // namespace
-
-kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310bt_tab)
+kv7310bt_tab::kv7310bt_tab(QWidget *parent)
+    : QWidget(parent), ui(new Ui::kv7310bt_tab), steps(new CommandSteps(this))
 {
     ui->setupUi(this);
-    kitAxes.samplePeriodS = samplePeriod;
-    frameAxes = kitAxes;
+    frameAxes.samplePeriodS = samplePeriod;
     SetupHints::apply(this);
     saveLoc = QStringLiteral("Data");
     saveFileName = QStringLiteral("data.txt");
@@ -67,22 +40,17 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
     connect(this, SIGNAL(rf_on(bool)), this, SLOT(set_RFPowerBtn_state(bool)));
 
     sweepGroup = new QButtonGroup(this);
-    sweepGroup->addButton(ui->twoWayCont_rdbtn);
-    sweepGroup->addButton(ui->twoWaySingle_rdbtn);
-    sweepGroup->addButton(ui->oneWaySingle_rdbtn);
-    sweepGroup->addButton(ui->continuousWave_rdbtn);
+    sweepGroup->addButton(ui->twoWayCont_rdbtn, 2);
+    sweepGroup->addButton(ui->twoWaySingle_rdbtn, 1);
+    sweepGroup->addButton(ui->oneWaySingle_rdbtn, 0);
+    sweepGroup->addButton(ui->continuousWave_rdbtn, 3);
     connect(sweepGroup, SIGNAL(buttonClicked(QAbstractButton *)), this,
             SLOT(sweepBtnClicked(QAbstractButton *)));
 
-    setUpPlots();
+    setUpPages();
 
-    stepTimer.setSingleShot(true);
-    connect(&stepTimer, &QTimer::timeout, this, &kv7310bt_tab::runSteps);
-    seriesTimer.setSingleShot(true);
-    connect(&seriesTimer, SIGNAL(timeout()), this, SLOT(seriesStep()));
-    frameWatchdog.setSingleShot(true);
-    connect(&frameWatchdog, SIGNAL(timeout()), this, SLOT(frameOverdue()));
-
+    connect(steps, &CommandSteps::command, this, &kv7310bt_tab::sendBTmsg);
+    setUpCapture();
     plotData();
 
     const auto at = StartUpDelays::scaled;
@@ -95,84 +63,9 @@ kv7310bt_tab::kv7310bt_tab(QWidget *parent) : QWidget(parent), ui(new Ui::kv7310
 
 kv7310bt_tab::~kv7310bt_tab() { delete ui; }
 
-// The waits after commands are steps of a queue run by a timer: the window stays live and an idle
-// wait costs nothing. Commands and pauses keep the order the slots gave them; a slot called
-// during a wait runs its commands after it, not in the middle of another slot's sequence.
-void kv7310bt_tab::send(const QString &command)
-{
-    pendingSteps.append(command);
-    runSteps();
-}
+void kv7310bt_tab::setCommandPause(int ms) { steps->setPause(ms); }
 
-void kv7310bt_tab::delay()
-{
-    pendingSteps.append(QString()); // a pause
-    runSteps();
-}
-
-void kv7310bt_tab::setCommandPause(int ms) { commandPause = qMax(0, ms); }
-
-// The window used to block for its write pause inside the emit, so every wait the tab started
-// after a command began when that pause was over. The window's pause now runs on a timer; the
-// tab holds its waits back until the line is free, which keeps the spacing on the line
-// (write pause + tab pause) and the window live throughout.
-void kv7310bt_tab::setLineBusy(bool busy)
-{
-    lineBusy = busy;
-    if (busy)
-        return;
-    const QHash<QTimer *, int> due = std::exchange(afterLine, {});
-    for (auto it = due.begin(); it != due.end(); ++it)
-        it.key()->start(it.value());
-}
-
-void kv7310bt_tab::startAfterLine(QTimer &timer, int ms)
-{
-    if (lineBusy)
-        afterLine.insert(&timer, ms);
-    else
-        timer.start(ms);
-}
-
-void kv7310bt_tab::stopTimer(QTimer &timer)
-{
-    afterLine.remove(&timer);
-    timer.stop();
-}
-
-bool kv7310bt_tab::timerRunning(const QTimer &timer) const
-{
-    return timer.isActive() || afterLine.contains(const_cast<QTimer *>(&timer));
-}
-
-void kv7310bt_tab::runSteps()
-{
-    while (!timerRunning(stepTimer) && !pendingSteps.isEmpty()) {
-        const QString step = pendingSteps.takeFirst();
-        if (step.isNull())
-            startAfterLine(stepTimer, commandPause);
-        else
-            emit sendBTmsg(step);
-    }
-    if (!stepsBusy() && captureAfterDelay) {
-        captureAfterDelay = false;
-        QTimer::singleShot(1, this, SLOT(continueCapture()));
-    }
-}
-
-bool kv7310bt_tab::stepsBusy() const { return timerRunning(stepTimer) || !pendingSteps.isEmpty(); }
-
-void kv7310bt_tab::continueCapture()
-{
-    if (continuous.state() != ContinuousCapture::State::Ready)
-        return;
-    // A frame that arrives during a wait requests the next one after it, as it always did.
-    if (stepsBusy()) {
-        captureAfterDelay = true;
-        return;
-    }
-    on_collect_btn_clicked();
-}
+void kv7310bt_tab::setLineBusy(bool busy) { steps->setLineBusy(busy); }
 
 void kv7310bt_tab::tellUser(const QString &message)
 {
@@ -182,47 +75,26 @@ void kv7310bt_tab::tellUser(const QString &message)
 
 // ---- Sweep set-up ----
 
+namespace Setup = BtSetupSteps;
+
 void kv7310bt_tab::on_setFreqs_btn_clicked()
 {
-    send(command(Kc::setStartFreq(typed(ui->startFreq_txt))));
-    delay();
-    send(command(Kc::setStopFreq(typed(ui->stopFreq_txt))));
-    delay();
-    readFreqs();
+    steps->run(Setup::setFreqs(ui->startFreq_txt->text(), ui->stopFreq_txt->text()));
 }
 
-void kv7310bt_tab::readFreqs()
-{
-    send(command(Kc::queryStopFreq()));
-    delay();
-    send(command(Kc::queryStartFreq()));
-}
+void kv7310bt_tab::readFreqs() { steps->run(Setup::readFreqs()); }
 
 void kv7310bt_tab::setSweepType(int type)
 {
-    send(command(Kc::setSweepType(type)));
-    if (type >= 0 && type <= 3)
-        kitSweepType = type; // settings have no reply; the kit takes each of the four types
-    delay();
+    steps->run(Setup::setSweepType(type));
+    kit.sweepTypeSent(type);
 }
 
-void kv7310bt_tab::setRamptime(int type)
-{
-    send(command(Kc::setRampTime(std::to_string(type))));
-    delay();
-}
+void kv7310bt_tab::setRamptime(int type) { steps->run(Setup::setRamp(type)); }
 
-void kv7310bt_tab::startSweep()
-{
-    send(command(Kc::startSweep()));
-    delay();
-}
+void kv7310bt_tab::startSweep() { steps->run(Setup::startSweep()); }
 
-void kv7310bt_tab::stopSweep()
-{
-    send(command(Kc::stopSweep()));
-    delay();
-}
+void kv7310bt_tab::stopSweep() { steps->run(Setup::stopSweep()); }
 
 void kv7310bt_tab::on_stop_btn_clicked() { stopSweep(); }
 
@@ -230,46 +102,27 @@ void kv7310bt_tab::on_start_btn_clicked() { startSweep(); }
 
 void kv7310bt_tab::on_setRamp_btn_clicked()
 {
-    send(command(Kc::setRampTime(typed(ui->ramptime_txt))));
-    delay();
-    readRamptime();
+    steps->run(Setup::setRamp(ui->ramptime_txt->text()));
 }
 
-void kv7310bt_tab::readRamptime()
-{
-    send(command(Kc::queryRampTime()));
-    delay();
-}
+void kv7310bt_tab::readRamptime() { steps->run(Setup::readRamp()); }
 
-void kv7310bt_tab::readSweepType() { send(command(Kc::querySweepType())); }
+void kv7310bt_tab::readSweepType() { steps->run(Setup::readSweepType()); }
 
+// Every click restarts the sweep, whatever the type.
 void kv7310bt_tab::sweepBtnClicked(QAbstractButton *btn)
 {
-    const QString text = btn->text();
-    if (text.contains(QStringLiteral("2 way sweep Continuous")))
-        setSweepType(2);
-    else if (text.contains(QStringLiteral("2 way sweep, Single")))
-        setSweepType(1);
-    else if (text.contains(QStringLiteral("1 way sweep, Single")))
-        setSweepType(0);
-    else if (text.contains(QStringLiteral("Continuous Wave")))
-        setSweepType(3);
+    const int type = sweepGroup->id(btn); // the ids are the kit's sweep types
+    if (type >= 0)
+        setSweepType(type);
     else
         qCDebug(lcBt) << "btn not recognized";
     startVLX();
 }
 
-void kv7310bt_tab::startVLX()
-{
-    send(command(Kc::startSweep()));
-    delay();
-}
+void kv7310bt_tab::startVLX() { steps->run(Setup::startSweep()); }
 
-void kv7310bt_tab::update_RFPower()
-{
-    send(command(Kc::queryRfPower()));
-    delay();
-}
+void kv7310bt_tab::update_RFPower() { steps->run(Setup::readRfPower()); }
 
 void kv7310bt_tab::tune() {}
 
@@ -280,51 +133,52 @@ void kv7310bt_tab::set_RFPowerBtn_state(bool s)
     rfOn = s;
 }
 
-void kv7310bt_tab::on_rf_power_btn_clicked()
-{
-    send(command(Kc::setRfPower(!rfOn)));
-    delay();
-    update_RFPower();
-}
+void kv7310bt_tab::on_rf_power_btn_clicked() { steps->run(Setup::switchRf(!rfOn)); }
 
 // ---- Capture ----
+
+void kv7310bt_tab::setUpCapture()
+{
+    requests = new BtFrameRequests(capture, *steps, this);
+    connect(requests, &BtFrameRequests::nextDue, this, &kv7310bt_tab::on_collect_btn_clicked);
+    connect(requests, &BtFrameRequests::overdue, this, [this] {
+        stopContinuousCapture(QStringLiteral("No frame came from the kit in time: continuous "
+                                             "capture stopped."));
+    });
+    seriesRun = new BtSeriesRun(
+        capture, *steps,
+        [this](QVector<double> *data, FrameMeta::Meta *meta) {
+            *data = samples;
+            *meta = frameMeta();
+        },
+        this);
+    connect(seriesRun, &BtSeriesRun::failed, this, [this](const QString &status, const QString &why) {
+        emit errorMessage(status);
+        tellUser(why);
+    });
+}
 
 void kv7310bt_tab::on_numSamples_txt_editingFinished() {}
 
 void kv7310bt_tab::on_collect_btn_clicked()
 {
-    if (!continuous.mayRequest()) // a frame is on its way; its arrival asks for the next
+    if (!requests->mayRequest()) // a frame is on its way; its arrival asks for the next
         return;
     if (!SampleCountField::take(ui->numSamples_txt, &lastSampleCount).ok) {
         // Nothing is sent and the frame held stays; continuous capture, if on, stops.
         stopContinuousCapture(SampleCount::rangeMessage());
         return;
     }
-    const int n = lastSampleCount;
-    requestedSamples = n;
-    continuous.requested();
-    send(QString::fromStdString(Kc::Bt::requestStream(n)));
-    if (continuous.isOn())
-        startAfterLine(frameWatchdog,
-                       timerMs(std::ceil((BtProtocol::replySeconds(n) + 2.0) * 1000.0)));
-    delay();
+    requests->request(lastSampleCount);
 }
 
 void kv7310bt_tab::on_continuousCapture_btn_clicked(bool checked)
 {
     ui->continuousCapture_btn->setText(checked ? QStringLiteral("Stop Capture")
                                                : QStringLiteral("Start Continuous Capture"));
-    checked ? continuous.start() : continuous.stop();
-    if (!checked)
-        stopTimer(frameWatchdog);
-}
-
-void kv7310bt_tab::frameOverdue()
-{
-    if (!continuous.isOn())
-        return;
-    stopContinuousCapture(QStringLiteral("No frame came from the kit in time: continuous "
-                                         "capture stopped."));
+    // A frame still on the wire keeps its watchdog: one that never comes must not hold up the
+    // next loop.
+    capture.setContinuous(checked);
 }
 
 void kv7310bt_tab::stopContinuousCapture(const QString &why)
@@ -339,53 +193,18 @@ void kv7310bt_tab::stopContinuousCapture(const QString &why)
 
 void kv7310bt_tab::on_startCapture_btn_clicked()
 {
-    // One series at a time: a second chain would share the counter with the first.
-    if (seriesRunning)
+    if (capture.seriesRunning()) // one series at a time
         return;
-    seriesRunning = true;
-    seriesAwaiting = -1;
-    captureCount = 0;
     collectionFolder = ui->saveFolderCapture_txt->text().trimmed(); // a typed folder counts
-    CollectionWriter::Plan plan;
-    plan.folder = collectionFolder;
-    plan.name = collectionName;
-    plan.planned = numCaptures;
-    plan.intervalS = captureInterval;
-    plan.link = QStringLiteral("Bluetooth");
-    series.begin(plan);
-    seriesRequestS.clear();
-    seriesClock.start();
-    seriesStep();
-}
-
-void kv7310bt_tab::seriesStep()
-{
-    if (seriesAwaiting >= 0) {
-        qCDebug(lcBt) << "no frame came for capture" << seriesAwaiting << "of the series";
-        recordSeriesStep(seriesAwaiting, false);
-    }
-    seriesAwaiting = -1;
-    if (!seriesRunning)
-        return; // the gap could not be written
-    if (captureCount >= numCaptures) {
-        endSeries();
-        return;
-    }
-    // Awaiting is set before the command leaves, so a reply parsed at once finds it.
-    seriesAwaiting = captureCount;
-    seriesRequestS.append(seriesClock.nsecsElapsed() / 1e9);
-    ++captureCount;
-    requestedSamples = numSampleCapture;
-    send(QString::fromStdString(Kc::Bt::requestStream(numSampleCapture)));
-    startAfterLine(seriesTimer, timerMs(captureInterval * 1000));
-}
-
-void kv7310bt_tab::endSeries()
-{
-    stopTimer(seriesTimer);
-    seriesRunning = false;
-    seriesAwaiting = -1;
-    captureCount = 0;
+    BtSeriesRun::Settings s;
+    s.plan.folder = collectionFolder;
+    s.plan.name = collectionName;
+    s.plan.planned = numCaptures;
+    s.plan.intervalS = captureInterval;
+    s.plan.link = QStringLiteral("Bluetooth");
+    s.samples = numSampleCapture;
+    s.save = saveCaptureData;
+    seriesRun->start(s);
 }
 
 // ---- Fields ----
@@ -463,34 +282,12 @@ FrameMeta::Meta kv7310bt_tab::frameMeta() const
 {
     // The Bluetooth link does not tell the kit's model or serial: left empty. The firmware is
     // the one the user stated, which gave the sample period.
-    const bool sweep = kitStartKnown && kitStopKnown && kitRampKnown;
-    const FrameMeta::Kit kit{"Bluetooth", {}, {}, firmwareChoice->firmware(), sweep,
-                             frameAxes,   kitSweepType, kitRfPower};
-    FrameMeta::Meta m = FrameMeta::live(kit, FrameMeta::Averaging::None, samplesUtc);
-    m.markers = PlotMarkers::json(
-        {plots[RawPage], plots[SpectrumPage], plots[RangePage], plots[DopplerPage]});
+    const FrameMeta::Kit about{"Bluetooth",     {},        {},
+                               firmwareChoice->firmware(), kit.sweepKnown(),
+                               frameAxes,       kit.sweepType(), kit.rfPower()};
+    FrameMeta::Meta m = FrameMeta::live(about, FrameMeta::Averaging::None, samplesUtc);
+    m.markers = pages->markers();
     return m;
-}
-
-// One step into the series' files: the frame held, or a gap when no good frame came. A file
-// that cannot be written ends the series: the disk will not take the next one either.
-void kv7310bt_tab::recordSeriesStep(int number, bool withFrame)
-{
-    if (!saveCaptureData || !series.isOpen())
-        return;
-    const double sinceFirstS = seriesRequestS.value(number);
-    QString error;
-    if (withFrame ? series.addFrame(number, samples, frameMeta(), sinceFirstS, &error)
-                  : series.addGap(number, sinceFirstS, &error))
-        return;
-    emit errorMessage(QStringLiteral("Could not save %1").arg(error));
-    if (seriesRunning) {
-        endSeries();
-        tellUser(QStringLiteral("The series stopped after %1 of %2 captures. Could not save %3")
-                     .arg(number + 1)
-                     .arg(numCaptures)
-                     .arg(error));
-    }
 }
 
 // ---- Replies ----
@@ -498,101 +295,70 @@ void kv7310bt_tab::recordSeriesStep(int number, bool withFrame)
 void kv7310bt_tab::parseBTmsg(QByteArray msg)
 {
     qCDebug(lcBt) << "received: " << msg.size();
-    const BtProtocol::Reply reply = BtProtocol::parseReply(msg);
-    switch (reply.tag) {
-    case BtProtocol::Tag::StartFreq:
-        ui->startFreq_txt->setText(reply.value);
-        kitAxes.sweep.startGHz = reply.value.toDouble(&kitStartKnown);
-        break;
-    case BtProtocol::Tag::StopFreq:
-        ui->stopFreq_txt->setText(reply.value);
-        kitAxes.sweep.stopGHz = reply.value.toDouble(&kitStopKnown);
-        break;
-    case BtProtocol::Tag::Ramp:
-        ui->ramptime_txt->setText(reply.value);
-        kitAxes.sweep.rampMs = reply.value.toDouble(&kitRampKnown);
-        break;
-    case BtProtocol::Tag::Type:
-        kitSweepType = BtProtocol::intValue(reply.value);
-        if (kitSweepType < 0 || kitSweepType > 3)
-            kitSweepType = -1;
-        switch (BtProtocol::intValue(reply.value)) {
-        case 0:
-            ui->oneWaySingle_rdbtn->setChecked(true);
-            break;
-        case 1:
-            ui->twoWaySingle_rdbtn->setChecked(true);
-            break;
-        case 2:
-            ui->twoWayCont_rdbtn->setChecked(true);
-            break;
-        case 3:
-            ui->continuousWave_rdbtn->setChecked(true);
-            break;
-        default:
-            break;
-        }
-        break;
-    case BtProtocol::Tag::RfPower:
-        kitRfPower = BtProtocol::intValue(reply.value);
-        if (kitRfPower != 0 && kitRfPower != 1)
-            kitRfPower = -1;
-        switch (BtProtocol::intValue(reply.value)) {
-        case 1:
-            emit rf_on(true);
-            break;
-        case 0:
-            emit rf_on(false);
-            break;
-        default:
-            qCDebug(lcBt) << "rfPowerCheck: bad return value";
-            break;
-        }
-        break;
-    case BtProtocol::Tag::Data:
+    const KitReadback::Effect effect = kit.take(BtProtocol::parseReply(msg));
+    if (effect.frame)
         takeFrame(msg);
-        break;
-    default:
-        break;
-    }
+    else
+        applyReply(effect);
+}
+
+void kv7310bt_tab::applyReply(const KitReadback::Effect &effect)
+{
+    using Field = KitReadback::Effect::Field;
+    using Rf = KitReadback::Effect::Rf;
+    QLineEdit *fields[] = {nullptr, ui->startFreq_txt, ui->stopFreq_txt, ui->ramptime_txt};
+    if (effect.field != Field::None)
+        fields[int(effect.field)]->setText(effect.text);
+    if (effect.sweepType >= 0)
+        sweepGroup->button(effect.sweepType)->setChecked(true); // the ids are the sweep types
+    if (effect.rf == Rf::On || effect.rf == Rf::Off)
+        emit rf_on(effect.rf == Rf::On);
+    else if (effect.rf == Rf::BadValue)
+        qCDebug(lcBt) << "rfPowerCheck: bad return value";
 }
 
 void kv7310bt_tab::takeFrame(const QByteArray &msg)
 {
     qCDebug(lcBt) << msg.size() - BtProtocol::kHeaderBytes - BtProtocol::kTerminatorBytes;
     const int number = ++framesReceived;
-    stopTimer(frameWatchdog);
-    // The one place that asks for the next frame; it leaves once this one is handled.
-    if (continuous.frameArrived())
-        QTimer::singleShot(1, this, SLOT(continueCapture()));
-    const BtProtocol::DataCheck check = BtProtocol::checkDataReply(msg, requestedSamples);
-    if (!check.ok) {
+    const int seriesStep = requests->frameArrived();
+    const BtProtocol::DataCheck check =
+        BtProtocol::checkDataReply(msg, capture.requestedSamples());
+    if (check.ok) {
+        samples = BtProtocol::decodeSamples(msg);
+        samplesUtc = QDateTime::currentDateTimeUtc();
+        frameAxes.sweep = kit.sweep();
+    } else {
         // Neither drawn nor saved: a series leaves a gap under this number.
         const QString text = QStringLiteral("frame %1 %2").arg(number).arg(check.reason);
         qCDebug(lcBt).noquote() << text;
         emit errorMessage(text);
-        if (seriesRunning && seriesAwaiting >= 0) {
-            recordSeriesStep(seriesAwaiting, false);
-            seriesAwaiting = -1;
-            if (captureCount >= numCaptures)
-                endSeries();
-        }
-        return;
     }
-    samples = BtProtocol::decodeSamples(msg);
-    samplesUtc = QDateTime::currentDateTimeUtc();
-    frameAxes = kitAxes;
-    if (seriesRunning && seriesAwaiting >= 0) {
-        const int capture = seriesAwaiting;
-        seriesAwaiting = -1;
-        recordSeriesStep(capture, true);
-        if (captureCount >= numCaptures)
-            endSeries();
-    }
-    plotData();
+    seriesRun->replied(seriesStep, check.ok);
+    if (check.ok)
+        plotData();
 }
 
 // ---- Plots ----
+
+void kv7310bt_tab::setUpPages()
+{
+    pages = new BtPlotPages(
+        this, {ui->plot_layout, ui->spectrum_layout, ui->range_layout, ui->doppler_layout});
+    connect(pages, &BtPlotPages::redrawWanted, this, [this] { plotData(); });
+    firmwareChoice = new FirmwareChoice(this);
+    ui->control_layout->addWidget(firmwareChoice, 21, 0, 1, 4);
+    connect(firmwareChoice, &FirmwareChoice::changed, this, &kv7310bt_tab::takeSamplePeriod);
+}
+
+void kv7310bt_tab::takeSamplePeriod()
+{
+    samplePeriod = firmwareChoice->samplePeriodS();
+    sampleRate = 1.0 / samplePeriod;
+    frameAxes.samplePeriodS = samplePeriod; // the frame held came from the same kit
+    pages->refitAll();
+    plotData();
+}
 
 void kv7310bt_tab::tabChanged(int t)
 {
@@ -604,37 +370,6 @@ void kv7310bt_tab::plotData()
 {
     if (samples.isEmpty())
         return;
-    const int page = ui->plot_tab->currentIndex();
-    const int n = int(samples.size());
-    if (page >= RawPage && page <= DopplerPage) {
-        QCustomPlot *plot = plots[page];
-        QVector<double> keys;
-        QVector<double> values;
-        DisplaySpectrum spectrum;
-        if (page == RawPage) {
-            keys.resize(n);
-            for (int i = 0; i < n; ++i)
-                keys[i] = i * frameAxes.samplePeriodS;
-            values = samples;
-        } else {
-            spectrum = displaySpectrum(samples, readouts[page]->window());
-            values = spectrum.shown;
-            keys = readouts[page]->keys(int(values.size()), frameAxes, n);
-        }
-        LinePlot::setData(plot, keys, values);
-        if (page == DopplerPage)
-            readouts[page]->setNote(DopplerView::note(kitSweepType));
-        if (readouts[page])
-            readouts[page]->show(spectrum, frameAxes, n);
-        plot->replot(QCustomPlot::rpRefreshHint);
-        // Fit the key axis when the frame length (or the first frame) changes; otherwise keep
-        // the user's zoom.
-        if (plottedLength[page] != n && !keys.isEmpty() && std::isfinite(keys.last()) &&
-            keys.last() > 0) {
-            plot->xAxis->setRange(0, keys.last());
-            plot->replot(QCustomPlot::rpQueuedReplot);
-            plottedLength[page] = n;
-        }
-    }
+    pages->draw(ui->plot_tab->currentIndex(), samples, frameAxes, kit.sweepType());
     qCDebug(lcBt) << "plotting finished";
 }

@@ -1,27 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "bt/ContinuousCapture.h"
-#include "capture/CollectionWriter.h"
+#include "bt/BtCapture.h"
+#include "bt/KitReadback.h"
 #include "capture/DataFile.h"
 #include "capture/FrameMeta.h"
-#include "capture/Recording.h"
 #include "kit/RadarMath.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QElapsedTimer>
-#include <QHash>
 #include <QString>
-#include <QTimer>
 #include <QVector>
 #include <QWidget>
 
 class QAbstractButton;
 class QButtonGroup;
-class QCustomPlot;
+class BtFrameRequests;
+class BtPlotPages;
+class BtSeriesRun;
+class CommandSteps;
 class FirmwareChoice;
-class PeakReadout;
 class parameterDialog;
 
 namespace Ui {
@@ -88,93 +86,49 @@ private slots:
     void readRamptime();
     void on_continuousCapture_btn_clicked(bool checked);
 
-    void seriesStep();
-    void frameOverdue();
-    void continueCapture();
-    void runSteps();
 
 private:
-    void delay();
-    bool stepsBusy() const;
-    void startAfterLine(QTimer &timer, int ms);
-    void stopTimer(QTimer &timer);
-    bool timerRunning(const QTimer &timer) const;
-    enum PlotPage { RawPage, SpectrumPage, RangePage, DopplerPage };
-    void setUpPlots();
+    void setUpPages();
+    void setUpCapture();
     void plotData();
     // The sample period of the firmware the user stated, for the kit's frames and axes.
     void takeSamplePeriod();
-    void resetAxes(int page);
-    void send(const QString &command);
-    void endSeries();
+    void applyReply(const KitReadback::Effect &effect);
     void stopContinuousCapture(const QString &why);
     void tellUser(const QString &message);
     void takeFrame(const QByteArray &msg);
     // The sidecar of the frame held, from the kit's last replies.
     FrameMeta::Meta frameMeta() const;
-    void recordSeriesStep(int number, bool withFrame);
     void tellSaved(const DataFile::Told &told);
 
     Ui::kv7310bt_tab *ui;
     QButtonGroup *sweepGroup;
     QVector<double> samples;
-    ContinuousCapture continuous;
     bool rfOn = false;
     double samplePeriod = 5e-05;
     double sampleRate = 20000;
-    // What the kit last read back, and the axes of the frame held (the same: this tab shows
-    // only live frames).
-    RadarMath::FrameAxes kitAxes;
-    RadarMath::FrameAxes frameAxes;
     QString saveLoc;
     QString saveFileName;
     QString collectionFolder;
     QString collectionName;
     qint32 numCaptures = 0;
-    qint32 captureCount = 0;
     qint32 numSampleCapture = 0;
     double captureInterval = 0;
     bool saveCaptureData = true;
     parameterDialog *msgDialog;
 
-    // A running series remembers the command whose reply it still waits for, so that each
-    // reply is saved under the number of the command it answers.
-    QTimer seriesTimer;
-    bool seriesRunning = false;
-    int seriesAwaiting = -1;
-
-    // The kit's last replies for the sidecars; -1 or false while unknown.
-    bool kitStartKnown = false;
-    bool kitStopKnown = false;
-    bool kitRampKnown = false;
-    int kitSweepType = -1;
-    int kitRfPower = -1;
-    QDateTime samplesUtc; // when the frame held arrived
-    // The series' files and index, and its clock; each step's request time since the first.
-    CollectionWriter series;
-    QElapsedTimer seriesClock;
-    QVector<double> seriesRequestS;
-
-    // Continuous capture gives up when the kit stops sending frames.
-    QTimer frameWatchdog;
-    // Commands and waits (null entries) still to go, and the wait under way.
-    QStringList pendingSteps;
-    QTimer stepTimer;
-    int commandPause = 100;
-    // The window's write pause is running; timers to start, with their intervals, once it ends.
-    bool lineBusy = false;
-    QHash<QTimer *, int> afterLine;
-    // A frame arrived during a wait: the next capture follows once the waits are over.
-    bool captureAfterDelay = false;
-
-    // Samples asked for by the tab's last "CAPT:STRE"; -1 before the first. A data reply must
-    // carry exactly this many, or it is dropped.
-    int requestedSamples = -1;
+    // The continuous loop, the series and the samples last asked for.
+    BtCapture capture;
+    KitReadback kit;
+    // The frame held: its axes (the kit's sweep when it came) and arrival time.
+    RadarMath::FrameAxes frameAxes;
+    QDateTime samplesUtc;
+    CommandSteps *steps;
+    BtFrameRequests *requests = nullptr;
+    BtSeriesRun *seriesRun = nullptr;
     int lastSampleCount = 1024; // the last count sent, restored over a refused entry
     int framesReceived = 0;
 
-    QCustomPlot *plots[4] = {};
-    int plottedLength[4] = {-1, -1, -1, -1};
-    PeakReadout *readouts[4] = {}; // under the three spectrum pages
+    BtPlotPages *pages = nullptr;
     FirmwareChoice *firmwareChoice = nullptr;
 };

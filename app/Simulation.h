@@ -10,6 +10,9 @@
 
 struct SimulationOptions
 {
+    SimulationOptions() = default;
+    SimulationOptions(bool on, int kits) : enabled(on), usbKits(kits) {}
+
     bool enabled = false;
     int usbKits = 1;
     SimReplyForm replyForm; // how every virtual kit fills in what the protocol leaves open

@@ -4,8 +4,10 @@
 #include "capture/Sigmf.h"
 #include "kit/KitCommands.h"
 #include "link/UsbReply.h"
+#include "radar/CaptureControls.h"
 #include "radar/CaptureSession.h"
 #include "radar/KitSession.h"
+#include "radar/KitSettings.h"
 #include "radar/LinePages.h"
 #include "radar/ReplayControls.h"
 #include "radar/TimeMaps.h"
@@ -38,22 +40,6 @@ namespace {
 namespace Kc = KitCommands;
 QString command(const std::string &text) { return QString::fromStdString(text); }
 
-// Read-back numbers are shown as the kit's single-precision value in 'g', 6.
-QString displayNumber(const KitSession::Reply &reply)
-{
-    return QString::number(replyText(reply).trimmed().toFloat(), 'g', 6);
-}
-
-QProgressBar *progressBar(QWidget *parent, const char *name)
-{
-    auto *bar = new QProgressBar(parent);
-    bar->setObjectName(QLatin1String(name));
-    bar->setFormat(QStringLiteral("%v/%m"));
-    bar->setRange(0, 1);
-    bar->setValue(0);
-    return bar;
-}
-
 } // namespace
 
 TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwareVersion,
@@ -64,16 +50,15 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
     ui->setupUi(this);
     SetupHints::apply(this);
     ui->subtractAverage_ckbx->hide();
-    kitState.kit = {QStringLiteral("USB"), productName, serialNumber, firmwareVersion, false, {},
-                    -1, -1};
-    kitState.kit.axes.samplePeriodS =
-        RadarMath::samplePeriodForFirmware(firmwareVersion.toStdString());
-    shown.axes = kitState.kit.axes;
+    FrameMeta::Kit identity{QStringLiteral("USB"), productName, serialNumber, firmwareVersion,
+                            false, {}, -1, -1};
+    identity.axes.samplePeriodS = RadarMath::samplePeriodForFirmware(firmwareVersion.toStdString());
+    shown.axes = identity.axes;
     numCaptures = ui->numCaptures_txt->text().toInt();
     numSampleCapture = ui->numSampleCapture_txt->text().toInt();
     captureInterval = ui->captureInterval_txt->text().toDouble();
     msgDialog = new parameterDialog(this);
-    saveLoc = collectionFolder = QStringLiteral("Data");
+    saveLoc = QStringLiteral("Data");
     saveFileName = collectionName = QStringLiteral("data.txt");
     ui->saveLoc_txt->setText(saveLoc);
     ui->save_fileName_txt->setText(saveFileName);
@@ -85,17 +70,14 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
 
     connect(ui->plot_tab, &QTabWidget::currentChanged, this, &TR7310_tab::tabChanged);
     connect(this, &TR7310_tab::rf_on, this, &TR7310_tab::set_RFPowerBtn_state);
-    // The sweep type is the button's id: the code the kit takes.
-    sweepGroup = new QButtonGroup(this);
-    sweepGroup->addButton(ui->oneWaySingle_rdbtn, 0);
-    sweepGroup->addButton(ui->twoWaySingle_rdbtn, 1);
-    sweepGroup->addButton(ui->twoWayCont_rdbtn, 2);
-    sweepGroup->addButton(ui->continuousWave_rdbtn, 3);
-    connect(sweepGroup, &QButtonGroup::buttonClicked, this, &TR7310_tab::sweepBtnClicked);
-
     kit = new KitSession(inst, instDesc, serialNumber, this);
     kit->setRampText(ui->ramptime_txt->text());
     connect(ui->ramptime_txt, &QLineEdit::textChanged, kit, &KitSession::setRampText);
+    settings = new KitSettings(*ui, *kit, identity, this);
+    connect(settings->sweepButtons(), &QButtonGroup::buttonClicked, this,
+            &TR7310_tab::sweepBtnClicked);
+    connect(settings, &KitSettings::rfPowerRead, this, &TR7310_tab::rf_on);
+    connect(settings, &KitSettings::sweepRead, this, &TR7310_tab::kitSweepRead);
     wireCapture();
     plot();
 
@@ -113,22 +95,9 @@ TR7310_tab::~TR7310_tab()
     delete ui;
 }
 
-// Widgets beyond the form's: the replay page, the frame's label, transfer and collection bars,
-// and the numbering choice of collections.
+// Widgets beyond the form's: the replay page and the frame's label.
 void TR7310_tab::addFormExtras()
 {
-    // Zero-padded collection numbers sort in every file list; plain numbers stay the default.
-    zeroPadNumbers_ckbx =
-        new QCheckBox(QStringLiteral("Zero-padded numbers (data0007.txt)"), ui->tab_6);
-    zeroPadNumbers_ckbx->setObjectName(QStringLiteral("zeroPadNumbers_ckbx"));
-    if (QLayoutItem *spacer = ui->gridLayout_8->itemAtPosition(7, 0)) {
-        ui->gridLayout_8->removeItem(spacer);
-        ui->gridLayout_8->addItem(spacer, 8, 0, 1, 3);
-    }
-    ui->gridLayout_8->removeWidget(ui->startCapture_btn);
-    ui->gridLayout_8->addWidget(zeroPadNumbers_ckbx, 6, 0, 1, 3);
-    ui->gridLayout_8->addWidget(ui->startCapture_btn, 7, 0, 1, 3);
-
     shownFrame_lbl = new QLabel(this);
     shownFrame_lbl->setObjectName(QStringLiteral("shownFrame_lbl"));
     shownFrame_lbl->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -137,12 +106,6 @@ void TR7310_tab::addFormExtras()
     replay = new ReplayControls(ui->setup_tab);
     ui->setup_tab->addTab(replay, QStringLiteral("Replay"));
     connect(replay, &ReplayControls::frameReady, this, &TR7310_tab::showRecordedFrame);
-
-    frameProgress = progressBar(this, "frameProgress_wdgt");
-    ui->gridLayout_7->addWidget(frameProgress, 6, 0);
-    collectionProgress = progressBar(this, "collectionProgress_wdgt");
-    collectionProgress->setRange(0, qMax(1, numCaptures));
-    ui->gridLayout_8->addWidget(collectionProgress, 8, 0, 1, 3);
 }
 
 void TR7310_tab::setFilesChooser(FilesChooser chooser) { filesChooser = std::move(chooser); }
@@ -175,86 +138,18 @@ void TR7310_tab::set_RFPowerBtn_state(bool s)
     rfOn = s;
 }
 
-void TR7310_tab::update_RFPower()
-{
-    kit->query(command(Kc::queryRfPower()), [this](const KitSession::Reply &reply) {
-        if (reply.first < 0)
-            return;
-        const quint8 state = quint8(replyText(reply).trimmed().toInt());
-        if (state <= 1) {
-            kitState.kit.rfPower = state;
-            emit rf_on(state == 1);
-        } else {
-            qCDebug(lcRadar, "rfPowerCheck: bad return value");
-        }
-    });
-}
-
+void TR7310_tab::update_RFPower() { settings->readRfPower(); }
 void TR7310_tab::tune() { kit->tune(); }
+void TR7310_tab::readFreqs() { settings->readFreqs(); }
+void TR7310_tab::readRamptime() { settings->readRamp(); }
+void TR7310_tab::readSweepType() { settings->readSweepType(); }
+void TR7310_tab::sweepBtnClicked(QAbstractButton *btn) { settings->pickSweep(btn); }
 
-void TR7310_tab::readFreqs() { readFreqsThen({}); }
-
-void TR7310_tab::readFreqsThen(std::function<void()> then)
+// Until a frame is shown, the axes are the kit's as it reads them back.
+void TR7310_tab::kitSweepRead()
 {
-    kit->queryTwo(command(Kc::queryStopFreq()), command(Kc::queryStartFreq()),
-                  [this, then](const KitSession::Reply &stop, const KitSession::Reply &start) {
-                      RadarMath::Sweep &sweep = kitState.kit.axes.sweep;
-                      if (stop.first >= 0) {
-                          ui->stopFreq_txt->setText(displayNumber(stop));
-                          sweep.stopGHz = displayNumber(stop).toDouble();
-                      }
-                      if (start.first >= 0) {
-                          ui->startFreq_txt->setText(displayNumber(start));
-                          sweep.startGHz = displayNumber(start).toDouble();
-                          kitState.freqsKnown = true;
-                      }
-                      if (stop.first >= 0 && shown.samples.isEmpty())
-                          shown.axes = kitState.kit.axes;
-                      if (then)
-                          then();
-                  });
-}
-
-void TR7310_tab::readRamptime() { readRamptimeThen({}); }
-
-void TR7310_tab::readRamptimeThen(std::function<void()> then)
-{
-    kit->query(command(Kc::queryRampTime()), [this, then](const KitSession::Reply &r) {
-        if (r.first >= 0) {
-            ui->ramptime_txt->setText(displayNumber(r));
-            kitState.kit.axes.sweep.rampMs = displayNumber(r).toDouble();
-            kitState.rampKnown = true;
-            if (shown.samples.isEmpty())
-                shown.axes = kitState.kit.axes;
-        }
-        if (then)
-            then();
-    });
-}
-
-void TR7310_tab::readSweepType()
-{
-    kit->query(command(Kc::querySweepType()), [this](const KitSession::Reply &reply) {
-        if (reply.first < 0)
-            return;
-        const float code = replyText(reply).trimmed().toFloat();
-        if (code == 0.0f || code == 1.0f || code == 2.0f || code == 3.0f) {
-            kitState.kit.sweepType = int(code);
-            sweepGroup->button(int(code))->setChecked(true);
-        }
-    });
-}
-
-void TR7310_tab::sweepBtnClicked(QAbstractButton *btn)
-{
-    const int code = btn ? sweepGroup->id(btn) : -1;
-    if (code >= 0) {
-        kit->send({command(Kc::setSweepType(code))});
-        kitState.kit.sweepType = code; // settings have no reply; the kit takes each of the four
-    } else {
-        qCDebug(lcRadar, "btn not recognized");
-    }
-    kit->send({command(Kc::startSweep())});
+    if (shown.samples.isEmpty())
+        shown.axes = settings->readback().kit.axes;
 }
 
 // A live frame's axes follow the frequencies the kit reports, so they wait for the read-back; a
@@ -263,7 +158,7 @@ void TR7310_tab::followKitAxes()
 {
     if (shown.live()) {
         const RadarMath::FrameAxes before = shown.axes;
-        shown.axes = kitState.kit.axes;
+        shown.axes = settings->readback().kit.axes;
         axesShown(before);
     }
     applyAxisMode();
@@ -273,13 +168,13 @@ void TR7310_tab::on_setFreqs_btn_clicked()
 {
     kit->send({command(Kc::setStartFreq(ui->startFreq_txt->text().toStdString())),
                command(Kc::setStopFreq(ui->stopFreq_txt->text().toStdString()))});
-    readFreqsThen([this] { followKitAxes(); });
+    settings->readFreqs([this] { followKitAxes(); });
 }
 
 void TR7310_tab::on_setRamp_btn_clicked()
 {
     kit->send({command(Kc::setRampTime(ui->ramptime_txt->text().toStdString()))});
-    readRamptimeThen([this] { followKitAxes(); });
+    settings->readRamp([this] { followKitAxes(); });
 }
 
 void TR7310_tab::on_start_btn_clicked()
@@ -304,52 +199,20 @@ void TR7310_tab::wireCapture()
         *n = lastSampleCount;
         return ok;
     }, this);
+    controls = new CaptureControls(*ui, *capture, this);
     setPlan();
-    CaptureSession *c = capture;
-    connect(c, &CaptureSession::changed, this, &TR7310_tab::updateControls);
-    connect(c, &CaptureSession::transfer, this, [this](int received, int expected) {
-        frameProgress->setRange(0, qMax(1, expected));
-        frameProgress->setValue(received);
-    });
-    connect(c, &CaptureSession::liveFrame, this, &TR7310_tab::showLiveFrame);
-    connect(c, &CaptureSession::collectionFrame, this, &TR7310_tab::showCollectionFrame);
-    connect(c, &CaptureSession::collectionBegins, this, &TR7310_tab::beginCollection);
-    connect(c, &CaptureSession::collectionStep, this, [this](int taken, int planned) {
-        collectionProgress->setRange(0, qMax(1, planned));
-        collectionProgress->setValue(taken);
-    });
-    connect(c, &CaptureSession::collectionPaused, this, [this] {
-        collectionProgress->setFormat(
-            QStringLiteral("%v/%m stopped; Start Collection goes on from there"));
-    });
-    connect(c, &CaptureSession::collectionBackToBack, this, [this] {
-        collectionProgress->setFormat(QStringLiteral("%v/%m, frames follow back to back: the "
-                                                     "interval is shorter than one frame's "
-                                                     "transfer"));
-    });
-    connect(c, &CaptureSession::collectionStopped, this, &TR7310_tab::tell);
-    connect(c, &CaptureSession::continuousStopped, this, [this](const QString &reason) {
-        ui->continuousCapture_btn->setChecked(false);
-        ui->continuousCapture_btn->setText(QStringLiteral("Start Continuous Capture"));
-        tell(reason);
-    });
-    connect(c, &CaptureSession::captureStatus, this, &TR7310_tab::captureStatus);
-    connect(c, &CaptureSession::errorMessage, this, &TR7310_tab::errorMessage);
+    connect(capture, &CaptureSession::liveFrame, this, &TR7310_tab::showLiveFrame);
+    connect(capture, &CaptureSession::collectionFrame, this, &TR7310_tab::showCollectionFrame);
+    connect(capture, &CaptureSession::collectionStopped, this, &TR7310_tab::tell);
+    connect(capture, &CaptureSession::continuousStopped, this, &TR7310_tab::tell);
+    connect(capture, &CaptureSession::captureStatus, this, &TR7310_tab::captureStatus);
+    connect(capture, &CaptureSession::errorMessage, this, &TR7310_tab::errorMessage);
 }
 
-void TR7310_tab::setPlan() { capture->setPlan({numCaptures, numSampleCapture, captureInterval}); }
-
-void TR7310_tab::updateControls()
+void TR7310_tab::setPlan()
 {
-    // Starting a second kind of capture while one runs would only queue behind it; the set-up
-    // commands stay available and run between two frames.
-    const CaptureCycle &cycle = capture->cycle();
-    ui->collect_btn->setEnabled(cycle.canCollectOnce());
-    ui->continuousCapture_btn->setEnabled(cycle.canToggleContinuous());
-    ui->startCapture_btn->setEnabled(cycle.canToggleCollection());
-    ui->startCapture_btn->setText(cycle.state() == CaptureCycle::State::Collecting
-                                      ? QStringLiteral("Stop Collection")
-                                      : QStringLiteral("Start Collection"));
+    capture->setPlan({numCaptures, numSampleCapture, captureInterval});
+    controls->setPlan({collectionName, numCaptures, captureInterval, serialNumber});
 }
 
 void TR7310_tab::on_collect_btn_clicked() { capture->collectOnce(); }
@@ -361,12 +224,7 @@ void TR7310_tab::on_continuousCapture_btn_clicked(bool checked)
     capture->setContinuous(checked);
 }
 
-void TR7310_tab::on_startCapture_btn_clicked()
-{
-    if (capture->cycle().state() != CaptureCycle::State::Collecting)
-        collectionProgress->setFormat(QStringLiteral("%v/%m"));
-    capture->toggleCollection();
-}
+void TR7310_tab::on_startCapture_btn_clicked() { controls->toggleCollection(); }
 
 void TR7310_tab::showLiveFrame(const FrameCapture::FrameText &frame)
 {
@@ -394,14 +252,10 @@ void TR7310_tab::showCollectionFrame(const FrameCapture::FrameText &frame, int n
         newLiveFrame(FrameCapture::hexToVolts(frame.hex), FrameMeta::Averaging::None);
         plot();
     }
-    collectionProgress->setValue(number + 1);
-    if (!saveCaptureData)
-        return;
     QString error;
-    const bool ok = frame.check.ok
-                        ? collection.addFrame(number, shown.samples, shown.meta, sinceFirstS, &error)
-                        : collection.addGap(number, sinceFirstS, &error);
-    if (ok)
+    if (!saveCaptureData ||
+        controls->save(number, frame.check.ok ? &shown.samples : nullptr, shown.meta, sinceFirstS,
+                       &error))
         return;
     emit errorMessage(QStringLiteral("Could not save %1").arg(error));
     if (capture->cycle().state() == CaptureCycle::State::Collecting) // else the status bar only
@@ -410,21 +264,6 @@ void TR7310_tab::showCollectionFrame(const FrameCapture::FrameText &frame, int n
                                     .arg(number + 1)
                                     .arg(numCaptures)
                                     .arg(error));
-}
-
-// A new collection, in the folder the field shows; one that stopped early goes on in its index.
-void TR7310_tab::beginCollection()
-{
-    collectionFolder = ui->saveFolderCapture_txt->text().trimmed();
-    CollectionWriter::Plan plan;
-    plan.folder = collectionFolder;
-    plan.name = collectionName;
-    plan.planned = numCaptures;
-    plan.intervalS = captureInterval;
-    plan.zeroPadded = zeroPadNumbers_ckbx->isChecked();
-    plan.link = QStringLiteral("USB");
-    plan.kitSerial = serialNumber;
-    collection.begin(plan);
 }
 
 void TR7310_tab::on_numCaptures_txt_editingFinished()
@@ -457,12 +296,13 @@ void TR7310_tab::on_captureInterval_txt_cursorPositionChanged(int, int)
 void TR7310_tab::on_saveNameCapture_txt_editingFinished()
 {
     collectionName = ui->saveNameCapture_txt->text();
+    setPlan();
 }
 
 void TR7310_tab::on_browsCollection_btn_clicked()
 {
-    collectionFolder = FolderChooser::choose(this, ui->saveFolderCapture_txt->text().trimmed());
-    ui->saveFolderCapture_txt->setText(collectionFolder);
+    ui->saveFolderCapture_txt->setText(
+        FolderChooser::choose(this, ui->saveFolderCapture_txt->text().trimmed()));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -471,7 +311,7 @@ void TR7310_tab::on_browsCollection_btn_clicked()
 void TR7310_tab::newLiveFrame(QVector<double> samples, FrameMeta::Averaging averaging)
 {
     const RadarMath::FrameAxes before = shown.axes;
-    shown.showLive(std::move(samples), kitState, averaging);
+    shown.showLive(std::move(samples), settings->readback(), averaging);
     axesShown(before);
     shownFrame_lbl->setText(shown.liveLabel());
 }
@@ -488,7 +328,7 @@ void TR7310_tab::showRecordedFrame(const Recording::Frame &frame)
     if (!note.isEmpty())
         emit captureStatus(note);
     const RadarMath::FrameAxes before = shown.axes;
-    shownFrame_lbl->setText(shown.showRecorded(frame, kitState));
+    shownFrame_lbl->setText(shown.showRecorded(frame, settings->readback()));
     axesShown(before);
     plot();
 }

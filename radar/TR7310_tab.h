@@ -2,7 +2,6 @@
 #pragma once
 
 #include "capture/CaptureCycle.h"
-#include "capture/CollectionWriter.h"
 #include "capture/DataFile.h"
 #include "capture/FrameCapture.h"
 #include "capture/FrameMeta.h"
@@ -17,8 +16,10 @@
 
 #include <functional>
 
+class CaptureControls;
 class CaptureSession;
 class KitSession;
+class KitSettings;
 class LinePages;
 class QAbstractButton;
 class QButtonGroup;
@@ -160,14 +161,11 @@ private slots:
 private:
     void addFormExtras();
     void wireCapture();
-    void readFreqsThen(std::function<void()> then);
-    void readRamptimeThen(std::function<void()> then);
+    void kitSweepRead();
     void followKitAxes();
-    void updateControls();
     void tell(const QString &message);
     void showLiveFrame(const FrameCapture::FrameText &frame);
     void showCollectionFrame(const FrameCapture::FrameText &frame, int number, double sinceFirstS);
-    void beginCollection();
     void tellSaved(const DataFile::Told &told);
     void newLiveFrame(QVector<double> samples, FrameMeta::Averaging averaging);
     void axesShown(const RadarMath::FrameAxes &before);
@@ -180,23 +178,19 @@ private:
     QString serialNumber;
     Ui::TR7310_tab *ui;
     KitSession *kit = nullptr;
+    KitSettings *settings = nullptr;
     CaptureSession *capture = nullptr;
+    CaptureControls *controls = nullptr;
     LinePages *lines = nullptr;
     TimeMaps *maps = nullptr;
-    QButtonGroup *sweepGroup = nullptr;
     parameterDialog *msgDialog = nullptr;
     ReplayControls *replay = nullptr;
-    QCheckBox *zeroPadNumbers_ckbx = nullptr;
     QLabel *shownFrame_lbl = nullptr;
-    QProgressBar *frameProgress = nullptr;
-    QProgressBar *collectionProgress = nullptr;
     QRubberBand *rubberBand = nullptr;
     FilesChooser filesChooser;
 
     ShownFrame shown;
     FrameHistory history;
-    KitReadback kitState;
-    CollectionWriter collection;
     bool rfOn = false;
     bool capAverage = false;
     bool subtractAverage = false;
@@ -208,6 +202,5 @@ private:
     int lastSampleCount = 1024; // the last count sent, restored over a refused entry
     QString saveLoc;
     QString saveFileName;
-    QString collectionFolder;
     QString collectionName;
 };

@@ -5,6 +5,7 @@
 
 #include "radar/CaptureSession.h"
 #include "radar/KitSession.h"
+#include "radar/KitSettings.h"
 #include "ui_TR7310_tab.h"
 
 #include <QRadioButton>
@@ -55,16 +56,17 @@ void TR7310_tab::readSetting(Setting setting, std::function<void(const QString &
 {
     // What the kit reported before this read-back does not count as an answer.
     auto answer = [this, setting, done] {
-        const RadarMath::FrameAxes &axes = kitState.kit.axes;
-        const int sweep = kitState.kit.sweepType;
-        const int rf = kitState.kit.rfPower;
+        const KitReadback &known = settings->readback();
+        const RadarMath::FrameAxes &axes = known.kit.axes;
+        const int sweep = known.kit.sweepType;
+        const int rf = known.kit.rfPower;
         switch (setting) {
         case Setting::StartGHz:
-            return done(kitState.freqsKnown ? number(axes.sweep.startGHz) : QString());
+            return done(known.freqsKnown ? number(axes.sweep.startGHz) : QString());
         case Setting::StopGHz:
-            return done(kitState.freqsKnown ? number(axes.sweep.stopGHz) : QString());
+            return done(known.freqsKnown ? number(axes.sweep.stopGHz) : QString());
         case Setting::RampMs:
-            return done(kitState.rampKnown ? number(axes.sweep.rampMs) : QString());
+            return done(known.rampKnown ? number(axes.sweep.rampMs) : QString());
         case Setting::SweepType:
             return done(sweep >= 0 ? QString::number(sweep) : QString());
         case Setting::RfPower:
@@ -74,19 +76,19 @@ void TR7310_tab::readSetting(Setting setting, std::function<void(const QString &
     switch (setting) {
     case Setting::StartGHz:
     case Setting::StopGHz:
-        kitState.freqsKnown = false;
+        settings->forgetFreqs();
         readFreqs();
         break;
     case Setting::RampMs:
-        kitState.rampKnown = false;
+        settings->forgetRamp();
         readRamptime();
         break;
     case Setting::SweepType:
-        kitState.kit.sweepType = -1;
+        settings->forgetSweepType();
         readSweepType();
         break;
     case Setting::RfPower:
-        kitState.kit.rfPower = -1;
+        settings->forgetRfPower();
         update_RFPower();
         break;
     }

@@ -35,6 +35,31 @@ KitSettings::KitSettings(Ui::TR7310_tab &form, KitSession &session,
     sweepGroup->addButton(ui.continuousWave_rdbtn, 3);
 }
 
+void KitSettings::setRfPower(bool on)
+{
+    kit.send({command(Kc::setRfPower(on))});
+    readRfPower();
+}
+
+void KitSettings::applyFreqs(std::function<void()> then)
+{
+    kit.send({command(Kc::setStartFreq(ui.startFreq_txt->text().toStdString())),
+              command(Kc::setStopFreq(ui.stopFreq_txt->text().toStdString()))});
+    readFreqs(std::move(then));
+}
+
+void KitSettings::applyRamp(std::function<void()> then)
+{
+    kit.send({command(Kc::setRampTime(ui.ramptime_txt->text().toStdString()))});
+    readRamp(std::move(then));
+}
+
+void KitSettings::runSweep(bool run)
+{
+    kit.send({command(run ? Kc::startSweep() : Kc::stopSweep())});
+    readRfPower();
+}
+
 void KitSettings::readRfPower()
 {
     kit.query(command(Kc::queryRfPower()), [this](const KitSession::Reply &reply) {

@@ -30,6 +30,12 @@ public:
     void forgetSweepType() { known.kit.sweepType = -1; }
     void forgetRfPower() { known.kit.rfPower = -1; }
 
+    // The set-up buttons: each sends what the form shows, then reads the setting back.
+    void setRfPower(bool on);
+    void applyFreqs(std::function<void()> then);
+    void applyRamp(std::function<void()> then);
+    void runSweep(bool run);
+
     void readRfPower();
     void readFreqs(std::function<void()> then = {});
     void readRamp(std::function<void()> then = {});

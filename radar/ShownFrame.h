@@ -38,6 +38,13 @@ struct ShownFrame
     QString file;
 
     bool live() const { return file.isEmpty(); }
+    // The sidecar as Save Data writes it: of the samples on show.
+    FrameMeta::Meta sidecar() const
+    {
+        FrameMeta::Meta m = meta;
+        m.sampleCount = int(samples.size());
+        return m;
+    }
     // The same axes, samples and sweep: a frame drawn on one needs no new map rows on the other.
     static bool sameAxes(const RadarMath::FrameAxes &a, const RadarMath::FrameAxes &b)
     {

@@ -2,8 +2,6 @@
 #include "radar/TR7310_tab.h"
 
 #include "capture/Sigmf.h"
-#include "kit/KitCommands.h"
-#include "link/UsbReply.h"
 #include "radar/CaptureControls.h"
 #include "radar/CaptureSession.h"
 #include "radar/KitSession.h"
@@ -21,26 +19,14 @@
 #include "widgets/parameterDialog.h"
 
 #include <QButtonGroup>
-#include <QCheckBox>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QProgressBar>
 #include <QRubberBand>
 #include <QTimer>
 
 #include <qcustomplot.h>
-
-namespace {
-
-namespace Kc = KitCommands;
-QString command(const std::string &text) { return QString::fromStdString(text); }
-
-} // namespace
 
 TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwareVersion,
                        QString productName, QString serialNumber, QWidget *parent)
@@ -91,7 +77,6 @@ TR7310_tab::TR7310_tab(usbTMCabstraction *inst, QString instDesc, QString firmwa
 TR7310_tab::~TR7310_tab()
 {
     delete kit; // its jobs are cancelled and their results dropped before the form goes
-    kit = nullptr;
     delete ui;
 }
 
@@ -109,11 +94,8 @@ void TR7310_tab::addFormExtras()
 }
 
 void TR7310_tab::setFilesChooser(FilesChooser chooser) { filesChooser = std::move(chooser); }
-
 void TR7310_tab::setTunePause(Pause pause) { kit->setTunePause(std::move(pause)); }
-
 CaptureCycle::State TR7310_tab::captureState() const { return capture->cycle().state(); }
-
 int TR7310_tab::pendingLinkJobs() const { return kit->pending(); }
 
 void TR7310_tab::tell(const QString &message)
@@ -122,14 +104,8 @@ void TR7310_tab::tell(const QString &message)
     msgDialog->show();
 }
 
-// ---------------------------------------------------------------------------------------------
 // Radar set-up: each command in a bracket of its own, read-backs into the form.
-
-void TR7310_tab::on_rf_power_btn_clicked()
-{
-    kit->send({command(Kc::setRfPower(!rfOn))});
-    update_RFPower();
-}
+void TR7310_tab::on_rf_power_btn_clicked() { settings->setRfPower(!rfOn); }
 
 void TR7310_tab::set_RFPowerBtn_state(bool s)
 {
@@ -152,8 +128,7 @@ void TR7310_tab::kitSweepRead()
         shown.axes = settings->readback().kit.axes;
 }
 
-// A live frame's axes follow the frequencies the kit reports, so they wait for the read-back; a
-// recorded frame keeps its own.
+// A live frame is drawn on the kit's sweep as read back; a recorded frame keeps its own.
 void TR7310_tab::followKitAxes()
 {
     if (shown.live()) {
@@ -164,34 +139,13 @@ void TR7310_tab::followKitAxes()
     applyAxisMode();
 }
 
-void TR7310_tab::on_setFreqs_btn_clicked()
-{
-    kit->send({command(Kc::setStartFreq(ui->startFreq_txt->text().toStdString())),
-               command(Kc::setStopFreq(ui->stopFreq_txt->text().toStdString()))});
-    settings->readFreqs([this] { followKitAxes(); });
-}
+// The axes follow the frequencies the kit reports, so they wait for the read-back.
+void TR7310_tab::on_setFreqs_btn_clicked() { settings->applyFreqs([this] { followKitAxes(); }); }
+void TR7310_tab::on_setRamp_btn_clicked() { settings->applyRamp([this] { followKitAxes(); }); }
+void TR7310_tab::on_start_btn_clicked() { settings->runSweep(true); }
+void TR7310_tab::on_stop_btn_clicked() { settings->runSweep(false); }
 
-void TR7310_tab::on_setRamp_btn_clicked()
-{
-    kit->send({command(Kc::setRampTime(ui->ramptime_txt->text().toStdString()))});
-    settings->readRamp([this] { followKitAxes(); });
-}
-
-void TR7310_tab::on_start_btn_clicked()
-{
-    kit->send({command(Kc::startSweep())});
-    update_RFPower();
-}
-
-void TR7310_tab::on_stop_btn_clicked()
-{
-    kit->send({command(Kc::stopSweep())});
-    update_RFPower();
-}
-
-// ---------------------------------------------------------------------------------------------
 // Capture: the session decides and asks the kit; the tab shows, saves and tells.
-
 void TR7310_tab::wireCapture()
 {
     capture = new CaptureSession(*kit, [this](int *n) {
@@ -216,6 +170,7 @@ void TR7310_tab::setPlan()
 }
 
 void TR7310_tab::on_collect_btn_clicked() { capture->collectOnce(); }
+void TR7310_tab::on_startCapture_btn_clicked() { controls->toggleCollection(); }
 
 void TR7310_tab::on_continuousCapture_btn_clicked(bool checked)
 {
@@ -223,8 +178,6 @@ void TR7310_tab::on_continuousCapture_btn_clicked(bool checked)
                                                : QStringLiteral("Start Continuous Capture"));
     capture->setContinuous(checked);
 }
-
-void TR7310_tab::on_startCapture_btn_clicked() { controls->toggleCollection(); }
 
 void TR7310_tab::showLiveFrame(const FrameCapture::FrameText &frame)
 {
@@ -290,7 +243,7 @@ void TR7310_tab::on_captureInterval_txt_editingFinished()
 
 void TR7310_tab::on_captureInterval_txt_cursorPositionChanged(int, int)
 {
-    on_captureInterval_txt_editingFinished();
+    on_captureInterval_txt_editingFinished(); // the interval counts as it is typed
 }
 
 void TR7310_tab::on_saveNameCapture_txt_editingFinished()
@@ -305,9 +258,7 @@ void TR7310_tab::on_browsCollection_btn_clicked()
         FolderChooser::choose(this, ui->saveFolderCapture_txt->text().trimmed()));
 }
 
-// ---------------------------------------------------------------------------------------------
 // The frame on show and data files
-
 void TR7310_tab::newLiveFrame(QVector<double> samples, FrameMeta::Averaging averaging)
 {
     const RadarMath::FrameAxes before = shown.axes;
@@ -333,12 +284,7 @@ void TR7310_tab::showRecordedFrame(const Recording::Frame &frame)
     plot();
 }
 
-FrameMeta::Meta TR7310_tab::shownMeta() const
-{
-    FrameMeta::Meta meta = shown.meta;
-    meta.sampleCount = int(shown.samples.size());
-    return meta;
-}
+FrameMeta::Meta TR7310_tab::shownMeta() const { return shown.sidecar(); }
 
 // The spectrum map's rows belong to the frames it holds.
 void TR7310_tab::axesShown(const RadarMath::FrameAxes &before)
@@ -347,23 +293,20 @@ void TR7310_tab::axesShown(const RadarMath::FrameAxes &before)
         maps->axesChanged(shown.axes);
 }
 
-void TR7310_tab::tellSaved(const DataFile::Told &told)
-{
-    if (told.ok) {
-        emit captureStatus(told.text);
-        return;
-    }
-    emit errorMessage(told.text);
-    tell(told.text);
-}
-
 void TR7310_tab::on_save_btn_clicked()
 {
     saveLoc = ui->saveLoc_txt->text().trimmed(); // a folder typed by hand counts
     FrameMeta::Meta meta = shown.meta;
     meta.markers = PlotMarkers::json(
         {ui->spectrum_wdgt, ui->rangeSpectrum_wdgt, ui->dopplerPlot_wdgt, ui->rawPlot_wdgt});
-    tellSaved(DataFile::saveTold(shown.samples, saveLoc + QLatin1Char('/') + saveFileName, &meta));
+    const DataFile::Told told =
+        DataFile::saveTold(shown.samples, saveLoc + QLatin1Char('/') + saveFileName, &meta);
+    if (told.ok) {
+        emit captureStatus(told.text);
+        return;
+    }
+    emit errorMessage(told.text);
+    tell(told.text);
 }
 
 void TR7310_tab::on_browse_btn_clicked()
@@ -380,17 +323,14 @@ void TR7310_tab::on_save_fileName_txt_editingFinished()
 void TR7310_tab::on_load_btn_clicked()
 {
     const QString caption = QStringLiteral("Load Data...");
-    const QStringList files = filesChooser
-                                  ? filesChooser(this, caption)
-                                  : QFileDialog::getOpenFileNames(this, caption, QString(), QString());
+    const QStringList files = filesChooser ? filesChooser(this, caption)
+                                           : QFileDialog::getOpenFileNames(this, caption);
     // data2.txt before data10.txt, whatever order the dialog gives.
     for (const QString &name : Recording::naturallySorted(Sigmf::expandFrames(files)))
         showRecordedFrame(Recording::load(name));
 }
 
-// ---------------------------------------------------------------------------------------------
 // Plots
-
 void TR7310_tab::plot()
 {
     if (shown.samples.isEmpty())
@@ -450,9 +390,7 @@ KVVLX_ZOOM_SLOTS(rawTime, rawTime_wdgt)
 KVVLX_ZOOM_SLOTS(freqVtime, FrequencyVsTimePlot_wdgt)
 #undef KVVLX_ZOOM_SLOTS
 
-// ---------------------------------------------------------------------------------------------
 // Flags
-
 void TR7310_tab::on_saveData_ckbx_clicked(bool checked) { saveCaptureData = checked; }
 void TR7310_tab::on_twoPulseCancellation_btn_clicked(bool checked) { twoPulseCancellation = checked; }
 void TR7310_tab::on_capAverage_btn_clicked(bool checked) { capAverage = checked; }

@@ -166,7 +166,6 @@ private:
     void tell(const QString &message);
     void showLiveFrame(const FrameCapture::FrameText &frame);
     void showCollectionFrame(const FrameCapture::FrameText &frame, int number, double sinceFirstS);
-    void tellSaved(const DataFile::Told &told);
     void newLiveFrame(QVector<double> samples, FrameMeta::Averaging averaging);
     void axesShown(const RadarMath::FrameAxes &before);
     void applyAxisMode();

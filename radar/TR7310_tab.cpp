@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "radar/TR7310_tab.h"
 
+#include "capture/DataFile.h"
 #include "capture/Sigmf.h"
 #include "radar/CaptureControls.h"
 #include "radar/CaptureSession.h"

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "capture/CaptureCycle.h"
-#include "capture/DataFile.h"
 #include "capture/FrameCapture.h"
 #include "capture/FrameMeta.h"
 #include "capture/Recording.h"
@@ -22,11 +21,8 @@ class KitSession;
 class KitSettings;
 class LinePages;
 class QAbstractButton;
-class QButtonGroup;
-class QCheckBox;
 class QLabel;
 class QMouseEvent;
-class QProgressBar;
 class QRubberBand;
 class ReplayControls;
 class TimeMaps;

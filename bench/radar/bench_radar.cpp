@@ -6,6 +6,7 @@
 // thread goes without serving its events during continuous capture on each page.
 
 #include "bench/BenchMain.h"
+#include "capture/DataFile.h"
 #include "capture/FrameCapture.h"
 #include "capture/Recording.h"
 #include "dsp/PaddedFft.h"

@@ -42,6 +42,7 @@ private slots:
     void continuousCaptureStopsVisiblyWhenTheKitGoesAway();
     void collectionWritesNumberedFiles();
     void startCollectionBecomesAStop();
+    void collectionStartedDuringASingleFrameRuns();
     void collectionStopsWhenTheKitGoesAway();
     void replugOnAnotherPortIsFoundBySerial();
     void sampleCountField_data();
@@ -304,6 +305,24 @@ void TabCaptureTest::startCollectionBecomesAStop()
     QTRY_VERIFY(!p.collectionRunning());
     QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM 1024")), 3);
     QCOMPARE(frameFiles(folder), (QStringList{"data0.txt", "data1.txt", "data2.txt"}));
+}
+
+void TabCaptureTest::collectionStartedDuringASingleFrameRuns()
+{
+    // Collect and Plot's frame is still on the wire when the collection starts: its first step
+    // waits for that frame, then the collection runs to its end.
+    TR7310_tabProbe p = probe();
+    const QString folder = work.filePath(QStringLiteral("behind"));
+    setCollection(folder, QStringLiteral("data.txt"), 2, QStringLiteral("0"));
+    p.setText("numSamples_txt", QStringLiteral("2048"));
+    p.w<QPushButton>("collect_btn")->click();
+    p.w<QPushButton>("startCapture_btn")->click();
+    QVERIFY(p.collectionRunning());
+    QTRY_VERIFY(!p.collectionRunning());
+    QCOMPARE(p.samples().size(), 1024);
+    QCOMPARE(sim->count(QStringLiteral("CAPT:FRAM 2048")), 1);
+    QCOMPARE(frameFiles(folder), (QStringList{"data0.txt", "data1.txt"}));
+    p.setText("numSamples_txt", QStringLiteral("1024"));
 }
 
 void TabCaptureTest::collectionStopsWhenTheKitGoesAway()

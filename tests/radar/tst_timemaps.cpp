@@ -31,6 +31,14 @@ RadarMath::FrameAxes axes(double startGHz, double stopGHz, double rampMs)
     return a;
 }
 
+// The tab's form on a plain widget, for the maps to draw on.
+struct Form
+{
+    Form() { ui.setupUi(&widget); }
+    QWidget widget;
+    Ui::TR7310_tab ui;
+};
+
 } // namespace
 
 class TimeMapsTest : public QObject
@@ -43,9 +51,8 @@ private slots:
 
 void TimeMapsTest::rawMapWrapsAndLaysOutAgain()
 {
-    QWidget form;
-    Ui::TR7310_tab ui;
-    ui.setupUi(&form);
+    Form f;
+    Ui::TR7310_tab &ui = f.ui;
     TimeMaps maps(ui);
     const RadarMath::FrameAxes a = axes(24.0, 24.25, 1.0);
     for (int i = 0; i < 150; ++i)
@@ -72,9 +79,8 @@ void TimeMapsTest::rawMapWrapsAndLaysOutAgain()
 
 void TimeMapsTest::spectrumMapRowsAndLabels()
 {
-    QWidget form;
-    Ui::TR7310_tab ui;
-    ui.setupUi(&form);
+    Form f;
+    Ui::TR7310_tab &ui = f.ui;
     TimeMaps maps(ui);
     // floor(3.5 N) rows; the same wrap.
     const RadarMath::FrameAxes a = axes(24.0, 24.25, 1.0);

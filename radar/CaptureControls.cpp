@@ -55,26 +55,16 @@ CaptureControls::CaptureControls(Ui::TR7310_tab &form, CaptureSession &s, QWidge
     });
 }
 
-// The transfer bar under Collect and Plot; the numbering choice, Start Collection and the
-// collection bar at the foot of the collection's fields.
+// The transfer bar under Collect and Plot.
 void CaptureControls::addToForm(QWidget *tab)
 {
-    // Zero-padded collection numbers sort in every file list; plain numbers stay the default.
-    zeroPadNumbers = new QCheckBox(QStringLiteral("Zero-padded numbers (data0007.txt)"), ui.tab_6);
-    zeroPadNumbers->setObjectName(QStringLiteral("zeroPadNumbers_ckbx"));
-    QGridLayout *grid = ui.gridLayout_8;
-    if (QLayoutItem *spacer = grid->itemAtPosition(7, 0)) {
-        grid->removeItem(spacer);
-        grid->addItem(spacer, 8, 0, 1, 3);
-    }
-    grid->removeWidget(ui.startCapture_btn);
-    grid->addWidget(zeroPadNumbers, 6, 0, 1, 3);
-    grid->addWidget(ui.startCapture_btn, 7, 0, 1, 3);
+    // The form holds the numbering choice (zero-padded numbers sort in every file list; plain
+    // numbers stay the default) and the collection bar.
+    zeroPadNumbers = ui.zeroPadNumbers_ckbx;
+    collectionProgress = ui.collectionProgress_wdgt;
     frameProgress = progressBar(tab, "frameProgress_wdgt");
     ui.gridLayout_7->addWidget(frameProgress, 6, 0);
-    collectionProgress = progressBar(tab, "collectionProgress_wdgt");
     collectionProgress->setRange(0, qMax(1, ui.numCaptures_txt->text().toInt()));
-    grid->addWidget(collectionProgress, 8, 0, 1, 3);
 }
 
 // Starting a second kind of capture while one runs would only queue behind it; the set-up

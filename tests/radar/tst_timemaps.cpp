@@ -34,9 +34,11 @@ RadarMath::FrameAxes axes(double startGHz, double stopGHz, double rampMs)
 // The tab's form on a plain widget, for the maps to draw on.
 struct Form
 {
-    Form() { ui.setupUi(&widget); }
+    Form() : maps((ui.setupUi(&widget), ui)) {}
     QWidget widget;
     Ui::TR7310_tab ui;
+    TimeMaps maps;
+    const RadarMath::FrameAxes a = axes(24.0, 24.25, 1.0);
 };
 
 } // namespace
@@ -52,9 +54,8 @@ private slots:
 void TimeMapsTest::rawMapWrapsAndLaysOutAgain()
 {
     Form f;
-    Ui::TR7310_tab &ui = f.ui;
-    TimeMaps maps(ui);
-    const RadarMath::FrameAxes a = axes(24.0, 24.25, 1.0);
+    TimeMaps &maps = f.maps;
+    const RadarMath::FrameAxes &a = f.a;
     for (int i = 0; i < 150; ++i)
         maps.addRaw(QVector<double>(64, i / 150.0), a);
     QCPColorMapData *raw = maps.raw().map()->data();
@@ -79,13 +80,13 @@ void TimeMapsTest::rawMapWrapsAndLaysOutAgain()
 
 void TimeMapsTest::spectrumMapRowsAndLabels()
 {
-    Form f;
-    Ui::TR7310_tab &ui = f.ui;
-    TimeMaps maps(ui);
     // floor(3.5 N) rows; the same wrap.
-    const RadarMath::FrameAxes a = axes(24.0, 24.25, 1.0);
+    Form f;
     for (int i = 0; i < 151; ++i)
-        maps.addSpectrum(tone(31, 0.2), a);
+        f.maps.addSpectrum(tone(31, 0.2), f.a);
+    TimeMaps &maps = f.maps;
+    Ui::TR7310_tab &ui = f.ui;
+    const RadarMath::FrameAxes &a = f.a;
     QCPColorMapData *vs = maps.spectrum().map()->data();
     QCOMPARE(vs->valueSize(), 108);
     QCOMPARE(maps.spectrum().column(), 1);

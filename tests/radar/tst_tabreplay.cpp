@@ -63,6 +63,7 @@ private slots:
 private:
     QTemporaryDir work;
     QString folder;
+    std::unique_ptr<SimKits> freshKit;
     std::unique_ptr<TR7310_tab> fresh;
     usbTMCabstraction noLink;
 };
@@ -118,11 +119,20 @@ void TabReplayTest::initTestCase()
 
     // A fresh start whose kit now sweeps twice as wide in twice the time, and whose form says
     // something else again.
-    fresh = std::make_unique<TR7310_tab>(&noLink, QString(), QStringLiteral("1.1.0"),
-                                         QStringLiteral("KV7310"), QStringLiteral("SIM0002"));
+    freshKit = std::make_unique<SimKits>();
+    SimSweep sweep = freshKit->kit().sweep();
+    sweep.startGHz = 24.0;
+    sweep.stopGHz = 24.5;
+    sweep.rampMs = 2.0;
+    freshKit->kit().setSweep(sweep);
+    fresh = std::make_unique<TR7310_tab>(&freshKit->usb, freshKit->target(),
+                                         QStringLiteral("1.1.0"), QStringLiteral("KV7310"),
+                                         QStringLiteral("SIM0001"));
+    fresh->setTunePause([](int) {});
     fresh->resize(1000, 700);
+    QTRY_VERIFY_WITH_TIMEOUT(startUpDone(freshKit->kit()), 5000);
     TR7310_tabProbe p(*fresh);
-    p.setKitSweep({24.0, 24.5, 2.0});
+    p.settle();
     p.setText("startFreq_txt", QStringLiteral("23.5"));
     p.setText("stopFreq_txt", QStringLiteral("25"));
     p.setText("ramptime_txt", QStringLiteral("7"));

@@ -15,7 +15,7 @@ class TR7310_tab;
 }
 
 // The kit's set-up as the form shows it: read-backs go into the set-up fields and buttons and into
-// what the kit is known to run (KitReadback); the sweep buttons carry the kit's sweep-type codes.
+// what the kit is known to run (KnownKit); the sweep buttons carry the kit's sweep-type codes.
 class KitSettings : public QObject
 {
     Q_OBJECT
@@ -23,7 +23,7 @@ public:
     KitSettings(Ui::TR7310_tab &ui, KitSession &kit, const FrameMeta::Kit &identity,
                 QObject *parent = nullptr);
 
-    const KitReadback &readback() const { return known; }
+    const KnownKit &readback() const { return known; }
     // Forgets a setting, so that only a new read-back answers for it.
     void forgetFreqs() { known.freqsKnown = false; }
     void forgetRamp() { known.rampKnown = false; }
@@ -52,6 +52,6 @@ signals:
 private:
     Ui::TR7310_tab &ui;
     KitSession &kit;
-    KitReadback known;
+    KnownKit known;
     QButtonGroup *sweepGroup = nullptr;
 };

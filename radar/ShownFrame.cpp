@@ -13,7 +13,7 @@ QString localTime(const QDateTime &utc)
 
 } // namespace
 
-void ShownFrame::showLive(QVector<double> frame, const KitReadback &kit,
+void ShownFrame::showLive(QVector<double> frame, const KnownKit &kit,
                           FrameMeta::Averaging averaging)
 {
     samples = std::move(frame);
@@ -22,7 +22,7 @@ void ShownFrame::showLive(QVector<double> frame, const KitReadback &kit,
     axes = kit.kit.axes;
 }
 
-QString ShownFrame::showRecorded(const Recording::Frame &frame, const KitReadback &kit)
+QString ShownFrame::showRecorded(const Recording::Frame &frame, const KnownKit &kit)
 {
     replace(frame.samples);
     file = frame.path;

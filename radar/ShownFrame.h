@@ -10,7 +10,7 @@
 #include <QVector>
 
 // What the kit last read back, for the axes of live frames and their sidecars.
-struct KitReadback
+struct KnownKit
 {
     FrameMeta::Kit kit; // sweepType and rfPower -1 while unknown
     bool freqsKnown = false;
@@ -58,10 +58,10 @@ struct ShownFrame
         samples = std::move(next);
     }
     // A live frame from the kit as it is set up now; previous stays as it is.
-    void showLive(QVector<double> frame, const KitReadback &kit, FrameMeta::Averaging averaging);
+    void showLive(QVector<double> frame, const KnownKit &kit, FrameMeta::Averaging averaging);
     // A frame from a file: the axes of its sidecar, or the kit's when it has none. Returns the
     // text of the frame's label.
-    QString showRecorded(const Recording::Frame &frame, const KitReadback &kit);
+    QString showRecorded(const Recording::Frame &frame, const KnownKit &kit);
     // "Live frame (2026-05-04 10:00:00)"
     QString liveLabel() const;
 

@@ -56,7 +56,7 @@ void TR7310_tab::readSetting(Setting setting, std::function<void(const QString &
 {
     // What the kit reported before this read-back does not count as an answer.
     auto answer = [this, setting, done] {
-        const KitReadback &known = settings->readback();
+        const KnownKit &known = settings->readback();
         const RadarMath::FrameAxes &axes = known.kit.axes;
         const int sweep = known.kit.sweepType;
         const int rf = known.kit.rfPower;

@@ -64,7 +64,7 @@ void KitSettingsTest::readBacksFillTheFormAndTheKnownSweep()
     QCOMPARE(ui.startFreq_txt->text(), QStringLiteral("24"));
     QCOMPARE(ui.stopFreq_txt->text(), QStringLiteral("24.5"));
     QCOMPARE(ui.ramptime_txt->text(), QStringLiteral("2"));
-    const KitReadback &known = settings->readback();
+    const KnownKit &known = settings->readback();
     QVERIFY(known.freqsKnown && known.rampKnown);
     QCOMPARE(known.kit.axes.sweep.rampMs, 2.0);
     QCOMPARE(sweepRead.size(), 2);

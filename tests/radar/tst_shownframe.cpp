@@ -15,9 +15,9 @@ private slots:
 
 namespace {
 
-KitReadback kit(double startGHz, double stopGHz, double rampMs, bool known = true)
+KnownKit kit(double startGHz, double stopGHz, double rampMs, bool known = true)
 {
-    KitReadback k;
+    KnownKit k;
     k.kit.link = QStringLiteral("USB");
     k.kit.serial = QStringLiteral("SIM0001");
     k.kit.axes.samplePeriodS = 5e-05;

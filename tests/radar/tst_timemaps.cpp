@@ -36,7 +36,7 @@ struct Form
 {
     Form() : maps((ui.setupUi(&widget), ui)) {}
     QWidget widget;
-    Ui::TR7310_tab ui;
+    Ui::TR7310_tab ui{}; // zeroed: setupUi fills it before TimeMaps reads it
     TimeMaps maps;
     const RadarMath::FrameAxes a = axes(24.0, 24.25, 1.0);
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bt/BtPlotPages.h"
 
-#include "dsp/SpectrumUnits.h"
+#include "dsp/PowerUnits.h"
 #include "widgets/DopplerView.h"
 #include "widgets/LinePlot.h"
 #include "widgets/PeakReadout.h"

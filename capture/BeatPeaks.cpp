@@ -2,7 +2,7 @@
 #include "capture/BeatPeaks.h"
 
 #include "dsp/PeakPicking.h"
-#include "dsp/SpectrumUnits.h"
+#include "dsp/PowerUnits.h"
 
 #include <cmath>
 #include <limits>

@@ -2,7 +2,7 @@
 #include "radar/LinePages.h"
 
 #include "dsp/PaddedFft.h"
-#include "dsp/SpectrumUnits.h"
+#include "dsp/PowerUnits.h"
 #include "ui_TR7310_tab.h"
 #include "widgets/DopplerView.h"
 #include "widgets/LinePlot.h"

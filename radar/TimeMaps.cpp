@@ -3,7 +3,7 @@
 
 #include "radar/ShownFrame.h"
 #include "dsp/PaddedFft.h"
-#include "dsp/SpectrumUnits.h"
+#include "dsp/PowerUnits.h"
 #include "ui_TR7310_tab.h"
 #include "widgets/ColourSpanControl.h"
 #include "widgets/LinePlot.h"

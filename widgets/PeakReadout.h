@@ -3,7 +3,7 @@
 
 #include "dsp/PaddedFft.h"
 #include "dsp/Peaks.h"
-#include "dsp/SpectrumUnits.h"
+#include "dsp/PowerUnits.h"
 #include "kit/RadarMath.h"
 
 #include <QVector>

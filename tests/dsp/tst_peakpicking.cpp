@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dsp/PeakPicking.h"
-#include "dsp/SpectrumUnits.h"
+#include "dsp/PowerUnits.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "dsp/SpectrumUnits.h"
+#include "dsp/PowerUnits.h"
 
 #include "kit/RadarMath.h"
 

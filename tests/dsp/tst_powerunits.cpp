@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "dsp/SpectrumUnits.h"
+#include "dsp/PowerUnits.h"
 
 #include <QtTest>
 
@@ -20,7 +20,7 @@ double highest(const QVector<double> &p) { return *std::max_element(p.begin(), p
 
 } // namespace
 
-class TestSpectrumUnits : public QObject
+class TestPowerUnits : public QObject
 {
     Q_OBJECT
 
@@ -31,7 +31,7 @@ private slots:
     void detectionIsTaperedWhenNoWindowIsShown();
 };
 
-void TestSpectrumUnits::offsetByHand()
+void TestPowerUnits::offsetByHand()
 {
     // Unpadded, untapered: |X/N| = A/2 must read A/sqrt(2), so +3.01 dB.
     QCOMPARE_LE(std::fabs(dbvRmsOffsetDb(8, 8, 1.0) - 3.0103), 1e-4);
@@ -41,7 +41,7 @@ void TestSpectrumUnits::offsetByHand()
     QCOMPARE_LE(std::fabs(dbvRmsOffsetDb(64, 64, 0.5) - 9.0309), 1e-4);
 }
 
-void TestSpectrumUnits::sineReadsItsRmsInDbv_data()
+void TestPowerUnits::sineReadsItsRmsInDbv_data()
 {
     QTest::addColumn<int>("n");
     QTest::addColumn<int>("window");
@@ -54,7 +54,7 @@ void TestSpectrumUnits::sineReadsItsRmsInDbv_data()
                     << n << w << off;
 }
 
-void TestSpectrumUnits::sineReadsItsRmsInDbv()
+void TestPowerUnits::sineReadsItsRmsInDbv()
 {
     QFETCH(int, n);
     QFETCH(int, window);
@@ -70,7 +70,7 @@ void TestSpectrumUnits::sineReadsItsRmsInDbv()
     QCOMPARE(s.shown[0], s.shown[1]);
 }
 
-void TestSpectrumUnits::detectionIsTaperedWhenNoWindowIsShown()
+void TestPowerUnits::detectionIsTaperedWhenNoWindowIsShown()
 {
     const QVector<double> w = sine(256, 40.5, 1.0);
     const DisplaySpectrum none = displaySpectrum(w, SpectrumWindow::None);
@@ -82,5 +82,5 @@ void TestSpectrumUnits::detectionIsTaperedWhenNoWindowIsShown()
     QCOMPARE(mapSpectrum(w).size(), none.shown.size());
 }
 
-QTEST_APPLESS_MAIN(TestSpectrumUnits)
-#include "tst_spectrumunits.moc"
+QTEST_APPLESS_MAIN(TestPowerUnits)
+#include "tst_powerunits.moc"

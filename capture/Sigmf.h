@@ -88,7 +88,7 @@ bool writeFrame(const QVector<double> &frame, const FrameMeta::Meta &meta, const
 // (complex samples, several channels, no samples) is refused with the reason.
 bool read(const QString &path, Dataset *ds, QString *error = nullptr);
 
-// A recording made from a frame file or a recording folder (collection.json's order and gaps,
+// A recording made from a frame file or a recording folder (the collection index's order and gaps,
 // else the numbered files), with what their sidecars say.
 bool fromRecording(const QString &source, Dataset *ds, QString *error = nullptr);
 

@@ -7,6 +7,7 @@
 #include "widgets/DopplerView.h"
 #include "widgets/LinePlot.h"
 #include "widgets/PeakReadout.h"
+#include "widgets/PlotMarkers.h"
 #include "widgets/PlotTools.h"
 
 #include <QCheckBox>
@@ -150,4 +151,10 @@ void LinePages::setZoom(QCustomPlot *plot, QCheckBox *xBox, QCheckBox *yBox)
         plot->axisRect()->setRangeZoom(Qt::Vertical);
         plot->setInteraction(QCP::iRangeZoom, false);
     }
+}
+
+QJsonArray LinePages::markers() const
+{
+    return PlotMarkers::json(
+        {ui.spectrum_wdgt, ui.rangeSpectrum_wdgt, ui.dopplerPlot_wdgt, ui.rawPlot_wdgt});
 }

@@ -3,6 +3,7 @@
 
 #include "kit/RadarMath.h"
 
+#include <QJsonArray>
 #include <QObject>
 #include <QVector>
 
@@ -34,6 +35,8 @@ public:
     void resetSpectrum();
     void resetRange();
     void resetDoppler();
+    // The markers set on the pages, for the sidecar and exports of the frame on show.
+    QJsonArray markers() const;
     // The far end of the range axis the last range spectrum reached (m).
     double maxRange() const { return rangeTop; }
 

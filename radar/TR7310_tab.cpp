@@ -13,7 +13,6 @@
 #include "ui_TR7310_tab.h"
 #include "widgets/FolderChooser.h"
 #include "widgets/Logging.h"
-#include "widgets/PlotMarkers.h"
 #include "widgets/SampleCountField.h"
 #include "widgets/SetupHints.h"
 #include "widgets/StartUpDelays.h"
@@ -285,12 +284,10 @@ void TR7310_tab::showRecordedFrame(const Recording::Frame &frame)
     plot();
 }
 
-// What a save or an export of the frame on show records, with the markers set on the pages.
 FrameMeta::Meta TR7310_tab::shownMeta() const
 {
     FrameMeta::Meta meta = shown.sidecar();
-    meta.markers = PlotMarkers::json(
-        {ui->spectrum_wdgt, ui->rangeSpectrum_wdgt, ui->dopplerPlot_wdgt, ui->rawPlot_wdgt});
+    meta.markers = lines->markers(); // as set on the pages
     return meta;
 }
 
@@ -305,8 +302,7 @@ void TR7310_tab::on_save_btn_clicked()
 {
     saveLoc = ui->saveLoc_txt->text().trimmed(); // a folder typed by hand counts
     const FrameMeta::Meta meta = shownMeta();
-    const DataFile::Told told =
-        DataFile::saveTold(shown.samples, saveLoc + QLatin1Char('/') + saveFileName, &meta);
+    const auto told = DataFile::saveTold(shown.samples, saveLoc + '/' + saveFileName, &meta);
     if (told.ok) {
         emit captureStatus(told.text);
         return;

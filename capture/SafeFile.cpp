@@ -57,10 +57,10 @@ bool nestedDeeperThan(const QByteArray &json, int maxDepth)
     return false;
 }
 
-bool readJsonObject(const QString &path, QJsonObject *out, QString *error)
+bool readJsonObject(const QString &path, QJsonObject *out, QString *error, qint64 maxBytes)
 {
     QByteArray bytes;
-    if (!read(path, kMaxJsonBytes, &bytes, error))
+    if (!read(path, maxBytes, &bytes, error))
         return false;
     if (nestedDeeperThan(bytes, kMaxJsonDepth))
         return fail(error, path, QStringLiteral("nested deeper than %1 levels").arg(kMaxJsonDepth));

@@ -20,8 +20,9 @@ constexpr int kMaxJsonDepth = 64;
 // refused without blocking, whatever a symbolic link makes them look like.
 bool read(const QString &path, qint64 maxBytes, QByteArray *out, QString *error = nullptr);
 
-// A JSON object from a regular file of at most kMaxJsonBytes, nested at most kMaxJsonDepth deep.
-bool readJsonObject(const QString &path, QJsonObject *out, QString *error = nullptr);
+// A JSON object from a regular file of at most maxBytes, nested at most kMaxJsonDepth deep.
+bool readJsonObject(const QString &path, QJsonObject *out, QString *error = nullptr,
+                    qint64 maxBytes = kMaxJsonBytes);
 
 // JSON text nested deeper than maxDepth (strings skipped), checked before any parser sees it.
 bool nestedDeeperThan(const QByteArray &json, int maxDepth);

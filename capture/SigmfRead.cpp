@@ -95,30 +95,6 @@ QString reasonOnly(const QString &error, const QString &path)
     return error.startsWith(prefix) ? error.mid(prefix.size()) : error;
 }
 
-// Regular files only and bounded in size and nesting, as every reader of recordings.
-bool readJson(const QString &path, QJsonObject *json, QString *why)
-{
-    QByteArray bytes;
-    QString error;
-    if (!SafeFile::read(path, kMaxMetaBytes, &bytes, &error)) {
-        *why = reasonOnly(error, path);
-        return false;
-    }
-    if (SafeFile::nestedDeeperThan(bytes, SafeFile::kMaxJsonDepth)) {
-        *why = QStringLiteral("nested deeper than %1 levels").arg(SafeFile::kMaxJsonDepth);
-        return false;
-    }
-    QJsonParseError err;
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
-    if (!doc.isObject()) {
-        *why = err.error != QJsonParseError::NoError ? err.errorString()
-                                                     : QStringLiteral("not a JSON object");
-        return false;
-    }
-    *json = doc.object();
-    return true;
-}
-
 // What our extension says, over the defaults of a foreign recording.
 void readExtension(const QJsonObject &g, FrameMeta::Meta &m)
 {
@@ -277,8 +253,10 @@ bool read(const QString &path, Dataset *ds, QString *error)
     QJsonObject json;
     Dataset out;
     SampleType type;
-    if (!readJson(metaPath(path), &json, &why))
-        why = QStringLiteral("%1: %2").arg(QFileInfo(metaPath(path)).fileName(), why);
+    // Regular files only, bounded in size and nesting, as every reader of recordings.
+    if (!SafeFile::readJsonObject(metaPath(path), &json, &why, kMaxMetaBytes))
+        why = QStringLiteral("%1: %2").arg(QFileInfo(metaPath(path)).fileName(),
+                                           reasonOnly(why, metaPath(path)));
     else
         why = checkShape(json, out, &type);
     const QJsonObject g = json.value(QStringLiteral("global")).toObject();

@@ -87,11 +87,3 @@ QVector<double> paddedSpectrum(const QVector<double> &w, SpectrumWindow window)
     powerDbInPlace(level, L / 2);
     return spectrum;
 }
-
-void finishLinePlot(QVector<double> &p)
-{
-    for (double &v : p)
-        v += 3.0;
-    if (p.size() >= 2)
-        p[0] = p[1];
-}

@@ -22,6 +22,3 @@ enum class SpectrumWindow { None, Hann, BlackmanHarris };
 QVector<double> paddedSpectrum(const QVector<double> &w,
                                SpectrumWindow window = SpectrumWindow::None);
 
-// Finish of the line plots: +3.0 on every bin, then bin 0 takes the value of bin 1 (when there are
-// at least two bins).
-void finishLinePlot(QVector<double> &p);

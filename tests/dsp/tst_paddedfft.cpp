@@ -55,7 +55,6 @@ private slots:
     void windowsKeepTheToneAndLowerTheSkirts();
     void paddingIsZeroAfterOtherTransforms();
     void framesBeyondTheEngineAreTransformed();
-    void finishLinePlot();
 };
 
 void TestPaddedSpectrum::toneAtBinFrequencyPeaksAtThatBin()
@@ -206,19 +205,6 @@ void TestPaddedSpectrum::framesBeyondTheEngineAreTransformed()
     QCOMPARE(p.size(), 7 * n / 2);
     QCOMPARE(int(std::max_element(p.begin(), p.end()) - p.begin()), 7000);
     QVERIFY(std::abs(p[7000] - 20 * std::log10(0.5 / 7)) < 1e-3);
-}
-
-void TestPaddedSpectrum::finishLinePlot()
-{
-    QVector<double> p = {-50, -40, -45};
-    ::finishLinePlot(p);
-    QCOMPARE(p, (QVector<double>{-37, -37, -42}));
-    QVector<double> one = {-50};
-    ::finishLinePlot(one);
-    QCOMPARE(one, QVector<double>{-47});
-    QVector<double> none;
-    ::finishLinePlot(none);
-    QVERIFY(none.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPaddedSpectrum)

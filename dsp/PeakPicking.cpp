@@ -102,20 +102,22 @@ std::vector<Peak> reflectors(const double *shown, const double *detection, int n
     // A reflector rises kProminenceDb above the deeper of the two valleys that part it from
     // higher ground (or the band's ends) on either side; noise riding on a stronger skirt does
     // not, nor does the weaker of two reflectors too close to be told apart.
-    auto prominent = [&](const Peak &p) {
-        const int i = int(std::lround(p.bin));
-        double left = p.levelDb, right = p.levelDb;
-        for (int j = i - 1; j >= width && !(detection[j] > p.levelDb); --j)
-            left = std::min(left, detection[j]);
-        for (int j = i + 1; j < n && !(detection[j] > p.levelDb); ++j)
-            right = std::min(right, detection[j]);
-        return p.levelDb - std::max(left, right) >= kProminenceDb;
+    // Each side's walk ends at the first bin deep enough, which lies within the peak's lobe.
+    auto fallsAway = [&](const Peak &p, int step) {
+        for (int j = int(std::lround(p.bin)) + step; j >= width && j < n; j += step) {
+            if (detection[j] > p.levelDb)
+                return false; // higher ground first
+            if (p.levelDb - detection[j] >= kProminenceDb)
+                return true;
+        }
+        return false;
     };
+    auto prominent = [&](const Peak &p) { return fallsAway(p, -1) && fallsAway(p, +1); };
     // What is not prominent still leaks: it stays a source against which weaker maxima are judged.
     std::vector<Peak> candidates, sources = zeroHzSource(detection, n);
-    for (Peak p : strongest(detection + width, n - width, n, 0.0)) {
+    for (Peak p : maxima(detection + width, n - width, floor)) {
         p.bin += width;
-        if (p.levelDb > floor && p.bin > width && p.bin < n - 1.0)
+        if (p.bin > width && p.bin < n - 1.0)
             (prominent(p) ? candidates : sources).push_back(p);
     }
     std::vector<Peak> found =

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Peaks {
 
@@ -42,6 +43,10 @@ std::vector<Peak> pick(std::vector<Peak> candidates, int maxPeaks, double minSep
 {
     std::sort(candidates.begin(), candidates.end(),
               [](const Peak &a, const Peak &b) { return a.levelDb > b.levelDb; });
+    if (minSeparation <= 0.0) { // every maximum stands apart from every other
+        candidates.resize(std::min(candidates.size(), size_t(std::max(0, maxPeaks))));
+        return candidates;
+    }
     std::vector<Peak> kept;
     for (const Peak &c : candidates) {
         if (int(kept.size()) >= maxPeaks)
@@ -57,13 +62,24 @@ std::vector<Peak> pick(std::vector<Peak> candidates, int maxPeaks, double minSep
 
 } // namespace
 
+std::vector<Peak> maxima(const double *db, int n, double aboveDb)
+{
+    std::vector<Peak> found;
+    for (int i = 0; i < n; ++i)
+        if (isLocalMax(db, n, i)) {
+            const Peak p = refine(db, n, i);
+            if (p.levelDb > aboveDb)
+                found.push_back(p);
+        }
+    return found;
+}
+
 std::vector<Peak> strongest(const double *db, int n, int maxPeaks, double minSeparation)
 {
-    std::vector<Peak> candidates;
-    for (int i = 0; i < n && maxPeaks > 0; ++i)
-        if (isLocalMax(db, n, i))
-            candidates.push_back(refine(db, n, i));
-    return pick(std::move(candidates), maxPeaks, minSeparation);
+    if (maxPeaks <= 0)
+        return {};
+    return pick(maxima(db, n, -std::numeric_limits<double>::infinity()), maxPeaks,
+                minSeparation);
 }
 
 CfarResult cfar(const double *db, int n, const CfarSettings &settings, int cellWidth, int maxPeaks,

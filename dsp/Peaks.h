@@ -17,6 +17,10 @@ struct Peak
 // the middle one the highest; 0 when they do not bend downwards.
 double parabolicOffset(double left, double centre, double right);
 
+// Every local maximum of db[0 .. n-1] whose refined level exceeds aboveDb, refined by a parabola
+// through its three highest bins, in the order they lie. Non-finite values are never maxima.
+std::vector<Peak> maxima(const double *db, int n, double aboveDb);
+
 // The maxPeaks strongest local maxima of db[0 .. n-1], strongest first, each refined by a parabola
 // through its three highest bins. A maximum within minSeparation bins of a stronger one is part of
 // that one's peak and not listed. Non-finite values are never peaks.

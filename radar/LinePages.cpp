@@ -105,7 +105,7 @@ void LinePages::showPeaks(PeakReadout *readout, QCustomPlot *plot, const Display
                           const RadarMath::FrameAxes &axes, int n)
 {
     readout->show(s, axes, n);
-    plot->replot(QCustomPlot::rpRefreshHint);
+    LinePlot::refresh(plot);
 }
 
 void LinePages::resetRaw()

@@ -5,6 +5,52 @@
 
 #include <qcustomplot.h>
 
+namespace {
+
+const QString kTraceLayer = QStringLiteral("trace");
+
+// What the layers under the trace show: when none of it changed since the plot was last drawn
+// whole, a new frame redraws the trace layer alone.
+struct Look
+{
+    QRect viewport;
+    QCPRange x, y;
+    QString xLabel, yLabel;
+
+    static Look of(const QCustomPlot *plot)
+    {
+        return {plot->viewport(), plot->xAxis->range(), plot->yAxis->range(),
+                plot->xAxis->label(), plot->yAxis->label()};
+    }
+    bool operator==(const Look &o) const
+    {
+        return viewport == o.viewport && x == o.x && y == o.y && xLabel == o.xLabel &&
+               yLabel == o.yLabel;
+    }
+};
+
+// Remembers the look of the plot's last whole replot, whoever asked for it (a zoom, a resize, a
+// reset, a frame).
+class LookDrawn : public QObject
+{
+public:
+    explicit LookDrawn(QCustomPlot *plot) : QObject(plot)
+    {
+        setObjectName(QStringLiteral("lookDrawn"));
+        connect(plot, &QCustomPlot::afterReplot, this, [this, plot] {
+            look = Look::of(plot);
+            drawn = true;
+        });
+    }
+    bool unchanged(const QCustomPlot *plot) const { return drawn && look == Look::of(plot); }
+
+private:
+    Look look;
+    bool drawn = false;
+};
+
+} // namespace
+
 namespace LinePlot {
 
 QFont titleFont()
@@ -23,6 +69,17 @@ QCPTextElement *setUp(QCustomPlot *plot, const QString &title, const QString &xL
     graph->setPen(QPen(QColor(0, 0, 255), 1));
     graph->setAntialiased(false);
     graph->setAdaptiveSampling(true);
+    // 1-pixel lines without antialiasing look the same drawn segment by segment, which is faster.
+    plot->setPlottingHint(QCP::phFastPolylines, true);
+    // The trace and everything that marks it (peaks, markers) go on a buffered layer of their
+    // own, above the axes and below the cursor's read-out, so that a frame redraws only that.
+    if (!plot->layer(kTraceLayer)) {
+        plot->addLayer(kTraceLayer, plot->layer(QStringLiteral("overlay")), QCustomPlot::limBelow);
+        plot->layer(kTraceLayer)->setMode(QCPLayer::lmBuffered);
+        new LookDrawn(plot);
+    }
+    plot->setCurrentLayer(kTraceLayer);
+    graph->setLayer(kTraceLayer);
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
 
     plot->plotLayout()->insertRow(0);
@@ -39,7 +96,18 @@ QCPTextElement *setUp(QCustomPlot *plot, const QString &title, const QString &xL
 void show(QCustomPlot *plot, const QVector<double> &keys, const QVector<double> &values)
 {
     setData(plot, keys, values);
-    plot->replot(QCustomPlot::rpRefreshHint);
+    refresh(plot);
+}
+
+void refresh(QCustomPlot *plot)
+{
+    const auto *look = dynamic_cast<const LookDrawn *>(
+        plot->findChild<QObject *>(QStringLiteral("lookDrawn"), Qt::FindDirectChildrenOnly));
+    QCPLayer *trace = plot->layer(kTraceLayer);
+    if (look && trace && look->unchanged(plot))
+        trace->replot(); // the whole plot still, if its buffers were invalidated (a resize)
+    else
+        plot->replot(QCustomPlot::rpRefreshHint);
 }
 
 void setData(QCustomPlot *plot, const QVector<double> &keys, const QVector<double> &values)

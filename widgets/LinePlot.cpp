@@ -72,9 +72,11 @@ QCPTextElement *setUp(QCustomPlot *plot, const QString &title, const QString &xL
     // 1-pixel lines without antialiasing look the same drawn segment by segment, which is faster.
     plot->setPlottingHint(QCP::phFastPolylines, true);
     // The trace and everything that marks it (peaks, markers) go on a buffered layer of their
-    // own, above the axes and below the cursor's read-out, so that a frame redraws only that.
+    // own on top, so that a frame redraws only that; all the rest shares the one buffer beneath
+    // (the overlay holds nothing here), and a paint blends two buffers.
     if (!plot->layer(kTraceLayer)) {
-        plot->addLayer(kTraceLayer, plot->layer(QStringLiteral("overlay")), QCustomPlot::limBelow);
+        plot->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+        plot->addLayer(kTraceLayer, plot->layer(QStringLiteral("overlay")), QCustomPlot::limAbove);
         plot->layer(kTraceLayer)->setMode(QCPLayer::lmBuffered);
         new LookDrawn(plot);
     }

@@ -25,10 +25,17 @@ MapPage::MapPage(QCustomPlot *plot, ColourSpanControl *colours, ScreenDecimation
     : widget(plot), colours(colours)
 {
     image = new MapImage(plot->xAxis, plot->yAxis, keep); // registers with the plot
-    plot->addLayer(QStringLiteral("map"), plot->layer(QStringLiteral("grid")), QCustomPlot::limAbove);
+    // The map and the grid behind it are the one buffered layer at the bottom, which a new column
+    // redraws; everything above shares one buffer (the overlay holds nothing here), so a paint
+    // blends two buffers.
+    plot->addLayer(QStringLiteral("map"), plot->layer(QStringLiteral("background")),
+                   QCustomPlot::limBelow);
     mapLayer = plot->layer(QStringLiteral("map"));
     mapLayer->setMode(QCPLayer::lmBuffered);
-    image->setLayer(mapLayer);
+    plot->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+    plot->xAxis->grid()->setLayer(mapLayer);
+    plot->yAxis->grid()->setLayer(mapLayer);
+    image->setLayer(mapLayer); // after the grid, so drawn over it
     image->data()->setSize(50, 50);
     image->data()->setRange(QCPRange(0, kColumns - 1), QCPRange(0, rows));
     image->data()->fill(0.0);

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTextStream>
@@ -70,19 +71,15 @@ PlotTools::PlotTools(QCustomPlot *plot, std::function<void()> resetAxes)
     plot->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(plot, &QWidget::customContextMenuRequested, this, &PlotTools::showMenu);
 
-    // The read-out lives on the buffered overlay layer: a mouse move repaints only that layer.
+    // The read-out is a label over the plot, not part of its picture: a mouse move redraws no
+    // layer, the plot needs no buffer for it, and exports never show it.
     plot->setMouseTracking(true);
-    if (QCPLayer *overlay = plot->layer(QStringLiteral("overlay")))
-        overlay->setMode(QCPLayer::lmBuffered);
-    cursorText = new QCPItemText(plot);
-    cursorText->setLayer(QStringLiteral("overlay"));
-    cursorText->setClipToAxisRect(false);
-    cursorText->position->setType(QCPItemPosition::ptAxisRectRatio);
-    cursorText->position->setCoords(1.0, 0.0);
-    cursorText->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
-    cursorText->setPadding(QMargins(4, 2, 4, 2));
-    cursorText->setBrush(QBrush(QColor(255, 255, 255, 210)));
-    cursorText->setVisible(false);
+    cursorText = new QLabel(plot);
+    cursorText->setObjectName(QStringLiteral("cursorReadout_lbl"));
+    cursorText->setAttribute(Qt::WA_TransparentForMouseEvents);
+    cursorText->setStyleSheet(
+        QStringLiteral("QLabel { background: rgba(255, 255, 255, 210); padding: 2px 4px; }"));
+    cursorText->hide();
     connect(plot, &QCustomPlot::mouseMove, this, &PlotTools::mouseMoved);
 }
 
@@ -182,15 +179,19 @@ QString PlotTools::readoutAt(const QPointF &pixel) const
 
 QString PlotTools::readout() const
 {
-    return cursorText->visible() ? cursorText->text() : QString();
+    return cursorText->isVisibleTo(plot) ? cursorText->text() : QString();
 }
 
 void PlotTools::mouseMoved(QMouseEvent *event)
 {
     const QPointF pos = event->position();
-    const bool inside = plot->axisRect()->rect().contains(pos.toPoint());
-    const QString text = inside ? readoutAt(pos) : QString();
-    cursorText->setVisible(!text.isEmpty());
+    const QRect rect = plot->axisRect()->rect();
+    const QString text = rect.contains(pos.toPoint()) ? readoutAt(pos) : QString();
     cursorText->setText(text);
-    cursorText->layer()->replot();
+    cursorText->setVisible(!text.isEmpty());
+    if (text.isEmpty())
+        return;
+    cursorText->adjustSize(); // in the axis rectangle's top right corner
+    cursorText->move(rect.right() + 1 - cursorText->width(), rect.top());
+    cursorText->raise();
 }

@@ -6,8 +6,8 @@
 
 #include <functional>
 
-class QCPItemText;
 class QCustomPlot;
+class QLabel;
 class QMenu;
 class QMouseEvent;
 class QWidget;
@@ -52,5 +52,5 @@ private:
     QCustomPlot *plot;
     std::function<void()> resetAxes;
     QMenu *contextMenu;
-    QCPItemText *cursorText;
+    QLabel *cursorText;
 };

@@ -138,6 +138,7 @@ void MapImage::updateMapImage()
         return;
     if (keyAxis()->orientation() != Qt::Horizontal) {
         QCPColorMap::updateMapImage(); // the maps of this program run their keys across
+        allRecoloured = true;
         return;
     }
     const int keys = d->keySize();
@@ -153,21 +154,75 @@ void MapImage::updateMapImage()
         for (int k = 0; k < keys; ++k)
             thinColumn(k, rows);
         colourAll();
+        allRecoloured = true;
     } else if (mMapImageInvalidated) {
         for (int k = 0; k < keys && anyStale; ++k)
             if (stale[size_t(k)])
                 thinColumn(k, rows);
         colourAll();
+        allRecoloured = true;
     } else if (anyStale) {
         for (int k = 0; k < keys; ++k)
             if (stale[size_t(k)]) {
                 thinColumn(k, rows);
                 colourColumn(k);
+                recoloured.push_back(k);
             }
     }
     std::fill(stale.begin(), stale.end(), 0);
     anyStale = false;
     mMapImageInvalidated = false;
+}
+
+void MapImage::draw(QCPPainter *painter)
+{
+    const bool onScreen = !painter->modes().testFlag(QCPPainter::pmVectorized) &&
+                          !painter->modes().testFlag(QCPPainter::pmNoCaching) &&
+                          painter->transform().type() <= QTransform::TxTranslate &&
+                          !mTightBoundary && keyAxis() &&
+                          valueAxis() && keyAxis()->orientation() == Qt::Horizontal &&
+                          !data()->isEmpty();
+    if (!onScreen) {
+        QCPColorMap::draw(painter);
+        return;
+    }
+    applyDefaultAntialiasingHint(painter);
+    updateMapImage();
+    std::sort(recoloured.begin(), recoloured.end());
+    recoloured.erase(std::unique(recoloured.begin(), recoloured.end()), recoloured.end());
+    screen.draw(painter, placement(painter), mMapImage, recoloured, allRecoloured);
+    recoloured.clear();
+    allRecoloured = false;
+}
+
+// Where QCPColorMap puts the picture: over the cells' range, half a cell beyond it at each end
+// (cells are centred on the range's ends), as the axes run.
+MapScreen::Placement MapImage::placement(const QCPPainter *painter) const
+{
+    const QCPColorMapData *d = mMapData;
+    QRectF rect = QRectF(coordsToPixels(d->keyRange().lower, d->valueRange().lower),
+                         coordsToPixels(d->keyRange().upper, d->valueRange().upper))
+                      .normalized();
+    const double halfWidth = d->keySize() > 1 ? 0.5 * rect.width() / (d->keySize() - 1) : 0.0;
+    const double halfHeight =
+        d->valueSize() > 1 ? 0.5 * rect.height() / (d->valueSize() - 1) : 0.0;
+    rect.adjust(-halfWidth, -halfHeight, halfWidth, halfHeight);
+
+    MapScreen::Placement p;
+    p.imageRect = rect;
+    const QPaintDevice *device = painter->device();
+    p.deviceSize = QSize(device->width(), device->height());
+    p.pixelRatio = device->devicePixelRatioF();
+    // An antialiased QCPPainter is shifted by half a pixel; the clip was set before the shift.
+    p.transform = painter->transform();
+    p.clip = painter->hasClipping()
+                 ? p.transform.mapRect(painter->clipBoundingRect())
+                 : QRectF(QPointF(0, 0), QSizeF(p.deviceSize) / p.pixelRatio);
+    p.mirrorX = keyAxis()->rangeReversed();
+    p.mirrorY = valueAxis()->rangeReversed();
+    p.hints = painter->renderHints();
+    p.hints.setFlag(QPainter::SmoothPixmapTransform, mInterpolate);
+    return p;
 }
 
 const QImage &MapImage::picture()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "widgets/ColourSpan.h"
+#include "widgets/MapScreen.h"
 #include "widgets/ScreenDecimation.h"
 
 #include <qcustomplot.h>
@@ -32,6 +33,8 @@ public:
 
 protected:
     void updateMapImage() override;
+    // On screen the picture is kept scaled (see MapScreen); exports draw as QCPColorMap does.
+    void draw(QCPPainter *painter) override;
 
 private:
     double *cells();
@@ -40,6 +43,7 @@ private:
     void thinColumn(int key, int rows);
     void colourColumn(int key);
     void colourAll();
+    MapScreen::Placement placement(const QCPPainter *painter) const;
 
     ScreenDecimation::Keep keep;
     ColourSpan::Histogram histogram;
@@ -49,4 +53,7 @@ private:
     int thinnedRows = 0;
     int thinnedKeys = 0;
     bool anyStale = false;
+    MapScreen screen;
+    std::vector<int> recoloured; // columns of the picture recoloured since the screen was drawn
+    bool allRecoloured = true;   // ... or all of it, or its size changed
 };

@@ -31,6 +31,25 @@ std::vector<double> columnFor(int frame, int rows)
     return c;
 }
 
+// Whether two pictures differ nowhere by more than one step of a colour channel.
+bool sameToAStep(const QImage &a, const QImage &b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    if (x.size() != y.size())
+        return false;
+    for (int row = 0; row < x.height(); ++row)
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+            if (qAbs(qRed(p) - qRed(q)) > 1 || qAbs(qGreen(p) - qGreen(q)) > 1 ||
+                qAbs(qBlue(p) - qBlue(q)) > 1) {
+                qWarning("pixel (%d, %d): %08x against %08x", col, row, p, q);
+                return false;
+            }
+        }
+    return true;
+}
+
 struct Plot
 {
     explicit Plot(int rows)
@@ -42,6 +61,8 @@ struct Plot
         map->data()->setRange(QCPRange(0, kKeys - 1), QCPRange(0, rows));
         map->setDataRange(QCPRange(-100, 0));
         plot.rescaleAxes();
+        plot.show(); // resized before any frame, as on screen
+        QCoreApplication::processEvents();
         plot.replot(); // lays the axis rectangle out
     }
     QCustomPlot plot;
@@ -81,7 +102,10 @@ void TestMapImage::incrementalEqualsFullRedraw()
             shown.map->setDataRange(QCPRange(-90, -10));
         if (frame % 3 == 0)
             shown.map->picture();
+        if (frame % 5 == 0)
+            shown.plot.replot(); // on screen: only the strips of the new columns are drawn
     }
+    shown.plot.replot();
     const QImage incremental = shown.map->picture();
 
     // A map given the same cells at once draws the same picture, and the same plot.
@@ -123,6 +147,15 @@ void TestMapImage::incrementalEqualsFullRedraw()
         }
 
     QCOMPARE(shown.plot.toPixmap().toImage(), fresh.plot.toPixmap().toImage());
+    // On screen, the picture kept and redrawn in strips is the one drawn whole, and the one an
+    // export draws, to a step of a colour channel: the scaling steps along each row from where
+    // the strip starts. (In the axis rectangle: an export draws tick labels as text, the screen
+    // from a cache.)
+    fresh.plot.replot();
+    const QRect inside = shown.plot.axisRect()->rect();
+    const QImage screen = shown.plot.grab().toImage().copy(inside);
+    QVERIFY(sameToAStep(screen, fresh.plot.grab().toImage().copy(inside)));
+    QVERIFY(sameToAStep(screen, shown.plot.toPixmap().toImage().copy(inside)));
 
     // With no more rows than pixels nothing is thinned: the plot is the one a plain colour map
     // of the same cells draws, redrawing all of them.

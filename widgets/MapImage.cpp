@@ -176,12 +176,11 @@ void MapImage::updateMapImage()
 
 void MapImage::draw(QCPPainter *painter)
 {
-    const bool onScreen = !painter->modes().testFlag(QCPPainter::pmVectorized) &&
-                          !painter->modes().testFlag(QCPPainter::pmNoCaching) &&
-                          painter->transform().type() <= QTransform::TxTranslate &&
-                          !mTightBoundary && keyAxis() &&
-                          valueAxis() && keyAxis()->orientation() == Qt::Horizontal &&
-                          !data()->isEmpty();
+    const bool exporting = painter->modes().testFlag(QCPPainter::pmVectorized) ||
+                         painter->modes().testFlag(QCPPainter::pmNoCaching);
+    const bool onScreen = !exporting && painter->transform().type() <= QTransform::TxTranslate &&
+                          !mTightBoundary && keyAxis() && valueAxis() &&
+                          keyAxis()->orientation() == Qt::Horizontal && !data()->isEmpty();
     if (!onScreen) {
         QCPColorMap::draw(painter);
         return;

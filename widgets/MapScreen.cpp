@@ -30,8 +30,8 @@ void MapScreen::draw(QPainter *painter, const Placement &placement, const QImage
             const int shown = placement.mirrorX ? picture.width() - 1 - column : column;
             const double left = placement.imageRect.left() + (shown - 1) * cell - pixel;
             const double right = placement.imageRect.left() + (shown + 2) * cell + pixel;
-            redraw(placement.transform.mapRect(QRectF(left, placement.imageRect.top(),
-                                                      right - left, placement.imageRect.height())),
+            redraw(placement.transform.mapRect(QRectF(left, placement.imageRect.top(), right - left,
+                                                      placement.imageRect.height())),
                    picture);
         }
     }
@@ -50,9 +50,9 @@ void MapScreen::redraw(const QRectF &region, const QImage &picture)
     const QRectF device(region.left() * r, region.top() * r, region.width() * r,
                         region.height() * r);
     const QRect pixels = device.toAlignedRect();
-    const QRectF area = QRectF(pixels.left() / r, pixels.top() / r, pixels.width() / r,
-                               pixels.height() / r)
-                            .intersected(keptFor.clip);
+    const QRectF area =
+        QRectF(pixels.left() / r, pixels.top() / r, pixels.width() / r, pixels.height() / r)
+            .intersected(keptFor.clip);
     if (area.isEmpty())
         return;
     QPainter p(&kept);

@@ -19,13 +19,13 @@ public:
     // Where and how the picture goes, as the colour map draws it.
     struct Placement
     {
-        QRectF imageRect;      // the whole picture, in the painter's coordinates
-        QTransform transform;  // the painter's, a shift at most
-        QRectF clip;           // what the painter may paint (the axis rectangle), unshifted
-        bool mirrorX = false;  // the picture as the axes run
+        QRectF imageRect;     // the whole picture, in the painter's coordinates
+        QTransform transform; // the painter's, a shift at most
+        QRectF clip;          // what the painter may paint (the axis rectangle), unshifted
+        bool mirrorX = false; // the picture as the axes run
         bool mirrorY = false;
         QPainter::RenderHints hints;
-        QSize deviceSize;      // of the painter's device, in its pixels
+        QSize deviceSize; // of the painter's device, in its pixels
         qreal pixelRatio = 1.0;
 
         bool operator==(const Placement &o) const;

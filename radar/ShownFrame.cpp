@@ -17,6 +17,7 @@ void ShownFrame::showLive(QVector<double> frame, const KnownKit &kit,
                           FrameMeta::Averaging averaging)
 {
     samples = std::move(frame);
+    ++number;
     meta = kit.liveMeta(averaging, int(samples.size()));
     file.clear();
     axes = kit.kit.axes;

@@ -36,6 +36,7 @@ struct ShownFrame
     RadarMath::FrameAxes axes;
     FrameMeta::Meta meta;
     QString file;
+    quint64 number = 0; // counts the frames put on show: the maps take each one once
 
     bool live() const { return file.isEmpty(); }
     // The sidecar as Save Data writes it: of the samples on show.
@@ -56,6 +57,7 @@ struct ShownFrame
     {
         previous = std::move(samples);
         samples = std::move(next);
+        ++number;
     }
     // A live frame from the kit as it is set up now; previous stays as it is.
     void showLive(QVector<double> frame, const KnownKit &kit, FrameMeta::Averaging averaging);

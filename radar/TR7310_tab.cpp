@@ -342,9 +342,9 @@ void TR7310_tab::plot()
     if (page >= LinePages::Raw && page <= LinePages::Doppler)
         lines->draw(LinePages::Page(page), w, shown.axes);
     else if (page == 4)
-        maps->addRaw(w, shown.axes);
+        maps->addRaw(w, shown.axes, shown.number);
     else if (page == 5)
-        maps->addSpectrum(w, shown.axes);
+        maps->addSpectrum(w, shown.axes, shown.number);
 }
 
 void TR7310_tab::tabChanged(int t)

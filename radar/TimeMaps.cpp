@@ -44,8 +44,12 @@ TimeMaps::TimeMaps(Ui::TR7310_tab &form, QObject *parent) : QObject(parent), ui(
 
 TimeMaps::~TimeMaps() = default;
 
-void TimeMaps::addRaw(const QVector<double> &w, const RadarMath::FrameAxes &axes)
+void TimeMaps::addRaw(const QVector<double> &w, const RadarMath::FrameAxes &axes,
+                      quint64 capture)
 {
+    if (capture == rawCapture)
+        return; // the page shown again: the map holds this capture already
+    rawCapture = capture;
     const int n = w.size();
     // The start-up layout is 50 x 50 for 100 rows; frames of 100 samples need the full layout too.
     if (!rawPage->laidOutFor(n, n)) {
@@ -56,8 +60,12 @@ void TimeMaps::addRaw(const QVector<double> &w, const RadarMath::FrameAxes &axes
     rawPage->addColumn(w.constData(), n);
 }
 
-void TimeMaps::addSpectrum(const QVector<double> &w, const RadarMath::FrameAxes &axes)
+void TimeMaps::addSpectrum(const QVector<double> &w, const RadarMath::FrameAxes &axes,
+                           quint64 capture)
 {
+    if (capture == spectrumCapture)
+        return;
+    spectrumCapture = capture;
     const int n = w.size();
     const int rows = (7 * n) / 2;
     if (!vsTimePage->laidOutFor(n, rows)) {

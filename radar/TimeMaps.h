@@ -23,9 +23,10 @@ public:
     explicit TimeMaps(Ui::TR7310_tab &ui, QObject *parent = nullptr);
     ~TimeMaps() override;
 
-    // One capture more: a column on the map.
-    void addRaw(const QVector<double> &w, const RadarMath::FrameAxes &axes);
-    void addSpectrum(const QVector<double> &w, const RadarMath::FrameAxes &axes);
+    // One capture more: a column on the map. capture numbers the frame on show
+    // (ShownFrame::number); a map takes each capture once, however often its page is shown.
+    void addRaw(const QVector<double> &w, const RadarMath::FrameAxes &axes, quint64 capture);
+    void addSpectrum(const QVector<double> &w, const RadarMath::FrameAxes &axes, quint64 capture);
     // Labels the spectrum map's rows for axes in the chosen quantity, and resets its view.
     void applyAxisMode(const RadarMath::FrameAxes &axes);
     // The frame on show changed its axes: the spectrum map's rows follow once it holds frames.
@@ -41,4 +42,6 @@ private:
     std::unique_ptr<MapPage> vsTimePage;
     QCPTextElement *vsTimeTitle = nullptr;
     RadarMath::FrameAxes vsTimeAxes; // the axes the spectrum map's rows were labelled for
+    quint64 rawCapture = 0;          // the capture each map took last (0: none yet)
+    quint64 spectrumCapture = 0;
 };

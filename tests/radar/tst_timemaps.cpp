@@ -57,7 +57,7 @@ void TimeMapsTest::rawMapWrapsAndLaysOutAgain()
     TimeMaps &maps = f.maps;
     const RadarMath::FrameAxes &a = f.a;
     for (int i = 0; i < 150; ++i)
-        maps.addRaw(QVector<double>(64, i / 150.0), a);
+        maps.addRaw(QVector<double>(64, i / 150.0), a, quint64(i) + 1);
     QCPColorMapData *raw = maps.raw().map()->data();
     QCOMPARE(raw->keySize(), 150);
     QCOMPARE(raw->valueSize(), 64);
@@ -65,13 +65,14 @@ void TimeMapsTest::rawMapWrapsAndLaysOutAgain()
     // The value axis is the frame's time: 64 samples of 50 us.
     QCOMPARE(raw->valueRange().upper, 64 * 5e-05);
     QCOMPARE(raw->cell(149, 10), 149 / 150.0);
-    maps.addRaw(QVector<double>(64, -1.0), a);
+    maps.addRaw(QVector<double>(64, -1.0), a, 151);
+    maps.addRaw(QVector<double>(64, -1.0), a, 151); // the same capture again: no new column
     QCOMPARE(raw->cell(0, 10), -1.0); // the 151st frame overwrites the oldest column
     QCOMPARE(raw->cell(1, 10), 1 / 150.0);
     QCOMPARE(maps.raw().column(), 1);
 
     // A frame of another length starts over, the columns not yet captured empty.
-    maps.addRaw(QVector<double>(32, 0.5), a);
+    maps.addRaw(QVector<double>(32, 0.5), a, 152);
     QCOMPARE(raw->valueSize(), 32);
     QCOMPARE(raw->cell(0, 5), 0.5);
     QVERIFY(std::isnan(raw->cell(1, 5)));
@@ -83,14 +84,14 @@ void TimeMapsTest::spectrumMapRowsAndLabels()
     // floor(3.5 N) rows; the same wrap.
     Form f;
     for (int i = 0; i < 151; ++i)
-        f.maps.addSpectrum(tone(31, 0.2), f.a);
+        f.maps.addSpectrum(tone(31, 0.2), f.a, quint64(i) + 1);
     TimeMaps &maps = f.maps;
     Ui::TR7310_tab &ui = f.ui;
     const RadarMath::FrameAxes &a = f.a;
     QCPColorMapData *vs = maps.spectrum().map()->data();
     QCOMPARE(vs->valueSize(), 108);
     QCOMPARE(maps.spectrum().column(), 1);
-    maps.addSpectrum(tone(40, 0.2), a);
+    maps.addSpectrum(tone(40, 0.2), a, 152);
     QCOMPARE(vs->valueSize(), 140);
 
     // Rows up to half the sample rate: 10 kHz; as range, R = f c / (2 k) with

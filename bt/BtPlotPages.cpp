@@ -85,7 +85,7 @@ void BtPlotPages::draw(int page, const QVector<double> &samples, const RadarMath
         readouts[page]->setNote(DopplerView::note(sweepType));
     if (readouts[page])
         readouts[page]->show(spectrum, axes, n);
-    plot->replot(QCustomPlot::rpRefreshHint);
+    LinePlot::refresh(plot);
     if (plottedLength[page] != n && !keys.isEmpty() && std::isfinite(keys.last()) &&
         keys.last() > 0) {
         plot->xAxis->setRange(0, keys.last());

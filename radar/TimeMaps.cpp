@@ -14,6 +14,19 @@
 
 #include <qcustomplot.h>
 
+namespace {
+
+// Whether a map whose last capture is last takes capture: not when its page is only shown again.
+bool takeOnce(quint64 &last, quint64 capture)
+{
+    if (capture == last)
+        return false;
+    last = capture;
+    return true;
+}
+
+} // namespace
+
 TimeMaps::TimeMaps(Ui::TR7310_tab &form, QObject *parent) : QObject(parent), ui(form)
 {
     // Raw samples keep their sign on screen; a spectrum keeps its peaks.
@@ -47,9 +60,8 @@ TimeMaps::~TimeMaps() = default;
 void TimeMaps::addRaw(const QVector<double> &w, const RadarMath::FrameAxes &axes,
                       quint64 capture)
 {
-    if (capture == rawCapture)
-        return; // the page shown again: the map holds this capture already
-    rawCapture = capture;
+    if (!takeOnce(rawCapture, capture))
+        return;
     const int n = w.size();
     // The start-up layout is 50 x 50 for 100 rows; frames of 100 samples need the full layout too.
     if (!rawPage->laidOutFor(n, n)) {
@@ -63,9 +75,8 @@ void TimeMaps::addRaw(const QVector<double> &w, const RadarMath::FrameAxes &axes
 void TimeMaps::addSpectrum(const QVector<double> &w, const RadarMath::FrameAxes &axes,
                            quint64 capture)
 {
-    if (capture == spectrumCapture)
+    if (!takeOnce(spectrumCapture, capture))
         return;
-    spectrumCapture = capture;
     const int n = w.size();
     const int rows = (7 * n) / 2;
     if (!vsTimePage->laidOutFor(n, rows)) {

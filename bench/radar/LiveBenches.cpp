@@ -33,9 +33,9 @@ namespace {
 
 double captureMs = -1;
 
-// Runs the event loop for ms milliseconds, or until done() holds: an event loop as the
-// application runs it, asleep while nothing is due: a loop that polls would
-// keep one of the machine's cores busy and take it from the link and the kit.
+// Runs the event loop for ms milliseconds, or until done() holds. Like the application's loop it
+// sleeps while nothing is due; a loop that polled would keep one of the machine's cores busy and
+// take it from the link and the kit.
 void runEvents(int ms, const std::function<bool()> &done = {})
 {
     if (done && done())

@@ -48,8 +48,7 @@ private slots:
         plot.resize(640, 400);
         LinePlot::setUp(&plot, QStringLiteral("Spectrum"), QStringLiteral("Frequency (Hz)"),
                         QStringLiteral("Power (dBV rms)"));
-        auto *markers = new PlotMarkers(&plot); // items made after set-up mark the trace
-        Q_UNUSED(markers);
+        new PlotMarkers(&plot); // items made after set-up mark the trace
         plot.yAxis->setRange(-120, 0);
         plot.xAxis->setRange(0, 1000);
         plot.show();
